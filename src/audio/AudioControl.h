@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class AudioEngine;
+struct AudioSlots;
+
+// One audio control per window that plays files (the bar's and the tuner's). Every instance plays
+// through the one process-wide AudioEngine that the bar's InitBASS starts. An instance has one
+// sample slot (channel 1) and one stream slot; opening a file replaces what the slot held.
+//
+// Volume is 0..100 (linear gain volume / 100), pan -100 (left) .. 100 (right) as a balance.
+// An instance starts at volume 100 and pan 0. Calls before the engine is started or after it is
+// released do nothing, and the Is*Active queries answer false.
+class AudioControl {
+public:
+    AudioControl();
+    ~AudioControl();
+    AudioControl(const AudioControl&) = delete;
+    AudioControl& operator=(const AudioControl&) = delete;
+
+    void DeviceToUse(int device);
+    // Starts the process-wide engine (only the bar calls this).
+    void InitBASS(std::uintptr_t windowHandle, int sampleRate, bool eightBit, bool mono);
+    void BufferLenInSeconds(double seconds);
+    void SampleChanToModify(int channel);
+
+    void OpenSample(const std::string& path);  // UTF-8 path
+    void OpenStream(const std::string& path);
+    void PlaySample(bool loop);
+    void PlayStream(bool loop);
+    void StopSample();
+    void StopStream();
+    bool SampleIsActive() const;
+    bool StreamIsActive() const;
+
+    void SampleVol(int volume);
+    void StreamVol(int volume);
+    void SamplePan(int pan);
+    void StreamPan(int pan);
+
+    // Releases the process-wide engine.
+    void TerminateBASS();
+
+private:
+    std::unique_ptr<AudioSlots> m_slots;
+};

@@ -1,0 +1,1 @@
+// Skin helpers arrive here.

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+// Base of the five windows. Each exists at most once per process (TheForm<W>()), and using a
+// window that is not loaded loads it: the controls return to their design values and Form_Load
+// runs. Unloading runs Form_Unload and hides the window, but the object and the state it keeps
+// outside its controls live on until the process ends, so a reopened window finds them again.
+class Form : public QWidget {
+public:
+    explicit Form(QWidget* parent = nullptr);
+
+    bool isLoaded() const { return m_loaded; }
+    void Load();
+    void Unload();
+
+protected:
+    // Puts every control back to its design value; runs before each Form_Load.
+    virtual void InitializeControls() {}
+    virtual void Form_Load() {}
+    virtual void Form_Unload() {}
+
+private:
+    bool m_loaded = false;
+};
+
+namespace FormRegistry {
+// Called once per window type when its single instance is created.
+void registerInstance(std::function<void()> destroy);
+// Destroys every window instance, so that the next use creates and loads it afresh. For tests,
+// which build a new program folder for every case.
+void DestroyAll();
+}  // namespace FormRegistry
+
+template <class W>
+struct FormSlot {
+    static inline W* instance = nullptr;
+};
+
+// The single instance of window W, created and loaded on first use.
+template <class W>
+W& TheForm()
+{
+    W*& slot = FormSlot<W>::instance;
+    if (slot == nullptr) {
+        slot = new W();
+        FormRegistry::registerInstance([] {
+            delete FormSlot<W>::instance;
+            FormSlot<W>::instance = nullptr;
+        });
+    }
+    slot->Load();
+    return *slot;
+}
+
+// Window W if it exists and is loaded, without loading it.
+template <class W>
+W* LoadedForm()
+{
+    W* form = FormSlot<W>::instance;
+    return form != nullptr && form->isLoaded() ? form : nullptr;
+}

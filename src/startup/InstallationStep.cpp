@@ -1,0 +1,113 @@
+#include "InstallationStep.h"
+
+#include "AppModul.h"
+#include "PrivateFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace {
+MessagePresenter g_presenter;
+
+struct ReferenceSound {
+    const char* name;
+    const char* fileName;
+};
+
+// Written in this order; "pink.wav" stands for the whole set.
+constexpr ReferenceSound kReferenceSounds[] = {
+    {"CHORD", "Chord.wav"}, {"A", "A.wav"},   {"D", "D.wav"},       {"E", "E.wav"},
+    {"G", "G.wav"},         {"H", "H.wav"},   {"E2", "E2.wav"},     {"PINK", "pink.wav"},
+    {"PHASE", "Phase.wav"},
+};
+
+bool skinImageMissing(const QString& baseName)
+{
+    const QString base = AppModul::SkinFolder + baseName;
+    return !FileExists(base + QStringLiteral(".jpg")) && !FileExists(base + QStringLiteral(".bmp"));
+}
+}  // namespace
+
+void SetSharedNames()
+{
+    using namespace AppModul;
+    AppTitle = QStringLiteral("Quendel");
+    SettingsFile = SettingsFileFor(ProgramFile());
+    PadSection = QStringLiteral("Samples");
+    SkinFolder = ProgramFolder + QStringLiteral("Skin");
+    AddBackslash(SkinFolder);
+    SoundsFolder = ProgramFolder + QStringLiteral("Sounds");
+    AddBackslash(SoundsFolder);
+}
+
+QStringList RequiredSkinImages()
+{
+    return {QStringLiteral("AllOff"), QStringLiteral("AllOn"), QStringLiteral("Settings"),
+            QStringLiteral("TunerOff"), QStringLiteral("TunerOn")};
+}
+
+bool InstallationStep()
+{
+    SetSharedNames();
+
+    const QStringList required = RequiredSkinImages();
+    if (std::any_of(required.begin(), required.end(), skinImageMissing)) {
+        ShowMessage(kMissingFilesMessage, 3);
+        return false;
+    }
+
+    const QString pink = AppModul::TempFolder + QStringLiteral("pink.wav");
+    if (!FileExists(pink)) {
+        // An empty TempFolder means no trustworthy folder exists: nothing may be written.
+        if (!AppModul::TempFolder.isEmpty()) {
+            for (const ReferenceSound& sound : kReferenceSounds)
+                WriteResourceFile(AppModul::TempFolder + QLatin1String(sound.fileName),
+                                  QLatin1String(sound.name), QStringLiteral("WAVE"));
+        }
+        if (!FileExists(pink))
+            ShowMessage(kTempReadOnlyMessage, 2);
+    }
+    return true;
+}
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (!info.isFile())  // folders, devices and pipes (whose open could block) are no files
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+QString WriteResourceFile(const QString& path, const QString& name, const QString& type)
+{
+    QFile resource(QStringLiteral(":/%1/%2").arg(type, name));
+    if (!resource.open(QIODevice::ReadOnly))
+        return {};
+    return WriteFileReplacing(path, resource.readAll()) ? path : QString();
+}
+
+void SetMessagePresenter(MessagePresenter presenter) { g_presenter = std::move(presenter); }
+
+void ShowMessage(const QString& text, int kind)
+{
+    QMessageBox::Icon icon;
+    switch (kind) {
+    case 1: icon = QMessageBox::Information; break;
+    case 2: icon = QMessageBox::Warning; break;
+    case 3: icon = QMessageBox::Critical; break;
+    case 4: icon = QMessageBox::Question; break;
+    default: return;
+    }
+    if (g_presenter) {
+        g_presenter(text, kind);
+        return;
+    }
+    QMessageBox box(icon, AppModul::AppTitle, text, QMessageBox::Ok);
+    box.exec();
+}

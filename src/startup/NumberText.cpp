@@ -1,0 +1,1 @@
+#include "NumberText.h"
