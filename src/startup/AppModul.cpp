@@ -16,8 +16,11 @@ namespace {
 QString g_programFile;
 bool g_programEnded = false;
 
-bool isPathSeparator(QChar c) { return c == u'\\' || c == u'/'; }
-}  // namespace
+bool isPathSeparator(QChar c)
+{
+    return c == u'\\' || c == u'/';
+}
+} // namespace
 
 void AddBackslash(QString& path)
 {
@@ -49,7 +52,7 @@ QString SettingsFileFor(const QString& programFilePath)
     const QString expanded = ExpandShortPath(programFilePath);
     const QString fileName = QFileInfo(expanded).fileName();
     const qsizetype dot = fileName.lastIndexOf(u'.');
-    if (dot <= 0)  // no extension (a leading dot names a hidden file, not an extension)
+    if (dot <= 0) // no extension (a leading dot names a hidden file, not an extension)
         return expanded + QStringLiteral(".ini");
     return expanded.left(expanded.size() - (fileName.size() - dot - 1)) + QStringLiteral("ini");
 }
@@ -80,7 +83,10 @@ void ResetState()
     g_programEnded = false;
 }
 
-QString ProgramFile() { return g_programFile; }
+QString ProgramFile()
+{
+    return g_programFile;
+}
 
 std::optional<int> Main(const std::function<void()>& showBar)
 {
@@ -110,6 +116,9 @@ void EndProgram()
     QCoreApplication::exit(0);
 }
 
-bool ProgramEnded() { return g_programEnded; }
+bool ProgramEnded()
+{
+    return g_programEnded;
+}
 
-}  // namespace AppModul
+} // namespace AppModul

@@ -8,16 +8,16 @@
 // Program-wide state and the start procedure. The folders end in the native separator.
 namespace AppModul {
 
-inline QString ProgramFolder;  // folder of the program file
-inline QString ProgramName;    // program file name without extension
-inline QString TempFolder;     // the user's private temporary folder (reference sounds)
-inline QString AppTitle;       // "Quendel": message title and main settings section
-inline QString SettingsFile;   // the INI file beside the program
-inline QString PadSection;     // "Samples"
-inline QString SkinFolder;     // ProgramFolder + "Skin/"
-inline QString SoundsFolder;   // ProgramFolder + "Sounds/": the user's sample files
-inline short ActivePad = 100;  // pad 0..27 playing on the bar's audio control; 100 = none
-inline short TunerLoopOn = 0;  // 1 while the tuner's loop switch is on
+inline QString ProgramFolder; // folder of the program file
+inline QString ProgramName;   // program file name without extension
+inline QString TempFolder;    // the user's private temporary folder (reference sounds)
+inline QString AppTitle;      // "Quendel": message title and main settings section
+inline QString SettingsFile;  // the INI file beside the program
+inline QString PadSection;    // "Samples"
+inline QString SkinFolder;    // ProgramFolder + "Skin/"
+inline QString SoundsFolder;  // ProgramFolder + "Sounds/": the user's sample files
+inline short ActivePad = 100; // pad 0..27 playing on the bar's audio control; 100 = none
+inline short TunerLoopOn = 0; // 1 while the tuner's loop switch is on
 
 inline constexpr short kNoPad = 100;
 
@@ -53,4 +53,4 @@ std::optional<int> Main(const std::function<void()>& showBar);
 void EndProgram();
 bool ProgramEnded();
 
-}  // namespace AppModul
+} // namespace AppModul

@@ -29,9 +29,12 @@ std::vector<std::function<void()>>& destroyers()
     static std::vector<std::function<void()>> list;
     return list;
 }
-}  // namespace
+} // namespace
 
-void registerInstance(std::function<void()> destroy) { destroyers().push_back(std::move(destroy)); }
+void registerInstance(std::function<void()> destroy)
+{
+    destroyers().push_back(std::move(destroy));
+}
 
 void DestroyAll()
 {
@@ -41,4 +44,4 @@ void DestroyAll()
     for (auto it = list.rbegin(); it != list.rend(); ++it)
         (*it)();
 }
-}  // namespace FormRegistry
+} // namespace FormRegistry

@@ -32,16 +32,14 @@ void registerInstance(std::function<void()> destroy);
 // Destroys every window instance, so that the next use creates and loads it afresh. For tests,
 // which build a new program folder for every case.
 void DestroyAll();
-}  // namespace FormRegistry
+} // namespace FormRegistry
 
-template <class W>
-struct FormSlot {
+template <class W> struct FormSlot {
     static inline W* instance = nullptr;
 };
 
 // The single instance of window W, created and loaded on first use.
-template <class W>
-W& TheForm()
+template <class W> W& TheForm()
 {
     W*& slot = FormSlot<W>::instance;
     if (slot == nullptr) {
@@ -56,8 +54,7 @@ W& TheForm()
 }
 
 // Window W if it exists and is loaded, without loading it.
-template <class W>
-W* LoadedForm()
+template <class W> W* LoadedForm()
 {
     W* form = FormSlot<W>::instance;
     return form != nullptr && form->isLoaded() ? form : nullptr;

@@ -19,9 +19,9 @@ struct ReferenceSound {
 
 // Written in this order; "pink.wav" stands for the whole set.
 constexpr ReferenceSound kReferenceSounds[] = {
-    {"CHORD", "Chord.wav"}, {"A", "A.wav"},   {"D", "D.wav"},       {"E", "E.wav"},
-    {"G", "G.wav"},         {"H", "H.wav"},   {"E2", "E2.wav"},     {"PINK", "pink.wav"},
-    {"PHASE", "Phase.wav"},
+    {"CHORD", "Chord.wav"}, {"A", "A.wav"},       {"D", "D.wav"},
+    {"E", "E.wav"},         {"G", "G.wav"},       {"H", "H.wav"},
+    {"E2", "E2.wav"},       {"PINK", "pink.wav"}, {"PHASE", "Phase.wav"},
 };
 
 bool skinImageMissing(const QString& baseName)
@@ -29,7 +29,7 @@ bool skinImageMissing(const QString& baseName)
     const QString base = AppModul::SkinFolder + baseName;
     return !FileExists(base + QStringLiteral(".jpg")) && !FileExists(base + QStringLiteral(".bmp"));
 }
-}  // namespace
+} // namespace
 
 void SetSharedNames()
 {
@@ -78,7 +78,7 @@ bool FileExists(const QString& path)
     if (path.isEmpty())
         return false;
     const QFileInfo info(path);
-    if (!info.isFile())  // folders, devices and pipes (whose open could block) are no files
+    if (!info.isFile()) // folders, devices and pipes (whose open could block) are no files
         return false;
     QFile file(path);
     return file.open(QIODevice::ReadOnly);
@@ -92,17 +92,29 @@ QString WriteResourceFile(const QString& path, const QString& name, const QStrin
     return WriteFileReplacing(path, resource.readAll()) ? path : QString();
 }
 
-void SetMessagePresenter(MessagePresenter presenter) { g_presenter = std::move(presenter); }
+void SetMessagePresenter(MessagePresenter presenter)
+{
+    g_presenter = std::move(presenter);
+}
 
 void ShowMessage(const QString& text, int kind)
 {
     QMessageBox::Icon icon;
     switch (kind) {
-    case 1: icon = QMessageBox::Information; break;
-    case 2: icon = QMessageBox::Warning; break;
-    case 3: icon = QMessageBox::Critical; break;
-    case 4: icon = QMessageBox::Question; break;
-    default: return;
+    case 1:
+        icon = QMessageBox::Information;
+        break;
+    case 2:
+        icon = QMessageBox::Warning;
+        break;
+    case 3:
+        icon = QMessageBox::Critical;
+        break;
+    case 4:
+        icon = QMessageBox::Question;
+        break;
+    default:
+        return;
     }
     if (g_presenter) {
         g_presenter(text, kind);

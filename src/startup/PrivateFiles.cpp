@@ -35,7 +35,7 @@ bool writeAll(int fd, const QByteArray& bytes)
     }
     return true;
 }
-}  // namespace
+} // namespace
 
 QString PreparePrivateFolder(const QString& base, const QString& name)
 {
@@ -63,7 +63,8 @@ QString UserPrivateTempFolder()
     if (!folder.isEmpty())
         return folder;
     // Someone else holds that name: use a fresh folder of our own for this run.
-    QByteArray pattern = QFile::encodeName(QDir(base).absoluteFilePath(QStringLiteral("quendel-XXXXXX")));
+    QByteArray pattern =
+        QFile::encodeName(QDir(base).absoluteFilePath(QStringLiteral("quendel-XXXXXX")));
     if (::mkdtemp(pattern.data()) == nullptr)
         return {};
     folder = QFile::decodeName(pattern);

@@ -1,1 +1,0 @@
-// Skin helpers arrive here.

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "PictureBox.h"
+#include "startup/Form.h"
+
+#include <QImage>
+
+// A frameless window whose face is a skin image. Mouse events on its bare surface (not on a
+// control) go to the MouseHandlers it inherits.
+class SkinnedForm : public Form, public MouseHandlers {
+public:
+    explicit SkinnedForm(QSize clientSize);
+
+    void setBackground(const QImage& image);
+    const QImage& background() const { return m_background; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QImage m_background;
+};
