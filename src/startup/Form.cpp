@@ -1,5 +1,7 @@
 #include "Form.h"
 
+#include <QEventLoop>
+
 #include <vector>
 
 Form::Form(QWidget* parent) : QWidget(parent) {}
@@ -20,6 +22,26 @@ void Form::Unload()
     Form_Unload();
     hide();
     m_loaded = false;
+}
+
+void Form::ShowModal()
+{
+    if (m_modalLoop != nullptr)
+        return;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    loop.exec();
+    m_modalLoop = nullptr;
+    setWindowModality(Qt::NonModal);
+}
+
+void Form::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (m_modalLoop != nullptr)
+        m_modalLoop->quit();
 }
 
 namespace FormRegistry {

@@ -15,15 +15,20 @@ public:
     bool isLoaded() const { return m_loaded; }
     void Load();
     void Unload();
+    // Shows the window modally: the caller waits here, and the other windows take no input, until
+    // the window is hidden or unloaded.
+    void ShowModal();
 
 protected:
     // Puts every control back to its design value; runs before each Form_Load.
     virtual void InitializeControls() {}
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
+    void hideEvent(QHideEvent* event) override;
 
 private:
     bool m_loaded = false;
+    class QEventLoop* m_modalLoop = nullptr;
 };
 
 namespace FormRegistry {

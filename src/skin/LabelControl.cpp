@@ -1,0 +1,72 @@
+#include "LabelControl.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+LabelControl::LabelControl(QWidget* parent, const QRect& rect, const QString& caption)
+    : QLabel(caption, parent)
+{
+    setGeometry(rect);
+    setMouseTracking(true);
+}
+
+void LabelControl::setForeColor(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    setPalette(p);
+    update();
+}
+
+QColor LabelControl::foreColor() const
+{
+    return palette().color(QPalette::WindowText);
+}
+
+void LabelControl::mousePressEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void LabelControl::mouseMoveEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void LabelControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void LabelControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+
+MinimiseLabel::MinimiseLabel(QWidget* parent, const QRect& rect) : LabelControl(parent, rect) {}
+
+void MinimiseLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const int w = width(), h = height();
+    painter.fillRect(QRect(w / 4, h - h / 4 - 2, w - 2 * (w / 4), 2), foreColor());
+}
+
+MouseArea::MouseArea(QWidget* parent, const QRect& rect) : QWidget(parent)
+{
+    setGeometry(rect);
+}
+
+void MouseArea::mousePressEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void MouseArea::mouseMoveEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void MouseArea::mouseReleaseEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
+void MouseArea::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    RouteMouseEvent(this, event, *this);
+}
