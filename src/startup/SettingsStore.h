@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
+
+#include <optional>
 
 // The settings file: an INI file of sections and "key=value" lines. Section and key names match
 // without regard to case. Every call opens, reads or writes, and closes the file; nothing is
@@ -15,3 +20,27 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 // line stays byte for byte. The file is replaced atomically; a failed write leaves it as it was.
 void WriteSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file);
+
+// The two calls above work on the file's bytes through these, so the file's rules can be checked
+// without touching a disk.
+//
+// Lines end in LF or CRLF; blanks and tabs around names and values do not count. A line whose
+// first non-blank character is ";" is a comment. "[name]" starts a section (text after "]" is
+// ignored); "key=value" lines belong to the section above them; a line without "=" holds no key.
+// A value wrapped in matching single or double quotes stands for the text between them. The
+// first of two sections, or of two keys in a section, with the same name is the one that counts.
+// Values are UTF-8; a value whose bytes are not UTF-8 was written by a Windows editor and is read
+// as Windows-1252 (Latin-1 with the printable characters of 0x80..0x9F).
+
+// The value stored under key in section, cut to 2047 characters (it may be empty), or nothing
+// when the section or the key is not there.
+std::optional<QString> FindSettingValue(QByteArrayView text, QStringView section, QStringView key);
+
+// text with value stored under key in section: an existing key gets the new value in place, a new
+// key goes after the last key of its section, a new section goes at the end. Every other line is
+// kept byte for byte. Names that a file cannot hold (empty; a section with "]"; a key with "=",
+// or starting with ";" or "["; either with a line break) leave text as it is. Line breaks in the
+// value become blanks, and a value that would not read back as it is (blanks at its ends, or
+// wrapped in quotes) is written inside double quotes.
+QByteArray TextWithSetting(QByteArrayView text, QStringView section, QStringView key,
+                           QStringView value);
