@@ -1,1 +1,2 @@
-// Keeps the resource library non-empty.
+// The sounds themselves travel in the object library that qt_add_resources attaches to
+// quendel_reference_sounds; a static library still needs one source of its own.
