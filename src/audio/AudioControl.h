@@ -5,6 +5,7 @@
 #include <string>
 
 class AudioEngine;
+class Voice;
 struct AudioSlots;
 
 // One audio control per window that plays files (the bar's and the tuner's). Every instance plays
@@ -13,7 +14,10 @@ struct AudioSlots;
 //
 // Volume is 0..100 (linear gain volume / 100), pan -100 (left) .. 100 (right) as a balance.
 // An instance starts at volume 100 and pan 0. Calls before the engine is started or after it is
-// released do nothing, and the Is*Active queries answer false.
+// released do nothing, and the Is*Active queries answer false. Settings made while nothing plays
+// apply to what plays next; out-of-range values are clamped. A bad file (missing, empty, corrupt,
+// not audio, a folder, a FIFO) leaves its slot empty, and playing an empty slot plays nothing.
+// Paths are UTF-8.
 class AudioControl {
 public:
     AudioControl();
@@ -27,7 +31,7 @@ public:
     void BufferLenInSeconds(double seconds);
     void SampleChanToModify(int channel);
 
-    void OpenSample(const std::string& path);  // UTF-8 path
+    void OpenSample(const std::string& path); // UTF-8 path
     void OpenStream(const std::string& path);
     void PlaySample(bool loop);
     void PlayStream(bool loop);
@@ -44,6 +48,12 @@ public:
     // Releases the process-wide engine.
     void TerminateBASS();
 
+    // True when the opened sample is too large to hold in memory and plays from disk instead.
+    bool sampleIsStreamed() const;
+
 private:
+    bool ready() const;
+    void applyGains(Voice* voice, int volume, int pan);
+
     std::unique_ptr<AudioSlots> m_slots;
 };

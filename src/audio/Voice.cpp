@@ -1,0 +1,178 @@
+#include "Voice.h"
+
+#include "SampleBuffer.h"
+#include "SoundFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+SampleVoice::SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop)
+    : Voice(Kind::Sample), m_buffer(std::move(buffer)), m_data(m_buffer->data()),
+      m_frames(m_buffer->frames()), m_loop(loop)
+{
+}
+
+long SampleVoice::produce(float* out, long frames)
+{
+    long done = 0;
+    while (done < frames) {
+        if (m_position >= m_frames) {
+            if (!m_loop || m_frames == 0)
+                break;
+            m_position = 0; // the frame after the last is the first: no gap, no repeat
+        }
+        const auto count = static_cast<long>(
+            std::min<std::size_t>(static_cast<std::size_t>(frames - done), m_frames - m_position));
+        std::copy_n(m_data + m_position * 2, count * 2, out + done * 2);
+        m_position += static_cast<std::size_t>(count);
+        done += count;
+    }
+    if (!m_loop && m_position >= m_frames)
+        markFinished();
+    return done;
+}
+
+namespace {
+constexpr std::size_t kReadChunkFrames = 4096;
+}
+
+StreamVoice::StreamVoice(std::unique_ptr<StreamDecoder> decoder, std::size_t ringFrames,
+                         std::size_t prefillFrames)
+    : Voice(Kind::Stream), m_decoder(std::move(decoder)), m_ring(ringFrames),
+      m_chunk(kReadChunkFrames * 2)
+{
+    const std::size_t prefill = std::min(prefillFrames, m_ring.capacity());
+    while (m_ring.capacity() - m_ring.writable() < prefill) {
+        const std::size_t missing = prefill - (m_ring.capacity() - m_ring.writable());
+        if (!decodeInto(std::min(missing, kReadChunkFrames)))
+            return; // the whole file fitted: no reader needed
+    }
+    m_reader = std::thread([this] { readerLoop(); });
+}
+
+StreamVoice::~StreamVoice()
+{
+    m_stop.store(true, std::memory_order_relaxed);
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+bool StreamVoice::decodeInto(std::size_t frames)
+{
+    const long got = m_decoder->read(m_chunk.data(), static_cast<long>(frames));
+    if (got <= 0) {
+        m_ended.store(true, std::memory_order_release);
+        return false;
+    }
+    m_ring.write(m_chunk.data(), static_cast<std::size_t>(got));
+    return true;
+}
+
+void StreamVoice::readerLoop()
+{
+    while (!m_stop.load(std::memory_order_relaxed)) {
+        const std::size_t room = m_ring.writable();
+        if (room >= std::min<std::size_t>(1024, m_ring.capacity() / 4)) {
+            if (!decodeInto(std::min(room, kReadChunkFrames)))
+                return;
+        } else {
+            // The read-ahead is far longer than this nap, so polling costs nothing audible and
+            // keeps the audio thread free of any wake-up call.
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    }
+}
+
+long StreamVoice::produce(float* out, long frames)
+{
+    const auto wanted = static_cast<std::size_t>(frames);
+    std::size_t got = m_ring.read(out, wanted);
+    if (got < wanted && m_ended.load(std::memory_order_acquire)) {
+        got += m_ring.read(out + got * 2, wanted - got);
+        if (got < wanted) {
+            markFinished();
+            return static_cast<long>(got);
+        }
+    }
+    std::fill(out + got * 2, out + wanted * 2, 0.0f); // underrun: silence, never a wait
+    return frames;
+}
+
+void StreamVoice::waitForReadAhead(std::size_t frames) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    frames = std::min(frames, m_ring.capacity());
+    while (m_ring.readable() < frames && !m_ended.load(std::memory_order_acquire) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+PcmVoice::PcmVoice(std::unique_ptr<PcmBlock> block, double step, bool loop)
+    : Voice(Kind::Pcm), m_current(block.release()), m_step(step), m_loop(loop)
+{
+}
+
+PcmVoice::~PcmVoice()
+{
+    delete m_current;
+    delete m_previous;
+}
+
+PcmBlock* PcmVoice::replace(PcmBlock* block, int crossfadeFrames)
+{
+    PcmBlock* retired = nullptr;
+    if (crossfadeFrames <= 0) {
+        retired = m_current;
+    } else if (m_previous && m_crossfadeLeft == m_crossfadeTotal) {
+        // Rewritten again before a frame of the last rewrite sounded: that one is skipped and
+        // the fade still starts from what was heard.
+        retired = m_current;
+    } else {
+        // A rewrite arriving mid-fade drops the oldest content; the fade restarts from the
+        // content that was fading in.
+        retired = m_previous;
+        m_previous = m_current;
+        m_crossfadeLeft = m_crossfadeTotal = crossfadeFrames;
+    }
+    m_current = block;
+    return retired;
+}
+
+float PcmVoice::sampleAt(const PcmBlock* block, double phase) const
+{
+    const std::size_t length = block->samples.size();
+    const auto index = static_cast<std::size_t>(phase) % length;
+    const float frac = static_cast<float>(phase - std::floor(phase));
+    const float a = block->samples[index];
+    if (frac == 0.0f)
+        return a;
+    const float b = block->samples[(index + 1) % length];
+    return a + (b - a) * frac;
+}
+
+long PcmVoice::produce(float* out, long frames)
+{
+    const auto length = static_cast<double>(m_current->samples.size());
+    long done = 0;
+    for (; done < frames; ++done) {
+        if (m_phase >= length) {
+            if (!m_loop) {
+                markFinished();
+                break;
+            }
+            m_phase = std::fmod(m_phase, length);
+        }
+        float value = sampleAt(m_current, m_phase);
+        if (m_crossfadeLeft > 0) {
+            const float weight =
+                static_cast<float>(m_crossfadeLeft) / static_cast<float>(m_crossfadeTotal + 1);
+            value += (sampleAt(m_previous, m_phase) - value) * weight;
+            --m_crossfadeLeft;
+        }
+        out[2 * done] = value;
+        out[2 * done + 1] = value;
+        m_phase += m_step;
+    }
+    return done;
+}

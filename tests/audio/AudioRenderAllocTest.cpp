@@ -1,0 +1,166 @@
+// The render function must neither allocate nor free: this binary replaces the global operator
+// new and delete with counting versions, armed only on the rendering thread around render.
+
+#include "AudioTestSupport.h"
+#include "audio/DirectSound.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+thread_local bool t_armed = false;
+std::atomic<int> g_allocations{0};
+std::atomic<int> g_frees{0};
+
+void* allocate(std::size_t size)
+{
+    if (t_armed)
+        g_allocations.fetch_add(1);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void release(void* p)
+{
+    if (t_armed && p)
+        g_frees.fetch_add(1);
+    std::free(p);
+}
+
+void* allocateAligned(std::size_t size, std::align_val_t align)
+{
+    if (t_armed)
+        g_allocations.fetch_add(1);
+    const auto alignment = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment))
+        return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void* operator new(std::size_t size, std::align_val_t align)
+{
+    return allocateAligned(size, align);
+}
+void* operator new[](std::size_t size, std::align_val_t align)
+{
+    return allocateAligned(size, align);
+}
+void operator delete(void* p) noexcept
+{
+    release(p);
+}
+void operator delete[](void* p) noexcept
+{
+    release(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    release(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+    release(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+    release(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept
+{
+    release(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
+{
+    release(p);
+}
+
+using namespace audiotest;
+
+TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
+{
+    const std::string sample = dir.file("sample.wav");
+    const std::string stream = dir.file("stream.mp3");
+    const std::string big = dir.file("big.wav");
+    ASSERT_TRUE(writeSound(sample, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, kRate,
+                           sine(3000, 1, 441.0, kRate, 0.5f)));
+    ASSERT_TRUE(writeSound(stream, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate,
+                           sine(20000, 2, 220.0, kRate, 0.5f)));
+    ASSERT_TRUE(writeSound(big, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
+                           sine(30000, 1, 300.0, 48000, 0.5f)));
+    engine().setSampleSizeLimit(100000);
+
+    AudioControl tuner;
+    control.OpenSample(sample);
+    control.PlaySample(true);
+    control.OpenStream(stream);
+    control.PlayStream(true);
+    tuner.OpenSample(big); // too large to hold: a resampled stream in the sample slot
+    ASSERT_TRUE(tuner.sampleIsStreamed());
+    tuner.PlaySample(true);
+    AudioControl once;
+    once.OpenSample(sample);
+    once.PlaySample(false);
+    DirectX7 dx;
+    DSBUFFERDESC desc;
+    desc.lBufferBytes = 4101;
+    auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
+    std::vector<std::uint8_t> bytes(4101, 200);
+    buffer->WriteBuffer(0, 0, bytes.data(), DSBLOCK_ENTIREBUFFER);
+    buffer->Play(DSBPLAY_LOOPING);
+    render(512); // every voice has started
+
+    // Commands of every kind are pending when render runs: gains, a rewrite, stops.
+    control.SampleVol(40);
+    tuner.SamplePan(-30);
+    bytes.assign(4101, 60);
+    buffer->WriteBuffer(0, 0, bytes.data(), DSBLOCK_ENTIREBUFFER);
+    once.StopSample();
+
+    std::vector<float> out(2 * 4096);
+    int allocations = 0;
+    int frees = 0;
+    for (int block = 0; block < 40; ++block) {
+        if (block == 20) {
+            control.StopStream(); // a fading stream voice, then one to retire
+            buffer.reset();
+        }
+        g_allocations = 0;
+        g_frees = 0;
+        t_armed = true;
+        engine().render(out.data(), block % 2 ? 256 : 4096);
+        t_armed = false;
+        allocations += g_allocations;
+        frees += g_frees;
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(frees, 0);
+    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(tuner.SampleIsActive());
+}

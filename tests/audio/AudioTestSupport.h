@@ -1,0 +1,173 @@
+#pragma once
+
+#include "audio/AudioControl.h"
+#include "audio/AudioEngine.h"
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+namespace audiotest {
+
+// A fresh folder for generated files, removed afterwards.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::random_device seed;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("quendel-audio-" + std::to_string(seed()) + std::to_string(seed()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Writes interleaved float samples with libsndfile in the given format.
+inline bool writeSound(const std::string& path, int format, int channels, int rate,
+                       const std::vector<float>& samples)
+{
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
+    const sf_count_t written = sf_writef_float(file, samples.data(), frames);
+    sf_close(file);
+    return written == frames;
+}
+
+// What libsndfile itself decodes from a file, as stereo frames (mono doubled): what a loop must
+// reproduce at the file's own rate.
+inline std::vector<float> decodeStereo(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<float> stereo;
+    if (!file)
+        return stereo;
+    std::vector<float> chunk(4096 * static_cast<std::size_t>(info.channels));
+    for (;;) {
+        const sf_count_t got = sf_readf_float(file, chunk.data(), 4096);
+        if (got <= 0)
+            break;
+        for (sf_count_t i = 0; i < got; ++i) {
+            const float* frame = chunk.data() + i * info.channels;
+            stereo.push_back(frame[0]);
+            stereo.push_back(info.channels > 1 ? frame[1] : frame[0]);
+        }
+    }
+    sf_close(file);
+    return stereo;
+}
+
+inline std::vector<float> noise(std::size_t samples, float amplitude, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<float> spread(-amplitude, amplitude);
+    std::vector<float> out(samples);
+    for (float& v : out)
+        v = spread(generator);
+    return out;
+}
+
+inline std::vector<float> sine(std::size_t frames, int channels, double hz, int rate, float level)
+{
+    std::vector<float> out(frames * static_cast<std::size_t>(channels));
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            out[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
+                level *
+                static_cast<float>(std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+    return out;
+}
+
+inline std::vector<float> constant(std::size_t frames, int channels, float value)
+{
+    return std::vector<float>(frames * static_cast<std::size_t>(channels), value);
+}
+
+// The largest jump between neighbouring frames of one channel.
+inline float largestStep(const std::vector<float>& stereo, int channel, std::size_t from = 0,
+                         std::size_t to = SIZE_MAX)
+{
+    const std::size_t frames = std::min(stereo.size() / 2, to);
+    float largest = 0.0f;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < frames; ++i)
+        largest =
+            std::max(largest, std::fabs(stereo[2 * i + static_cast<std::size_t>(channel)] -
+                                        stereo[2 * (i - 1) + static_cast<std::size_t>(channel)]));
+    return largest;
+}
+
+// Runs the engine offline at 44100 Hz for the length of a test; the test pulls audio.
+class OfflineEngineTest : public ::testing::Test {
+protected:
+    static constexpr int kRate = 44100;
+
+    void SetUp() override
+    {
+        AudioEngine::setOfflineForTests(true);
+        control.InitBASS(0, kRate, false, false);
+        control.BufferLenInSeconds(1.0);
+        control.SampleChanToModify(1);
+        ASSERT_TRUE(engine().isRunning());
+    }
+
+    void TearDown() override
+    {
+        control.TerminateBASS();
+        engine().setCommitScheduler(nullptr);
+        engine().setSampleSizeLimit(AudioEngine::kDefaultSampleSizeLimit);
+    }
+
+    static AudioEngine& engine() { return AudioEngine::instance(); }
+
+    static std::vector<float> render(int frames)
+    {
+        std::vector<float> out(static_cast<std::size_t>(frames) * 2, 123.0f);
+        engine().render(out.data(), frames);
+        return out;
+    }
+
+    static bool silent(const std::vector<float>& stereo, std::size_t fromFrame = 0)
+    {
+        for (std::size_t i = fromFrame * 2; i < stereo.size(); ++i)
+            if (stereo[i] != 0.0f)
+                return false;
+        return true;
+    }
+
+    // Index of the first frame where `got` differs from `expected` repeated; -1 when none.
+    static long firstLoopMismatch(const std::vector<float>& got, const std::vector<float>& expected,
+                                  std::size_t startFrame = 0)
+    {
+        const std::size_t loop = expected.size() / 2;
+        for (std::size_t i = 0; i < got.size() / 2; ++i) {
+            const std::size_t j = (startFrame + i) % loop;
+            if (got[2 * i] != expected[2 * j] || got[2 * i + 1] != expected[2 * j + 1])
+                return static_cast<long>(i);
+        }
+        return -1;
+    }
+
+    AudioControl control;
+    TempDir dir;
+};
+
+} // namespace audiotest
