@@ -1,0 +1,43 @@
+#include "FrequencyScale.h"
+
+#include "SkinLayout.h"
+
+#include <cmath>
+
+namespace FrequencyScale {
+
+int ScaleToFrequency(int position)
+{
+    const double factor = static_cast<double>(22.049f);
+    const double p = position;
+    const double value = p * factor * std::log(p / 1000.0 + 1.0) / std::log(2.0) + 1.0;
+    // nearbyint rounds half to even in the default rounding mode.
+    return static_cast<int>(std::nearbyint(value));
+}
+
+int markerLeftFor(double frequency)
+{
+    // The curve rises monotonically over the marker's travel, so the first left that reaches the
+    // frequency is found by bisection.
+    int low = SkinLayout::kMarkerMinLeft;
+    int high = SkinLayout::kMarkerMaxLeft;
+    if (ScaleToFrequency(low - 39) >= frequency)
+        return low;
+    if (ScaleToFrequency(high - 39) < frequency)
+        return high;
+    while (high - low > 1) {
+        const int middle = (low + high) / 2;
+        if (ScaleToFrequency(middle - 39) >= frequency)
+            high = middle;
+        else
+            low = middle;
+    }
+    return high;
+}
+
+int markColumnFor(double frequency)
+{
+    return markerLeftFor(frequency) + kPointerOffset;
+}
+
+} // namespace FrequencyScale
