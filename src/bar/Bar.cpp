@@ -1,7 +1,346 @@
 #include "Bar.h"
 
-Bar::Bar()
+#include "audio/AudioEngine.h"
+#include "intro/frmIntro.h"
+#include "skin/SkinBlit.h"
+#include "startup/AppModul.h"
+#include "startup/InstallationStep.h"
+#include "startup/NumberText.h"
+#include "startup/SettingsStore.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTime>
+
+namespace {
+constexpr int kPadWidth = 50;
+constexpr int kPadHeight = 94;
+constexpr std::array<int, 14> kUpperPadLefts = {143, 198, 252, 305, 359, 413, 466,
+                                                520, 573, 626, 679, 732, 785, 839};
+constexpr std::array<int, 14> kLowerPadLefts = {144, 197, 252, 306, 360, 414, 466,
+                                                519, 572, 625, 679, 733, 785, 839};
+constexpr int kUpperPadTop = 424;
+constexpr int kLowerPadTop = 548;
+
+QRect padRect(int index)
 {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setFixedSize(1018, 761);
+    return index < 14 ? QRect(kUpperPadLefts[index], kUpperPadTop, kPadWidth, kPadHeight)
+                      : QRect(kLowerPadLefts[index - 14], kLowerPadTop, kPadWidth, kPadHeight);
+}
+
+std::string nativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+bool isMp3(const QString& name)
+{
+    return name.right(3).toLower() == QStringLiteral("mp3");
+}
+
+QFont clockFont()
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(9.75);
+    font.setBold(true);
+    return font;
+}
+} // namespace
+
+Bar::Bar() : SkinnedForm(kClientSize)
+{
+    setWindowTitle(QStringLiteral("Quendel"));
+    setMouseTracking(true); // the surface turns the minimise label black on every move
+
+    for (int i = 0; i < kPadCount; ++i) {
+        auto* pad = new PictureBox(this, padRect(i));
+        pad->MouseDown = [this, i](int b, int s, double x, double y) {
+            Picture6_MouseDown(i, b, s, x, y);
+        };
+        pad->MouseUp = [this, i](int b, int s, double x, double y) {
+            Picture6_MouseUp(i, b, s, x, y);
+        };
+        Picture6[i] = pad;
+    }
+
+    const std::array<QRect, 3> pageRects = {QRect(466, 312, 113, 55), QRect(627, 312, 113, 55),
+                                            QRect(780, 313, 113, 55)};
+    const std::array<QString, 3> pageTips = {QStringLiteral("Samples Pool"),
+                                             QStringLiteral("Guitar Tuner"),
+                                             QStringLiteral("Tone Generator ( BETA )")};
+    for (int k = 0; k < 3; ++k) {
+        auto* button = new PictureBox(this, pageRects[k]);
+        button->setToolTip(pageTips[k]);
+        button->MouseDown = [this, k](int b, int s, double x, double y) {
+            Picture1_MouseDown(k, b, s, x, y);
+        };
+        Picture1[k] = button;
+    }
+    Picture4 = new PictureBox(this, QRect(308, 311, 113, 55));
+    Picture4->MouseDown = [this](int b, int s, double x, double y) {
+        Picture4_MouseDown(b, s, x, y);
+    };
+    Picture3 = new PictureBox(this, QRect(147, 313, 113, 55));
+    Picture3->MouseDown = [this](int b, int s, double x, double y) {
+        Picture3_MouseDown(b, s, x, y);
+    };
+    Picture3->MouseUp = [this](int b, int s, double x, double y) { Picture3_MouseUp(b, s, x, y); };
+
+    // The placeholder lies under the pads and takes the mouse between them, so a press there
+    // neither drags the bar nor reaches anything else.
+    Image1 = new MouseArea(this, kImage1);
+    Image1->lower();
+    Image2 = new MouseArea(this, QRect(143, 82, 749, 171));
+    Image2->Click = [this] { Image2_Click(); };
+
+    Label3 = new MinimiseLabel(this, QRect(985, 16, 16, 16));
+    Label3->MouseMove = [this](int b, int s, double x, double y) { Label3_MouseMove(b, s, x, y); };
+    Label3->Click = [this] { Label3_Click(); };
+
+    Label4 = new LabelControl(this, QRect(943, 735, 65, 17), QStringLiteral("00:00:00"));
+    Label5 = new LabelControl(this, QRect(941, 734, 65, 17), QStringLiteral("00:00:00"));
+    for (LabelControl* label : {Label4, Label5})
+        label->setFont(clockFont());
+    Label4->setForeColor(Qt::black);
+    Label5->setForeColor(Qt::white);
+
+    picAllOff = new PictureBox(this);
+    picAllOn = new PictureBox(this);
+    picAllOff->hide();
+    picAllOn->hide();
+
+    MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
+    MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
+
+    Timer1.setInterval(20);
+    Timer2.setInterval(100);
+    Timer3.setInterval(250);
+    QObject::connect(&Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
+    QObject::connect(&Timer3, &QTimer::timeout, this, [this] { Timer3_Timer(); });
+}
+
+// ---- Load and close ---------------------------------------------------------------------------
+
+void Bar::Form_Load()
+{
+    CenterWindow(*this);
+
+    const int outOfSight = (screen() != nullptr ? screen()->geometry().width() : 0) + 200;
+    picAllOff->move(outOfSight, 0);
+    picAllOn->move(outOfSight, 0);
+
+    const QImage allOff = LoadSkinImage(QStringLiteral("AllOff"));
+    setBackground(allOff);
+    picAllOff->setPicture(allOff, true);
+    picAllOn->setPicture(LoadSkinImage(QStringLiteral("AllOn")), true);
+
+    drawControl(Picture1[0], true);
+    drawControl(Picture1[1], false);
+    drawControl(Picture1[2], false);
+    drawControl(Picture3, true);
+    drawControl(Picture4, false);
+    for (PictureBox* pad : Picture6)
+        drawControl(pad, false);
+
+    // Commands of one UI event reach the audio thread together, so a pad's volume and pan
+    // apply from its file's first frame.
+    AudioEngine::instance().setCommitScheduler(
+        [] { QTimer::singleShot(0, [] { AudioEngine::instance().commitPending(); }); });
+    DMC.DeviceToUse(1);
+    DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
+    DMC.BufferLenInSeconds(1.0);
+
+    Timer2.start();
+    Timer3.start();
+}
+
+void Bar::Form_Unload(bool& cancel)
+{
+    cancel = true; // the program ends here instead, without the other windows' close handlers
+    drawControl(Picture3, false);
+    endProgram();
+}
+
+void Bar::closeEvent(QCloseEvent* event)
+{
+    bool cancel = false;
+    Form_Unload(cancel);
+    if (cancel)
+        event->ignore();
+}
+
+void Bar::endProgram()
+{
+    SilenceDMC();
+    DMC.TerminateBASS();
+    Timer2.stop();
+    Timer3.stop();
+    AppModul::EndProgram();
+}
+
+// ---- Pads -------------------------------------------------------------------------------------
+
+void Bar::Picture6_MouseDown(int index, int, int, double, double)
+{
+    using namespace AppModul;
+    for (PictureBox* pad : Picture6)
+        drawControl(pad, false);
+    drawControl(Picture6[index], true);
+
+    const QString name = ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1),
+                                     SettingsFile, QString());
+    const QString path = SoundsFolder + name;
+    if (name.isEmpty() || !FileExists(path)) {
+        PadPressFailed = 1;
+        return;
+    }
+
+    SilenceDMC();
+    if (index == ActivePad) { // the playing pad pressed again stops it
+        drawControl(Picture6[index], false);
+        ActivePad = kNoPad;
+        return;
+    }
+
+    if (isMp3(name)) {
+        DMC.OpenStream(nativePath(path));
+        DMC.PlayStream(true);
+    } else {
+        DMC.OpenSample(nativePath(path));
+        DMC.PlaySample(true);
+    }
+    const int pan = RoundHalfEven(LeadingNumber(
+        ReadSetting(AppTitle, QStringLiteral("PanVal"), SettingsFile, QStringLiteral("0"))));
+    DMC.SamplePan(pan);
+    DMC.StreamPan(pan);
+    const int volume = RoundHalfEven(LeadingNumber(
+        ReadSetting(AppTitle, QStringLiteral("Volume"), SettingsFile, QStringLiteral("80"))));
+    DMC.SampleVol(volume);
+    DMC.StreamVol(volume);
+
+    ActivePad = static_cast<short>(index);
+    PadPressFailed = 0;
+}
+
+void Bar::Picture6_MouseUp(int index, int, int, double, double)
+{
+    // A failed press showed the pad only while held: the bar returns to how it was.
+    if (PadPressFailed != 1)
+        return;
+    DrawPad(AppModul::ActivePad, true);
+    drawControl(Picture6[index], false);
+}
+
+// ---- Page buttons -----------------------------------------------------------------------------
+
+void Bar::Picture1_MouseDown(int index, int, int, double, double)
+{
+    CurrentPage = static_cast<short>(index);
+    for (PictureBox* button : Picture1)
+        drawControl(button, false);
+    drawControl(Picture4, false);
+    drawControl(Picture1[index], true);
+    if (index == 0 && AppModul::ActivePad < kPadCount)
+        DrawPad(AppModul::ActivePad, true);
+}
+
+void Bar::Picture4_MouseDown(int, int, double, double) {}
+
+// ---- Exit, title, minimise and drag -----------------------------------------------------------
+
+void Bar::Picture3_MouseDown(int, int, double, double)
+{
+    drawControl(Picture3, false);
+}
+
+void Bar::Picture3_MouseUp(int, int, double, double)
+{
+    endProgram();
+}
+
+void Bar::Form_MouseDown(int, int, double x, double y)
+{
+    Grab = QPointF(x, y);
+}
+
+void Bar::mouseMoveEvent(QMouseEvent* event)
+{
+    m_lastGlobalPointer = event->globalPosition();
+    SkinnedForm::mouseMoveEvent(event);
+}
+
+void Bar::Form_MouseMove(int button, int, double, double)
+{
+    // The grabbed point stays under the pointer. Working from the pointer's screen position keeps
+    // the bar steady while the window system is still catching up with the previous move. A move
+    // before any press on the surface has nothing to keep and is ignored.
+    if (button == kLeftButton && Grab)
+        move((m_lastGlobalPointer - *Grab).toPoint());
+    Label3->setForeColor(Qt::black);
+}
+
+void Bar::Label3_MouseMove(int, int, double, double)
+{
+    Label3->setForeColor(QColor(0, 255, 0));
+}
+
+void Bar::Label3_Click()
+{
+    setWindowState(windowState() | Qt::WindowMinimized);
+    setWindowTitle(QStringLiteral("Quendel"));
+}
+
+void Bar::Image2_Click()
+{
+    TheForm<frmIntro>().ShowModal();
+}
+
+// ---- Timers -----------------------------------------------------------------------------------
+
+void Bar::Timer2_Timer() {}
+
+QString Bar::ClockText(const QTime& time, const QLocale& locale)
+{
+    // The long format carries the seconds; a time zone ("t") has no place on the clock.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return locale.toString(time, format.trimmed());
+}
+
+void Bar::Timer3_Timer()
+{
+    Label4->setText(ClockText(QTime::currentTime(), QLocale::system()));
+    Label5->setText(Label4->text());
+}
+
+// ---- Shared helpers ---------------------------------------------------------------------------
+
+void Bar::SilenceDMC()
+{
+    DMC.SampleChanToModify(1);
+    if (DMC.SampleIsActive())
+        DMC.StopSample();
+    if (DMC.StreamIsActive())
+        DMC.StopStream();
+}
+
+void Bar::DrawPad(int index, bool lit)
+{
+    if (index >= 0 && index < kPadCount)
+        drawControl(Picture6[index], lit);
+}
+
+QPoint Bar::ToolWindowPosition(int offset) const
+{
+    return pos() + kImage1.topLeft() + QPoint(offset, offset);
+}
+
+void Bar::drawControl(PictureBox* control, bool lit)
+{
+    CopySkinArea(*control, lit ? *picAllOn : *picAllOff);
 }

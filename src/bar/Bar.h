@@ -1,9 +1,85 @@
 #pragma once
 
-#include "startup/Form.h"
+#include "audio/AudioControl.h"
+#include "skin/LabelControl.h"
+#include "skin/PictureBox.h"
+#include "skin/SkinnedForm.h"
 
-// The main window: a frameless skinned bar of 1018 x 761 pixels.
-class Bar : public Form {
+#include <QPointF>
+#include <QRect>
+#include <QTimer>
+
+#include <array>
+#include <optional>
+
+// The main window: a frameless skinned bar with the 28 sample pads, the page buttons that lay the
+// tool windows over the pad area, the exit button, the title area and the clock. It hosts the
+// program's main audio control, which the settings window and the tone generator play through.
+class Bar : public SkinnedForm {
 public:
+    static constexpr int kPadCount = 28;
+    static constexpr QSize kClientSize{1018, 761};
+    static constexpr QRect kImage1{105, 409, 820, 268}; // where the tool windows lie
+
     Bar();
+
+    // ---- Controls -------------------------------------------------------------------------
+    std::array<PictureBox*, kPadCount> Picture6{}; // sample pads 1 to 28
+    std::array<PictureBox*, 3> Picture1{};         // page buttons: pads, tuner, tone generator
+    PictureBox* Picture3 = nullptr;                // exit button
+    PictureBox* Picture4 = nullptr;                // page button: sample settings
+    MouseArea* Image1 = nullptr;                   // placeholder over which tool windows lie
+    MouseArea* Image2 = nullptr;                   // title area
+    MinimiseLabel* Label3 = nullptr;
+    LabelControl* Label4 = nullptr;  // clock shadow (black)
+    LabelControl* Label5 = nullptr;  // clock (white)
+    PictureBox* picAllOff = nullptr; // unlit skin, source of every unlit face
+    PictureBox* picAllOn = nullptr;  // lit skin
+    QTimer Timer1;                   // 20 ms, never enabled
+    QTimer Timer2;                   // 100 ms: keeps the current page's tool window in place
+    QTimer Timer3;                   // 250 ms: clock
+    AudioControl DMC;
+
+    // ---- Bar state ------------------------------------------------------------------------
+    short CurrentPage = 0;       // 0 pads, 1 tuner, 2 tone generator, 3 settings
+    short PadPressFailed = 0;    // 1 when the last pad press found nothing to play
+    std::optional<QPointF> Grab; // GrabX, GrabY: last press on the bare surface
+
+    // ---- Handlers -------------------------------------------------------------------------
+    void Form_Load() override;
+    void Form_Unload(bool& cancel);
+    void Picture6_MouseDown(int index, int button, int shift, double x, double y);
+    void Picture6_MouseUp(int index, int button, int shift, double x, double y);
+    void Picture1_MouseDown(int index, int button, int shift, double x, double y);
+    void Picture4_MouseDown(int button, int shift, double x, double y);
+    void Picture3_MouseDown(int button, int shift, double x, double y);
+    void Picture3_MouseUp(int button, int shift, double x, double y);
+    void Form_MouseDown(int button, int shift, double x, double y);
+    void Form_MouseMove(int button, int shift, double x, double y);
+    void Label3_MouseMove(int button, int shift, double x, double y);
+    void Label3_Click();
+    void Image2_Click();
+    void Timer2_Timer();
+    void Timer3_Timer();
+
+    // ---- Shared with the tool windows -----------------------------------------------------
+    // Selects channel 1 and stops what sounds on the sample channel and the stream.
+    void SilenceDMC();
+    // Draws a pad lit or unlit; index 100 (no pad) draws nothing.
+    void DrawPad(int index, bool lit);
+    // Where a tool window's top-left corner goes over Image1 (offset 0, or -1 for the tone
+    // generator, which sits one pixel further up and left).
+    QPoint ToolWindowPosition(int offset = 0) const;
+
+    // The clock's text for a time: the system's time format with seconds, without a time zone.
+    static QString ClockText(const QTime& time, const QLocale& locale);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void drawControl(PictureBox* control, bool lit);
+    void endProgram();
+    QPointF m_lastGlobalPointer;
 };

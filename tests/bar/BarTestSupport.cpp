@@ -1,0 +1,14 @@
+#include "BarTestSupport.h"
+
+#include "startup/SettingsStore.h"
+
+void BarFixture::bind(int pad, const QString& name) const
+{
+    WriteSetting(QStringLiteral("Samples"), QStringLiteral("Sample %1").arg(pad + 1), name,
+                 folder->settingsFile());
+}
+
+void BarFixture::writeSetting(const QString& key, const QString& value) const
+{
+    WriteSetting(QStringLiteral("Quendel"), key, value, folder->settingsFile());
+}

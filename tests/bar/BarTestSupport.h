@@ -1,0 +1,86 @@
+#pragma once
+
+#include "audio/AudioEngine.h"
+#include "bar/Bar.h"
+#include "startup/AppModul.h"
+#include "support/AudioTestKit.h"
+#include "support/ProgramFolder.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A started bar in a program folder of the test's own, with pattern skins and the engine
+// rendering offline.
+class BarFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = std::make_unique<ProgramFolder>();
+        folder->writeAllSkins();
+        AudioEngine::setOfflineForTests(true);
+        bar = &TheForm<Bar>();
+        bar->show();
+    }
+    void TearDown() override
+    {
+        bar->DMC.TerminateBASS();
+        folder.reset();
+    }
+
+    static QImage skinRect(int seed, const QRect& rect)
+    {
+        static const QImage allOff = ProgramFolder::patternImage(1018, 761, 1);
+        static const QImage allOn = ProgramFolder::patternImage(1018, 761, 2);
+        return (seed == 1 ? allOff : allOn).copy(rect);
+    }
+    // A control shows its lit (AllOn) or unlit (AllOff) face.
+    static bool isLit(const PictureBox* control)
+    {
+        return control->face() == skinRect(2, control->geometry());
+    }
+    static bool isUnlit(const PictureBox* control)
+    {
+        return control->face() == skinRect(1, control->geometry());
+    }
+    std::vector<int> litPads() const
+    {
+        std::vector<int> lit;
+        for (int i = 0; i < Bar::kPadCount; ++i) {
+            if (isLit(bar->Picture6[i]))
+                lit.push_back(i);
+            else
+                EXPECT_TRUE(isUnlit(bar->Picture6[i])) << "pad " << i << " shows neither face";
+        }
+        return lit;
+    }
+
+    void bind(int pad, const QString& name) const;
+    void writeSetting(const QString& key, const QString& value) const;
+    void press(int pad, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers mods = {}) const
+    {
+        QTest::mousePress(bar->Picture6[pad], button, mods, QPoint(10, 10));
+    }
+    void release(int pad, Qt::MouseButton button = Qt::LeftButton) const
+    {
+        QTest::mouseRelease(bar->Picture6[pad], button, {}, QPoint(10, 10));
+    }
+    void click(int pad) const
+    {
+        press(pad);
+        release(pad);
+    }
+    static void sendMouse(QWidget* widget, QEvent::Type type, QPointF local, Qt::MouseButton button,
+                          Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, local, widget->mapToGlobal(local), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+
+    std::unique_ptr<ProgramFolder> folder;
+    Bar* bar = nullptr;
+};

@@ -1,0 +1,67 @@
+#include "AudioTestKit.h"
+
+#include "audio/AudioEngine.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <sndfile.h>
+
+bool WriteTestSound(const QString& path, const std::vector<float>& left,
+                    const std::vector<float>& right, int rate)
+{
+    const int channels = right.empty() ? 1 : 2;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = path.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive)
+                      ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III)
+                      : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return false;
+    std::vector<float> frames(left.size() * channels);
+    for (size_t i = 0; i < left.size(); ++i) {
+        frames[i * channels] = left[i];
+        if (channels == 2)
+            frames[i * 2 + 1] = i < right.size() ? right[i] : 0.0f;
+    }
+    const sf_count_t written =
+        sf_writef_float(file, frames.data(), static_cast<sf_count_t>(left.size()));
+    sf_close(file);
+    return written == static_cast<sf_count_t>(left.size());
+}
+
+std::vector<float> Constant(float level, int frames)
+{
+    return std::vector<float>(frames, level);
+}
+
+std::vector<float> PositionRamp(int frames, int period)
+{
+    std::vector<float> ramp(frames);
+    for (int i = 0; i < frames; ++i)
+        ramp[i] = static_cast<float>(i % period + 1) / static_cast<float>(period + 1);
+    return ramp;
+}
+
+std::vector<float> Render(int frames)
+{
+    std::vector<float> out(static_cast<size_t>(frames) * 2);
+    AudioEngine::instance().render(out.data(), frames);
+    return out;
+}
+
+ChannelLevels LevelsOf(const std::vector<float>& stereo, int lastFrames)
+{
+    const size_t frames = stereo.size() / 2;
+    const size_t first = frames - static_cast<size_t>(lastFrames);
+    ChannelLevels levels;
+    for (size_t i = first; i < frames; ++i) {
+        levels.left += std::fabs(stereo[i * 2]);
+        levels.right += std::fabs(stereo[i * 2 + 1]);
+    }
+    levels.left /= static_cast<float>(lastFrames);
+    levels.right /= static_cast<float>(lastFrames);
+    return levels;
+}

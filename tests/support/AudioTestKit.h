@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// Writes sound files for tests and renders the engine offline, on the test's own thread.
+
+// A 16-bit WAV (or MP3 when the name ends in ".mp3") at rate, mono when right is empty.
+bool WriteTestSound(const QString& path, const std::vector<float>& left,
+                    const std::vector<float>& right = {}, int rate = 44100);
+// A constant level for frames frames: easy to read back through gain and balance.
+std::vector<float> Constant(float level, int frames);
+// A ramp that tells each frame's position: frame i holds (i % period + 1) / (period + 1).
+std::vector<float> PositionRamp(int frames, int period);
+
+// Interleaved stereo from the running engine (offline mode): what the device would get.
+std::vector<float> Render(int frames);
+
+struct ChannelLevels {
+    float left = 0, right = 0;
+};
+// The mean absolute level of each channel over the last frames of a render.
+ChannelLevels LevelsOf(const std::vector<float>& stereo, int lastFrames);
