@@ -1,0 +1,63 @@
+// OpenSample of a 1 MB and a 10 MB WAV (16-bit stereo, 44.1 kHz; targets 2 ms and 15 ms), and
+// the memory a decoded sample holds against its decoded size (target at most 1 % above).
+
+#include "audio/AudioControl.h"
+#include "audio/AudioEngine.h"
+#include "audio/SampleBuffer.h"
+#include "audio/SoundFile.h"
+
+#include <benchmark/benchmark.h>
+#include <filesystem>
+#include <malloc.h>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string writeWav(std::size_t megabytes)
+{
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("quendel-bench-" + std::to_string(megabytes) + "mb.wav"))
+                                 .string();
+    SF_INFO info{};
+    info.channels = 2;
+    info.samplerate = 44100;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    const auto frames = static_cast<sf_count_t>(megabytes * 1024 * 1024 / 4);
+    std::vector<short> samples(static_cast<std::size_t>(frames) * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<short>((i * 7919) % 30000 - 15000);
+    sf_writef_short(file, samples.data(), frames);
+    sf_close(file);
+    return path;
+}
+
+void BM_OpenSample(benchmark::State& state)
+{
+    const std::string path = writeWav(static_cast<std::size_t>(state.range(0)));
+    AudioEngine::setOfflineForTests(true);
+    AudioControl control;
+    control.InitBASS(0, 44100, false, false);
+    for (auto _ : state) {
+        control.OpenSample(path);
+        benchmark::ClobberMemory();
+    }
+    control.TerminateBASS();
+
+    // What the heap really hands out for the decoded data, against its frames' size.
+    std::shared_ptr<const SampleBuffer> buffer;
+    decodeSample(path, 44100, AudioEngine::kDefaultSampleSizeLimit, buffer);
+    if (buffer) {
+        const double usable =
+            static_cast<double>(malloc_usable_size(const_cast<float*>(buffer->data())));
+        state.counters["held_over_decoded"] = usable / static_cast<double>(buffer->bytesHeld());
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_OpenSample)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
