@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QTransform>
 
 #include <cmath>
 
@@ -45,29 +46,27 @@ QImage paintLinkCursor()
     painter.setRenderHint(QPainter::Antialiasing);
     // A hand pointing up with its index finger; the finger tip is the hot spot.
     QPainterPath hand;
-    hand.addRoundedRect(QRectF(8.5, 0.5, 6, 18), 3, 3);         // index finger
-    hand.addRoundedRect(QRectF(14, 8.5, 5.5, 12), 2.75, 2.75);  // middle finger
-    hand.addRoundedRect(QRectF(19, 10, 5, 11), 2.5, 2.5);       // ring finger
-    hand.addRoundedRect(QRectF(23.5, 12, 4.5, 10), 2.25, 2.25); // little finger
-    hand.addRoundedRect(QRectF(8.5, 14, 19.5, 14), 5, 5);       // palm
+    hand.addRoundedRect(QRectF(9, 0.5, 5.5, 18), 2.75, 2.75);     // index finger
+    hand.addRoundedRect(QRectF(14.5, 8, 5, 12), 2.5, 2.5);        // middle finger
+    hand.addRoundedRect(QRectF(19.5, 9.5, 5, 11), 2.5, 2.5);      // ring finger
+    hand.addRoundedRect(QRectF(24.5, 11.5, 4.5, 10), 2.25, 2.25); // little finger
+    hand.addRoundedRect(QRectF(9, 15, 20, 13.5), 5, 5);           // palm
     QPainterPath thumb;
-    thumb.moveTo(9, 22);
-    thumb.lineTo(4.5, 15.5);
-    thumb.cubicTo(2.5, 13, 0.5, 15.5, 2, 18);
-    thumb.lineTo(7, 26);
-    thumb.closeSubpath();
-    hand = hand.united(thumb).simplified();
-    painter.translate(0.5, 1.0);
-    painter.fillPath(hand, QColor(0, 0, 0, 70));
-    painter.translate(-0.5, -1.0);
-    painter.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::white);
-    painter.drawPath(hand);
-    // Finger creases.
-    painter.setPen(QPen(QColor(0, 0, 0, 170), 0.9));
-    painter.drawLine(QPointF(14.2, 14), QPointF(14.2, 19));
-    painter.drawLine(QPointF(19.2, 14), QPointF(19.2, 19.5));
-    painter.drawLine(QPointF(23.7, 15), QPointF(23.7, 20));
+    thumb.addRoundedRect(QRectF(-2.6, -7.5, 5.2, 15), 2.6, 2.6);
+    QTransform slant;
+    slant.translate(7.2, 20.5);
+    slant.rotate(-38);
+    hand.addPath(slant.map(thumb));
+    hand.setFillRule(Qt::WindingFill);
+    painter.fillPath(hand.translated(0.8, 1.0), QColor(0, 0, 0, 80));
+    // A wide black stroke under a white fill leaves only the outer outline standing.
+    painter.strokePath(hand, QPen(Qt::black, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(hand, Qt::white);
+    // The gaps between the curled fingers.
+    painter.setPen(QPen(Qt::black, 1.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(14.5, 10.5), QPointF(14.5, 16));
+    painter.drawLine(QPointF(19.5, 12), QPointF(19.5, 17));
+    painter.drawLine(QPointF(24.5, 14), QPointF(24.5, 18));
     return cursor;
 }
 
@@ -106,7 +105,7 @@ QImage paintIntroPicture()
     painter.setPen(QPen(QColor(0xff, 0xa8, 0x30, 60), 1.4));
     painter.drawPath(wave);
     drawGlowText(painter, QRectF(glass.left(), glass.top() + 62, glass.width(), 100),
-                 Qt::AlignCenter, QStringLiteral("QUENDEL"), panelFont(80, true, 12),
+                 Qt::AlignCenter, QStringLiteral("QUENDEL"), panelFont(74, true, 12),
                  QColor(0xff, 0xe2, 0xb0), kAmber, 14);
     painter.setPen(QPen(QColor(0xff, 0xa8, 0x30, 90), 1.0));
     painter.drawLine(QPointF(glass.left() + 110, glass.top() + 172.5),
