@@ -209,6 +209,19 @@ TEST_F(OfflineEngineTest, FileAtAnotherRatePlaysAtTheRightPitchAndLength)
     EXPECT_NEAR(crossings, 500, 1);
 }
 
+TEST_F(OfflineEngineTest, OpusPlaysAtTheDeviceRateWithItsLength)
+{
+    const std::string path = dir.file("voice.opus");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000,
+                           sine(24000, 1, 500.0, 48000, 0.5f)));
+    control.OpenSample(path);
+    control.PlaySample(false);
+    int frames = 0;
+    while (control.SampleIsActive() && frames < kRate)
+        frames += static_cast<int>(render(256).size() / 2);
+    EXPECT_NEAR(frames, kRate / 2, 1000);
+}
+
 TEST_F(OfflineEngineTest, ResampledStreamLoopsWithoutAnEdgeAtTheSeam)
 {
     // 10 whole periods at 48 kHz: looped in front of the converter, the seam is invisible.
@@ -230,7 +243,7 @@ TEST_F(OfflineEngineTest, StreamLoopsAnMp3OnTheFramesItDecodes)
     ASSERT_TRUE(writeSound(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
                            sine(11025, 1, 441.0, kRate, 0.5f)));
     const std::vector<float> expected = decodeStereo(path);
-    ASSERT_GT(expected.size(), 2000u);
+    EXPECT_EQ(expected.size() / 2, 11025u); // the encoder's delay and padding are trimmed
     control.OpenStream(path);
     control.PlayStream(true);
     const std::vector<float> out = render(static_cast<int>(expected.size() / 2 * 3 + 100));
