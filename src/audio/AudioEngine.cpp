@@ -190,8 +190,10 @@ void AudioEngine::apply(const Command& command)
     Voice* voice = command.voice;
     switch (command.type) {
     case Command::Type::Start:
-        if (m_voiceCount == kMaxVoices)
-            return; // not mixed; it is freed when its stop arrives
+        if (m_voiceCount == kMaxVoices) {
+            voice->markFinished(); // not mixed, so not active; freed when its stop arrives
+            return;
+        }
         if (voice->kind() == Voice::Kind::Pcm) {
             // A tone buffer replacing one that is fading out fades in over the same time: a
             // crossfade instead of a step.
@@ -382,7 +384,14 @@ void AudioEngine::housekeeping()
             if (m_wake.wait_for(lock, kHousekeepingTick, [this] { return m_stopHousekeeping; }))
                 return;
         }
-        commitPending();
+        {
+            // Only a batch that found the queue full waits here; with a scheduler installed the
+            // UI thread decides when a batch is complete, so this thread must not split one.
+            std::lock_guard lock(m_mutex);
+            if (!m_scheduler)
+                publishLocked();
+            collectGarbageLocked();
+        }
         const auto now = Clock::now();
         if (now - lastCheck >= kDeviceCheckInterval) {
             lastCheck = now;

@@ -56,7 +56,7 @@ public:
     bool rendered = false;
     bool stopping = false;
 
-protected:
+    // Audio thread.
     void markFinished() { m_finished.store(true, std::memory_order_release); }
 
 private:
