@@ -1,9 +1,15 @@
 #include "SettingsStore.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -320,20 +326,50 @@ QByteArray storedValue(QStringView value)
     return text.toUtf8();
 }
 
-// The whole file, or nothing when it is missing, not a plain file (a folder, a pipe that would
-// block), unreadable, or absurdly large.
+// The whole file, or nothing when it is missing, not a plain file (a folder, a pipe), unreadable,
+// or absurdly large. Every pad press reads the file, so this uses the four system calls it needs
+// (open, fstat, read, close) rather than QFile's eight.
 std::optional<QByteArray> readSettingsFile(const QString& file)
 {
-    const QFileInfo info(file);
-    if (!info.isFile() || info.size() > kMaxFileSize)
+    const QByteArray path = QFile::encodeName(file);
+    // Without O_NONBLOCK a pipe in the file's place would hang the program in open().
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = input.readAll();
-    if (input.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    std::optional<QByteArray> result;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileSize) {
+        // One byte more than the file holds, so a single read also sees its end.
+        QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+        qsizetype filled = 0;
+        bool ok = true;
+        while (true) {
+            if (filled == bytes.size()) {
+                if (bytes.size() > kMaxFileSize) {
+                    ok = false;
+                    break;
+                }
+                bytes.resize(bytes.size() * 2); // the file grew since fstat
+            }
+            const ssize_t got =
+                ::read(fd, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                ok = false;
+                break;
+            }
+            filled += got;
+            if (got == 0 || filled < bytes.size())
+                break; // a plain file reads short only at its end
+        }
+        if (ok) {
+            bytes.truncate(filled);
+            result = std::move(bytes);
+        }
+    }
+    ::close(fd);
+    return result;
 }
 
 } // namespace

@@ -325,12 +325,19 @@ TEST_F(SettingsFile, RewriteKeepsThePermissionsAndFollowsALink)
         << "no temporary file left behind";
 }
 
-TEST_F(SettingsFile, AFolderInThePlaceOfTheFileStaysAFolder)
+TEST_F(SettingsFile, SomethingElseInThePlaceOfTheFileIsLeftAlone)
 {
     ASSERT_TRUE(QDir().mkdir(m_file));
     WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, m_file);
     EXPECT_TRUE(QFileInfo(m_file).isDir());
     EXPECT_EQ(ReadSetting(u"Quendel"_qs, u"Volume"_qs, m_file, u"80"_qs), u"80"_qs);
+
+    // A pipe with no writer would block an ordinary open for ever.
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(ReadSetting(u"Quendel"_qs, u"Volume"_qs, pipe, u"80"_qs), u"80"_qs);
+    WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, pipe);
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
 
     const QString inMissingFolder = m_dir.filePath(QStringLiteral("gone/quendel.ini"));
     WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, inMissingFolder);
@@ -370,6 +377,7 @@ TEST_F(SettingsFile, ReadOnlyAndUnreadableFilesAreLeftAlone)
         return ReadSetting(u"Quendel"_qs, u"Volume"_qs, readOnly, u"?"_qs) == u"80"_qs &&
                ReadSetting(u"Quendel"_qs, u"Volume"_qs, unreadable, u"?"_qs) == u"?"_qs;
     }));
+    ASSERT_EQ(::chmod(QFile::encodeName(unreadable).constData(), 0644), 0);
     EXPECT_EQ(bytesOf(readOnly), original);
     EXPECT_EQ(bytesOf(unreadable), original);
 }
