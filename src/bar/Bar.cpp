@@ -2,11 +2,14 @@
 
 #include "audio/AudioEngine.h"
 #include "intro/frmIntro.h"
+#include "settings/Settings.h"
 #include "skin/SkinBlit.h"
 #include "startup/AppModul.h"
 #include "startup/InstallationStep.h"
 #include "startup/NumberText.h"
 #include "startup/SettingsStore.h"
+#include "tonegen/frmToneGen.h"
+#include "tuner/Tuner.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -238,18 +241,86 @@ void Bar::Picture6_MouseUp(int index, int, int, double, double)
 
 // ---- Page buttons -----------------------------------------------------------------------------
 
-void Bar::Picture1_MouseDown(int index, int, int, double, double)
+namespace {
+template <class W> void unloadIfLoaded()
 {
-    CurrentPage = static_cast<short>(index);
+    if (W* window = LoadedForm<W>())
+        window->Unload();
+}
+} // namespace
+
+void Bar::leaveToneGeneratorPage()
+{
+    unloadIfLoaded<frmToneGen>();
+    // Ends what the tone generator played on the bar's control (its pink noise); a pad's
+    // stream is left alone.
+    DMC.SampleChanToModify(1);
+    if (DMC.SampleIsActive())
+        DMC.StopSample();
+}
+
+void Bar::drawPageButtons(PictureBox* lit)
+{
     for (PictureBox* button : Picture1)
         drawControl(button, false);
     drawControl(Picture4, false);
-    drawControl(Picture1[index], true);
-    if (index == 0 && AppModul::ActivePad < kPadCount)
-        DrawPad(AppModul::ActivePad, true);
+    drawControl(lit, true);
 }
 
-void Bar::Picture4_MouseDown(int, int, double, double) {}
+void Bar::Picture1_MouseDown(int index, int, int, double, double)
+{
+    using AppModul::ActivePad;
+    if (CurrentPage == 1 && index != 1)
+        unloadIfLoaded<Tuner>();
+    if (CurrentPage == 2 && index != 2)
+        leaveToneGeneratorPage();
+    if (CurrentPage == 3)
+        unloadIfLoaded<Settings>();
+    CurrentPage = static_cast<short>(index);
+    drawPageButtons(Picture1[index]);
+
+    if (index == 1 || index == 2) { // the tuner and the tone generator silence the pads
+        SilenceDMC();
+        DrawPad(ActivePad, false);
+        ActivePad = AppModul::kNoPad;
+    } else if (ActivePad < kPadCount) {
+        DrawPad(ActivePad, true);
+    }
+
+    if (index == 1) {
+        Tuner& tuner = TheForm<Tuner>();
+        tuner.move(ToolWindowPosition());
+        tuner.show();
+    } else if (index == 2) {
+        frmToneGen& toneGen = TheForm<frmToneGen>();
+        toneGen.move(ToolWindowPosition(-1));
+        toneGen.show();
+    }
+}
+
+void Bar::Picture4_MouseDown(int, int, double, double)
+{
+    using namespace AppModul;
+    if (CurrentPage == 1)
+        unloadIfLoaded<Tuner>();
+    if (CurrentPage == 2)
+        leaveToneGeneratorPage();
+    CurrentPage = 3;
+    drawPageButtons(Picture4);
+
+    Settings& settings = TheForm<Settings>();
+    settings.move(ToolWindowPosition());
+    settings.show();
+
+    const auto stored = [](const char* key, const char* fallback) {
+        return LeadingNumber(
+            ReadSetting(AppTitle, QLatin1String(key), SettingsFile, QLatin1String(fallback)));
+    };
+    settings.Picture4->setKnobLeft(stored("PanPos", "1650"));
+    settings.Label5->setText(NumberToText(stored("PanVal", "0")));
+    settings.Picture2->setKnobLeft(stored("VolPos", "2625"));
+    settings.Label4->setText(NumberToText(stored("Volume", "80")));
+}
 
 // ---- Exit, title, minimise and drag -----------------------------------------------------------
 
@@ -302,7 +373,23 @@ void Bar::Image2_Click()
 
 // ---- Timers -----------------------------------------------------------------------------------
 
-void Bar::Timer2_Timer() {}
+void Bar::Timer2_Timer()
+{
+    // Placing the window of the current page loads it if it is not loaded (without showing it).
+    switch (CurrentPage) {
+    case 1:
+        TheForm<Tuner>().move(ToolWindowPosition());
+        break;
+    case 2:
+        TheForm<frmToneGen>().move(ToolWindowPosition(-1));
+        break;
+    case 3:
+        TheForm<Settings>().move(ToolWindowPosition());
+        break;
+    default:
+        break;
+    }
+}
 
 QString Bar::ClockText(const QTime& time, const QLocale& locale)
 {

@@ -80,6 +80,8 @@ protected:
 
 private:
     void drawControl(PictureBox* control, bool lit);
+    void drawPageButtons(PictureBox* lit);
+    void leaveToneGeneratorPage();
     void endProgram();
     QPointF m_lastGlobalPointer;
 };

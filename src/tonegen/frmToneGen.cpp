@@ -1,0 +1,3 @@
+#include "frmToneGen.h"
+
+frmToneGen::frmToneGen() : SkinnedForm(kClientSize) {}

@@ -1,0 +1,129 @@
+#include "Tuner.h"
+
+#include "skin/SkinBlit.h"
+#include "startup/AppModul.h"
+
+#include <QFile>
+
+namespace {
+constexpr std::array<QPoint, Tuner::kStringCount> kStringPositions = {
+    QPoint(45, 124),  QPoint(84, 135),  QPoint(124, 147),
+    QPoint(164, 160), QPoint(205, 172), QPoint(244, 185)};
+constexpr QSize kStringSize{38, 71};
+
+std::string nativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+} // namespace
+
+Tuner::Tuner() : SkinnedForm(kClientSize)
+{
+    setWindowTitle(QStringLiteral("Guitar Tuner"));
+    for (int i = 0; i < kStringCount; ++i) {
+        auto* string = new PictureBox(this, QRect(kStringPositions[i], kStringSize));
+        string->MouseDown = [this, i](int b, int s, double x, double y) {
+            Picture1_MouseDown(i, b, s, x, y);
+        };
+        Picture1[i] = string;
+    }
+    Picture2 = new PictureBox(this, QRect(429, 189, 103, 55));
+    Picture2->MouseDown = [this](int b, int s, double x, double y) {
+        Picture2_MouseDown(b, s, x, y);
+    };
+    picAllOff = new PictureBox(this);
+    picAllOn = new PictureBox(this);
+    picAllOff->hide();
+    picAllOn->hide();
+
+    Timer1.setInterval(200);
+    QObject::connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+}
+
+QString Tuner::StringFile(int index)
+{
+    static const std::array<QString, kStringCount> files = {
+        QStringLiteral("E2.wav"), QStringLiteral("H.wav"), QStringLiteral("G.wav"),
+        QStringLiteral("D.wav"),  QStringLiteral("A.wav"), QStringLiteral("E.wav")};
+    return files.at(static_cast<size_t>(index));
+}
+
+void Tuner::InitializeControls()
+{
+    Timer1.stop();
+}
+
+void Tuner::Form_Load()
+{
+    MakeTopmost(*this);
+    picAllOff->move(width() + 200, 0);
+    picAllOn->move(width() + 200, 0);
+
+    const QImage off = LoadSkinImage(QStringLiteral("TunerOff"));
+    setBackground(off);
+    picAllOff->setPicture(off, true);
+    picAllOn->setPicture(LoadSkinImage(QStringLiteral("TunerOn")), true);
+
+    drawControl(Picture2, false);
+    for (PictureBox* string : Picture1)
+        drawControl(string, false);
+
+    silence();
+    DMC.OpenSample(nativePath(AppModul::TempFolder + QStringLiteral("Chord.wav")));
+    DMC.PlaySample(false);
+}
+
+void Tuner::Form_Unload()
+{
+    silence();
+    AppModul::TunerLoopOn = 0;
+    Timer1.stop();
+}
+
+void Tuner::Picture1_MouseDown(int index, int, int, double, double)
+{
+    for (PictureBox* string : Picture1)
+        drawControl(string, false);
+    drawControl(Picture1[index], true);
+    silence();
+    DMC.OpenSample(nativePath(AppModul::TempFolder + StringFile(index)));
+    DMC.PlaySample(AppModul::TunerLoopOn == 1);
+    Timer1.start();
+}
+
+void Tuner::Picture2_MouseDown(int, int, double, double)
+{
+    if (AppModul::TunerLoopOn != 0) {
+        // The string's light goes out at the next tick, once the engine reports the silence.
+        drawControl(Picture2, false);
+        AppModul::TunerLoopOn = 0;
+        silence();
+    } else {
+        // A tone already sounding carries on as it was; the next string press loops.
+        drawControl(Picture2, true);
+        AppModul::TunerLoopOn = 1;
+    }
+}
+
+void Tuner::Timer1_Timer()
+{
+    if (DMC.SampleIsActive())
+        return;
+    for (PictureBox* string : Picture1)
+        drawControl(string, false);
+    Timer1.stop();
+}
+
+void Tuner::silence()
+{
+    DMC.SampleChanToModify(1);
+    if (DMC.SampleIsActive())
+        DMC.StopSample();
+    if (DMC.StreamIsActive())
+        DMC.StopStream();
+}
+
+void Tuner::drawControl(PictureBox* control, bool lit)
+{
+    CopySkinArea(*control, lit ? *picAllOn : *picAllOff);
+}
