@@ -97,7 +97,7 @@ std::vector<double> kick()
         const double t = timeOf(static_cast<int>(i));
         const double phase =
             kTwoPi * (kBase * t + kSweep * kSweepTime * (1.0 - std::exp(-t / kSweepTime)));
-        const double body = t < 0.035 ? 1.0 : std::exp(-(t - 0.035) / 0.12);
+        const double body = t < 0.035 ? 1.0 : std::exp(-(t - 0.035) / 0.1);
         const double click = knock.lowpass(noise.bipolar()) * 0.35 * std::exp(-t / 0.004);
         sound[i] = saturate(std::sin(phase) * body + click, 1.8);
     }
