@@ -23,7 +23,7 @@ constexpr double kSwing = 0.1;
 
 // The full mix peaks here; the parts are scaled with it, so none of them can come near full
 // scale, and the MP3 encoder's ripple has room.
-constexpr double kMixPeak = 0.7079; // -3 dBFS
+constexpr double kMixPeak = 0.7943; // -2 dBFS
 
 int frameOfStep(double step)
 {
@@ -143,7 +143,7 @@ LoopCanvas renderDrums()
     const std::vector<Hit> closed = patternHits("xo.oxo.oxo.oxo.o");
     for (const Hit& hit : closed) {
         const double human = 1.0 + 0.12 * feel.bipolar();
-        drums.add(hit.frame, hat(0.032, seedFor(3, hit.step)), 0.16 * hit.velocity * human, 0.3);
+        drums.add(hit.frame, hat(0.032, seedFor(3, hit.step)), 0.2 * hit.velocity * human, 0.3);
     }
     for (const Hit& hit : patternHits("..X...X...X...X.")) {
         std::vector<double> sound = hat(0.2, seedFor(4, hit.step));
@@ -152,7 +152,7 @@ LoopCanvas renderDrums()
         const int nextFrame =
             next != closed.end() ? next->frame : closed.front().frame + kLoopFrames;
         choke(sound, nextFrame - hit.frame);
-        drums.add(hit.frame, sound, 0.2 * hit.velocity, -0.2);
+        drums.add(hit.frame, sound, 0.25 * hit.velocity, -0.2);
     }
 
     addWet(drums, roomSend, Reverb(0.78, 0.4, 0.012), 0.35);
@@ -327,7 +327,7 @@ std::vector<LoopCanvas> renderDemoKit()
     LoopCanvas mix(kLoopFrames);
     for (const LoopCanvas& part : parts)
         mix.mix(part);
-    const double gain = kMixPeak / mix.peak();
+    const double gain = mix.peak() > 0.0 ? kMixPeak / mix.peak() : 1.0;
     mix.scale(gain);
     std::vector<LoopCanvas> kit;
     kit.push_back(mix);
