@@ -1,11 +1,361 @@
 #include "Settings.h"
 
+#include "SliderScale.h"
+#include "bar/Bar.h"
+#include "skin/SkinBlit.h"
+#include "startup/AppModul.h"
+#include "startup/InstallationStep.h"
+#include "startup/NumberText.h"
+#include "startup/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+
+namespace {
+
+// Which auto-play and loop boxes are ticked whenever the window opens. A click on a pad entry
+// lets the musician hear what that pad holds, a click on a file auditions it before binding; a
+// preview plays once, so it never keeps sounding after the page is left.
+constexpr bool kAutoPlayPadAtOpen = true;
+constexpr bool kAutoPlayFileAtOpen = true;
+constexpr bool kLoopAtOpen = false;
+
+// Design positions of the knobs, matching the design captions "80" and "0".
+constexpr double kVolumeKnobAtOpen = 2625;
+constexpr double kPanKnobAtOpen = 1650;
+
+const QColor kValueGreen(0, 255, 0);
+
+QFont boldFont(double points)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+std::string nativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+bool isMp3(const QString& name)
+{
+    return name.right(3).toLower() == QStringLiteral("mp3");
+}
+
+// Twips to pixels for the layout, which is drawn to the same numbers as the skin.
+constexpr QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+LabelControl* headingLabel(QWidget* parent, const QRect& rect, const QString& caption)
+{
+    auto* label = new LabelControl(parent, rect, caption);
+    label->setFont(boldFont(8.25));
+    label->setForeColor(Qt::white);
+    return label;
+}
+
+LabelControl* valueLabel(QWidget* parent, const QRect& rect, double points)
+{
+    auto* label = new LabelControl(parent, rect);
+    label->setFont(boldFont(points));
+    label->setForeColor(kValueGreen);
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    label->setPalette(p);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+QCheckBox* checkBox(QWidget* parent, const QRect& rect)
+{
+    auto* box = new QCheckBox(parent);
+    box->setGeometry(rect);
+    return box;
+}
+
+// Lists in the skin's dark wells: light text on near black, the selection in the panel's amber.
+void darkList(ListControl* list)
+{
+    QPalette p = list->palette();
+    p.setColor(QPalette::Base, QColor(0x0c, 0x0c, 0x0e));
+    p.setColor(QPalette::Text, QColor(0xdc, 0xdc, 0xdc));
+    p.setColor(QPalette::Highlight, QColor(0xff, 0xa8, 0x30));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0xb0, 0x74, 0x20));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    list->setPalette(p);
+}
+
+double labelNumber(const LabelControl* label)
+{
+    return LeadingNumber(label->text());
+}
+
+} // namespace
+
 Settings::Settings() : SkinnedForm(kClientSize)
 {
-    auto* volumeTrack = new PictureBox(this, QRect(489, 74, 238, 8));
-    auto* panTrack = new PictureBox(this, QRect(490, 201, 238, 8));
-    Picture2 = new SliderKnob(volumeTrack);
-    Picture4 = new SliderKnob(panTrack);
-    Label4 = new LabelControl(this, QRect(692, 36, 41, 17), QStringLiteral("80"));
-    Label5 = new LabelControl(this, QRect(692, 164, 41, 17), QStringLiteral("0"));
+    setWindowTitle(QStringLiteral("Sample Settings"));
+
+    List1 = new ListControl(this, twips(435, 450, 1890, 2700));
+    List1->setFont(boldFont(9.75));
+    darkList(List1);
+    List1->Click = [this] { List1_Click(); };
+
+    File1 = new FileListBox(this, twips(3300, 435, 2355, 2820), QStringLiteral("*.wav;*.mp3"));
+    darkList(File1);
+    File1->Click = [this] { File1_Click(); };
+
+    Command1 = new QPushButton(QStringLiteral("<  Change Sample"), this);
+    Command1->setGeometry(twips(3300, 3375, 2355, 315));
+    Command1->setFont(boldFont(9.75));
+    QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+    Command2 = new QPushButton(QStringLiteral("STOP"), this);
+    Command2->setGeometry(twips(2415, 2265, 825, 450));
+    Command2->setFont(boldFont(9.75));
+    Command2->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: #ff0000; color: black; border: 1px solid #400000;"
+        " border-top-color: #ff8080; border-left-color: #ff8080; }"
+        "QPushButton:pressed { background-color: #c00000; border-color: #ff8080;"
+        " border-top-color: #400000; border-left-color: #400000; }"));
+    QObject::connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+    Check1[0] = checkBox(this, twips(2400, 1095, 195, 195));
+    Check1[1] = checkBox(this, twips(3060, 1095, 195, 195));
+    Check2 = checkBox(this, twips(2700, 1800, 195, 195));
+    Label3[0] = headingLabel(this, twips(2400, 855, 915, 255), QStringLiteral("AutoPlay"));
+    Label3[1] = headingLabel(this, twips(2460, 1560, 675, 255), QStringLiteral("Loop"));
+    Label1 =
+        headingLabel(this, twips(420, 3165, 2175, 255), QStringLiteral("Currently Selected File:"));
+    Label2 = valueLabel(this, twips(420, 3375, 2775, 315), 9.75);
+
+    Picture1 = new PictureBox(this, twips(7335, 1110, 3570, 120));
+    Picture2 = new SliderKnob(Picture1);
+    Label4 = valueLabel(this, twips(10380, 540, 615, 255), 8.25);
+    Picture3 = new PictureBox(this, twips(7350, 3015, 3570, 120));
+    Picture4 = new SliderKnob(Picture3);
+    Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25);
+
+    // Moving over the volume knob applies the volume even without a button held.
+    Picture2->setMouseTracking(true);
+    routeKnob(Picture2, &Settings::Picture2_MouseDown, &Settings::Picture2_MouseMove,
+              &Settings::Picture2_MouseUp);
+    routeKnob(Picture4, &Settings::Picture4_MouseDown, &Settings::Picture4_MouseMove,
+              &Settings::Picture4_MouseUp);
+    Picture4->DblClick = [this] { Picture4_DblClick(); };
+}
+
+void Settings::routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),
+                         void (Settings::*move)(int, int, double, double),
+                         void (Settings::*up)(int, int, double, double))
+{
+    // The knob reports the mouse in its own unit, twips.
+    constexpr double k = SliderKnob::kTwipsPerPixel;
+    knob->MouseDown = [this, down](int b, int s, double x, double y) {
+        (this->*down)(b, s, x * k, y * k);
+    };
+    knob->MouseMove = [this, move](int b, int s, double x, double y) {
+        (this->*move)(b, s, x * k, y * k);
+    };
+    knob->MouseUp = [this, up](int b, int s, double x, double y) {
+        (this->*up)(b, s, x * k, y * k);
+    };
+}
+
+void Settings::InitializeControls()
+{
+    List1->clear();
+    File1->clear();
+    Check1[0]->setChecked(kAutoPlayPadAtOpen);
+    Check1[1]->setChecked(kAutoPlayFileAtOpen);
+    Check2->setChecked(kLoopAtOpen);
+    Label2->setText(QString());
+    Picture2->setKnobLeft(kVolumeKnobAtOpen);
+    Label4->setText(QStringLiteral("80"));
+    Picture4->setKnobLeft(kPanKnobAtOpen);
+    Label5->setText(QStringLiteral("0"));
+}
+
+// ---- Sample assignment ------------------------------------------------------------------------
+
+void Settings::Form_Load()
+{
+    using namespace AppModul;
+    MakeTopmost(*this);
+    const QImage face = LoadSkinImage(QStringLiteral("Settings"));
+    setBackground(face);
+    // The tracks show the groove the skin draws beneath them.
+    CopySkinArea(*Picture1, face);
+    CopySkinArea(*Picture3, face);
+
+    File1->setPath(SoundsFolder);
+    List1->clear();
+    for (int i = 1; i <= kPadCount; ++i)
+        List1->addItem(QStringLiteral("Sample %1").arg(i));
+    Label2->setText(QString());
+}
+
+void Settings::PlayPreview(const QString& fileName)
+{
+    using namespace AppModul;
+    Bar& bar = TheForm<Bar>();
+    bar.SilenceDMC();
+    const bool loop = Check2->isChecked();
+    const std::string path = nativePath(SoundsFolder + fileName);
+    if (isMp3(fileName)) {
+        bar.DMC.OpenStream(path);
+        bar.DMC.PlayStream(loop);
+    } else {
+        bar.DMC.OpenSample(path);
+        bar.DMC.PlaySample(loop);
+    }
+    // Volume and pan stay as the channel last had them. The pad that played is no longer playing.
+    bar.DrawPad(ActivePad, false);
+    ActivePad = kNoPad;
+}
+
+void Settings::List1_Click()
+{
+    using namespace AppModul;
+    const QString pad = List1->Text();
+    if (pad.isEmpty())
+        return;
+    const QString fileName = ReadSetting(PadSection, pad, SettingsFile, QString());
+    Label2->setText(fileName);
+    if (Check1[0]->isChecked() && FileExists(SoundsFolder + fileName))
+        PlayPreview(fileName);
+}
+
+void Settings::File1_Click()
+{
+    if (Check1[1]->isChecked())
+        PlayPreview(File1->FileName());
+}
+
+void Settings::Command1_Click()
+{
+    using namespace AppModul;
+    const QString pad = List1->Text();
+    if (pad.isEmpty())
+        return;
+    // With no file selected the pad is unbound: an empty value reads as no binding.
+    const QString fileName = File1->FileName();
+    WriteSetting(PadSection, pad, fileName, SettingsFile);
+    Label2->setText(fileName);
+    List1->setFocus();
+}
+
+void Settings::Command2_Click()
+{
+    // Stops the sound but leaves the pad lit: its next press counts as the press that stops it.
+    TheForm<Bar>().SilenceDMC();
+}
+
+// ---- Volume and pan sliders -------------------------------------------------------------------
+
+std::optional<float> Settings::dragStep(SliderKnob& knob, const PictureBox& track, double x) const
+{
+    const std::optional<float> newLeft = SliderScale::DragTarget(
+        static_cast<float>(knob.KnobLeft()), SliderScale::ToSingle(x), KnobGrabX, track.width());
+    if (newLeft)
+        knob.setKnobLeft(*newLeft);
+    return newLeft;
+}
+
+void Settings::applyVolume()
+{
+    AudioControl& dmc = TheForm<Bar>().DMC;
+    const int volume = RoundHalfEven(labelNumber(Label4));
+    dmc.SampleChanToModify(1);
+    dmc.SampleVol(volume);
+    dmc.StreamVol(volume);
+}
+
+void Settings::applyPan()
+{
+    AudioControl& dmc = TheForm<Bar>().DMC;
+    const int pan = RoundHalfEven(labelNumber(Label5));
+    dmc.SampleChanToModify(1);
+    dmc.SamplePan(pan);
+    dmc.StreamPan(pan);
+}
+
+void Settings::storeVolume()
+{
+    using namespace AppModul;
+    WriteSetting(AppTitle, QStringLiteral("Volume"), Label4->text(), SettingsFile);
+    WriteSetting(AppTitle, QStringLiteral("VolPos"), NumberToText(Picture2->KnobLeft()),
+                 SettingsFile);
+}
+
+void Settings::storePan()
+{
+    using namespace AppModul;
+    WriteSetting(AppTitle, QStringLiteral("PanVal"), Label5->text(), SettingsFile);
+    WriteSetting(AppTitle, QStringLiteral("PanPos"), NumberToText(Picture4->KnobLeft()),
+                 SettingsFile);
+}
+
+void Settings::Picture2_MouseDown(int, int, double x, double)
+{
+    KnobGrabX = SliderScale::ToSingle(x);
+}
+
+void Settings::Picture2_MouseMove(int button, int, double x, double)
+{
+    if (button == kLeftButton) {
+        const std::optional<float> newLeft = dragStep(*Picture2, *Picture1, x);
+        if (!newLeft)
+            return;
+        Label4->setText(NumberToText(SliderScale::VolumeAt(*newLeft, Picture1->width())));
+    }
+    // Also a move without a button (or with another one) sends the volume shown.
+    applyVolume();
+}
+
+void Settings::Picture2_MouseUp(int, int, double, double)
+{
+    storeVolume();
+}
+
+void Settings::Picture4_MouseDown(int, int, double x, double)
+{
+    KnobGrabX = SliderScale::ToSingle(x);
+}
+
+void Settings::Picture4_MouseMove(int button, int, double x, double)
+{
+    if (button != kLeftButton)
+        return;
+    const std::optional<float> newLeft = dragStep(*Picture4, *Picture3, x);
+    if (!newLeft)
+        return;
+    Label5->setText(NumberToText(SliderScale::PanAt(*newLeft, Picture3->width())));
+    applyPan();
+}
+
+void Settings::Picture4_MouseUp(int, int, double, double)
+{
+    // The knob keeps the mouse while a button is held, so a release outside it still ends here.
+    if (const auto snap = SliderScale::SnapPan(labelNumber(Label5))) {
+        Picture4->setKnobLeft(snap->knobLeft);
+        Label5->setText(QString::number(snap->value));
+        applyPan();
+    }
+    storePan();
+}
+
+void Settings::Picture4_DblClick()
+{
+    Picture4->setKnobLeft(SliderScale::kPanCentre);
+    Label5->setText(QStringLiteral("0"));
+    applyPan();
+    storePan();
 }

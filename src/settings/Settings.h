@@ -1,19 +1,72 @@
 #pragma once
 
+#include "FileListBox.h"
+#include "ListControl.h"
 #include "SliderKnob.h"
 #include "skin/LabelControl.h"
 #include "skin/SkinnedForm.h"
 
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QPushButton;
+
 // The sample settings window: binds files to pads, previews them, and holds the volume and pan
-// sliders with which every pad plays.
+// sliders with which every pad plays. It has no audio control of its own: previews and slider
+// changes go to the bar's, on the channel the pads play on.
 class Settings : public SkinnedForm {
 public:
     static constexpr QSize kClientSize{820, 268};
+    static constexpr int kPadCount = 28;
 
     Settings();
 
-    SliderKnob* Picture2 = nullptr; // volume knob
-    SliderKnob* Picture4 = nullptr; // pan knob
-    LabelControl* Label4 = nullptr; // volume value
-    LabelControl* Label5 = nullptr; // pan value
+    // ---- Controls -------------------------------------------------------------------------
+    ListControl* List1 = nullptr;          // the pads, "Sample 1" to "Sample 28"
+    FileListBox* File1 = nullptr;          // the sound files in SoundsFolder
+    QPushButton* Command1 = nullptr;       // "<  Change Sample": binds the file to the pad
+    QPushButton* Command2 = nullptr;       // "STOP"
+    std::array<QCheckBox*, 2> Check1{};    // auto-play on a pad click (0), on a file click (1)
+    QCheckBox* Check2 = nullptr;           // previews loop
+    std::array<LabelControl*, 2> Label3{}; // "AutoPlay", "Loop"
+    LabelControl* Label1 = nullptr;        // "Currently Selected File:"
+    LabelControl* Label2 = nullptr;        // the selected pad's file, or the file just bound
+    PictureBox* Picture1 = nullptr;        // volume track
+    SliderKnob* Picture2 = nullptr;        // volume knob
+    LabelControl* Label4 = nullptr;        // volume value
+    PictureBox* Picture3 = nullptr;        // pan track
+    SliderKnob* Picture4 = nullptr;        // pan knob
+    LabelControl* Label5 = nullptr;        // pan value
+
+    // Where the mouse went down inside a knob (twips), at the last press on either knob.
+    float KnobGrabX = 0;
+
+    // ---- Handlers -------------------------------------------------------------------------
+    void Form_Load() override;
+    void PlayPreview(const QString& fileName);
+    void List1_Click();
+    void File1_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Picture2_MouseDown(int button, int shift, double x, double y);
+    void Picture2_MouseMove(int button, int shift, double x, double y);
+    void Picture2_MouseUp(int button, int shift, double x, double y);
+    void Picture4_MouseDown(int button, int shift, double x, double y);
+    void Picture4_MouseMove(int button, int shift, double x, double y);
+    void Picture4_MouseUp(int button, int shift, double x, double y);
+    void Picture4_DblClick();
+
+protected:
+    void InitializeControls() override;
+
+private:
+    void routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),
+                   void (Settings::*move)(int, int, double, double),
+                   void (Settings::*up)(int, int, double, double));
+    std::optional<float> dragStep(SliderKnob& knob, const PictureBox& track, double x) const;
+    void applyVolume();
+    void applyPan();
+    void storeVolume();
+    void storePan();
 };
