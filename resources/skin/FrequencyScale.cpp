@@ -2,18 +2,7 @@
 
 #include "SkinLayout.h"
 
-#include <cmath>
-
 namespace FrequencyScale {
-
-int ScaleToFrequency(int position)
-{
-    const double factor = static_cast<double>(22.049f);
-    const double p = position;
-    const double value = p * factor * std::log(p / 1000.0 + 1.0) / std::log(2.0) + 1.0;
-    // nearbyint rounds half to even in the default rounding mode.
-    return static_cast<int>(std::nearbyint(value));
-}
 
 int markerLeftFor(double frequency)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tonegen/ToneScale.h"
+
 // The tone generator's frequency scale as the skin prints it. The marker is a picture whose left
 // edge runs from 40 to 710; at left L the tone is ScaleToFrequency(L - 39). The marker points with
 // a hairline at a fixed column inside its picture, so the scale mark for a frequency belongs at
@@ -9,9 +11,8 @@ namespace FrequencyScale {
 // Column of the marker's pointer inside the 71-pixel marker picture.
 inline constexpr int kPointerOffset = 35;
 
-// The window's frequency curve: p x 22.049 x log2(p / 1000 + 1) + 1, rounded half to even. The
-// factor is a single-precision number, the rest is double.
-int ScaleToFrequency(int position);
+// The window's own frequency curve, so that the printed scale and the tone always agree.
+using ToneScale::ScaleToFrequency;
 
 // The smallest marker left (40..710) whose frequency reaches the given one; 710 for frequencies
 // beyond the scale, 40 for those below it. These are the lefts the frequency menu puts the

@@ -1,0 +1,75 @@
+#include "ToneBlock.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+namespace ToneBlock {
+namespace {
+
+constexpr double kPi = 3.14159265358979;
+
+// sin(2 pi k / 44100) for every k, in single precision. A sine at a whole frequency f repeats
+// after 44100 samples, and sample i lies at phase (i x f) mod 44100 of it, so a block needs no
+// sine call of its own: a marker drag rebuilds a block on every mouse move.
+const std::array<float, kSampleRate>& sineTable()
+{
+    static const std::unique_ptr<std::array<float, kSampleRate>> table = [] {
+        auto values = std::make_unique<std::array<float, kSampleRate>>();
+        for (int k = 0; k < kSampleRate; ++k)
+            (*values)[static_cast<std::size_t>(k)] =
+                static_cast<float>(std::sin(2.0 * k * kPi / kSampleRate));
+        return values;
+    }();
+    return *table;
+}
+
+int roundHalfEven(double value)
+{
+    return static_cast<int>(std::nearbyint(value));
+}
+
+} // namespace
+
+float SamplesPerPeriod(int frequency)
+{
+    return static_cast<float>(static_cast<double>(kSampleRate) / frequency);
+}
+
+int Length(int frequency)
+{
+    if (frequency <= 0)
+        return 0;
+    const float samples = SamplesPerPeriod(frequency);
+    const int rounded = roundHalfEven(samples);
+    if (rounded == 0)
+        return 0; // above 88200 Hz: not even half a sample per period
+    const int periods = kTargetLength / rounded;
+    const int length = roundHalfEven(static_cast<double>(samples) * periods);
+    return length != 0 ? length : rounded;
+}
+
+void Fill(std::vector<std::uint8_t>& block, int frequency, float volume, float amplitude)
+{
+    const int length = Length(frequency);
+    block.resize(static_cast<std::size_t>(length));
+    if (length == 0)
+        return;
+    const std::array<float, kSampleRate>& table = sineTable();
+    const int step = frequency % kSampleRate;
+    int phase = 0;
+    for (std::uint8_t& byte : block) {
+        // The same steps in the same precision as the level arithmetic: the sine and its scaling
+        // in single precision, the last factor in double.
+        const float level = table[static_cast<std::size_t>(phase)] * amplitude * volume;
+        const double value = static_cast<double>(level + 1.0f) * 127.5;
+        byte = static_cast<std::uint8_t>(std::clamp(std::lrint(value), 0L, 255L));
+        phase += step;
+        if (phase >= kSampleRate)
+            phase -= kSampleRate;
+    }
+}
+
+} // namespace ToneBlock
