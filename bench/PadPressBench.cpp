@@ -1,0 +1,87 @@
+// A pad press on the real bar, from the press event to the sound queued: 29 redraws, three
+// settings reads, the file check, a 1 MB WAV opened and started. The engine renders offline, so
+// no device thread competes for the core.
+
+#include "audio/AudioEngine.h"
+#include "bar/Bar.h"
+#include "startup/AppModul.h"
+#include "startup/SettingsStore.h"
+#include "support/AudioTestKit.h"
+#include "support/ProgramFolder.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+struct StartedBar {
+    StartedBar()
+    {
+        folder.writeAllSkins();
+        // 1 MB: 16-bit stereo, 262144 frames.
+        WriteTestSound(folder.soundsFolder() + "Groove.wav", PositionRamp(262144, 1000),
+                       PositionRamp(262144, 900));
+        for (int pad = 1; pad <= 28; ++pad)
+            WriteSetting("Samples", QStringLiteral("Sample %1").arg(pad),
+                         pad % 2 ? "Groove.wav" : "Other.wav", folder.settingsFile());
+        for (const char* key : {"Volume", "VolPos", "PanVal", "PanPos"})
+            WriteSetting("Quendel", key, "80", folder.settingsFile());
+        AudioEngine::setOfflineForTests(true);
+        bar = &TheForm<Bar>();
+        bar->show();
+    }
+    ~StartedBar() { bar->DMC.TerminateBASS(); }
+    void press(int pad) const
+    {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(10, 10),
+                          bar->Picture6[pad]->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar->Picture6[pad], &event);
+    }
+
+    ProgramFolder folder;
+    Bar* bar = nullptr;
+};
+
+void BM_PadPressToSoundQueued(benchmark::State& state)
+{
+    StartedBar started;
+    std::vector<float> block(512);
+    int pad = 0;
+    for (auto _ : state) {
+        started.press(pad); // pads 0, 2, 4, ... all hold the 1 MB groove
+        state.PauseTiming();
+        AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
+        pad = (pad + 2) % 28;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PadPressToSoundQueued)->Unit(benchmark::kMicrosecond);
+
+void BM_PadRedraws(benchmark::State& state)
+{
+    StartedBar started;
+    Bar& bar = *started.bar;
+    for (auto _ : state) {
+        for (int pad = 0; pad < Bar::kPadCount; ++pad)
+            bar.DrawPad(pad, false);
+        bar.DrawPad(7, true);
+    }
+}
+BENCHMARK(BM_PadRedraws)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
