@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -60,9 +61,11 @@ LabelControl* headingLabel(QWidget* parent, const QRect& rect, const QString& ca
     return label;
 }
 
-LabelControl* valueLabel(QWidget* parent, const QRect& rect, double points)
+LabelControl* valueLabel(QWidget* parent, const QRect& rect, double points, Qt::Alignment alignment)
 {
     auto* label = new LabelControl(parent, rect);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setIndent(3);
     label->setFont(boldFont(points));
     label->setForeColor(kValueGreen);
     QPalette p = label->palette();
@@ -90,6 +93,19 @@ void darkList(ListControl* list)
     p.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0xb0, 0x74, 0x20));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
     list->setPalette(p);
+
+    // Fusion's light scroll bar would glare out of the well: a dark one instead.
+    QPalette bar = list->verticalScrollBar()->palette();
+    bar.setColor(QPalette::Window, QColor(0x16, 0x16, 0x19));
+    bar.setColor(QPalette::Base, QColor(0x16, 0x16, 0x19));
+    bar.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x40));
+    bar.setColor(QPalette::ButtonText, QColor(0xb0, 0xb0, 0xb0));
+    bar.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
+    bar.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
+    bar.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
+    bar.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
+    bar.setColor(QPalette::Shadow, Qt::black);
+    list->verticalScrollBar()->setPalette(bar);
 }
 
 double labelNumber(const LabelControl* label)
@@ -134,14 +150,14 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Label3[1] = headingLabel(this, twips(2460, 1560, 675, 255), QStringLiteral("Loop"));
     Label1 =
         headingLabel(this, twips(420, 3165, 2175, 255), QStringLiteral("Currently Selected File:"));
-    Label2 = valueLabel(this, twips(420, 3375, 2775, 315), 9.75);
+    Label2 = valueLabel(this, twips(420, 3375, 2775, 315), 9.75, Qt::AlignLeft);
 
     Picture1 = new PictureBox(this, twips(7335, 1110, 3570, 120));
     Picture2 = new SliderKnob(Picture1);
-    Label4 = valueLabel(this, twips(10380, 540, 615, 255), 8.25);
+    Label4 = valueLabel(this, twips(10380, 540, 615, 255), 8.25, Qt::AlignHCenter);
     Picture3 = new PictureBox(this, twips(7350, 3015, 3570, 120));
     Picture4 = new SliderKnob(Picture3);
-    Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25);
+    Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25, Qt::AlignHCenter);
 
     // Moving over the volume knob applies the volume even without a button held.
     Picture2->setMouseTracking(true);
