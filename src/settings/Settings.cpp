@@ -17,7 +17,7 @@ namespace {
 
 // Which auto-play and loop boxes are ticked whenever the window opens. A click on a pad entry
 // lets the musician hear what that pad holds, a click on a file auditions it before binding; a
-// preview plays once, so it never keeps sounding after the page is left.
+// preview plays once, so leaving the page never leaves a forgotten loop running over the pads.
 constexpr bool kAutoPlayPadAtOpen = true;
 constexpr bool kAutoPlayFileAtOpen = true;
 constexpr bool kLoopAtOpen = false;
