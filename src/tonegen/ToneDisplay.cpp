@@ -1,7 +1,6 @@
 #include "ToneDisplay.h"
 
-#include <QPainter>
-
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -12,6 +11,48 @@ int roundHalfEven(double value)
 {
     return static_cast<int>(std::nearbyint(value));
 }
+
+// The picture is redrawn on every mouse move of a drag, so its few straight lines are set
+// directly in the image's pixels rather than through a painter.
+class Pixels {
+public:
+    explicit Pixels(QImage& face)
+        : m_bits(reinterpret_cast<QRgb*>(face.bits())),
+          m_stride(static_cast<int>(face.bytesPerLine() / sizeof(QRgb))), m_width(face.width()),
+          m_height(face.height())
+    {
+    }
+
+    void set(int x, int y, QRgb colour)
+    {
+        if (x >= 0 && x < m_width && y >= 0 && y < m_height)
+            m_bits[y * m_stride + x] = colour;
+    }
+
+    void horizontalLine(int y, QRgb colour)
+    {
+        if (y >= 0 && y < m_height)
+            std::fill_n(m_bits + y * m_stride, m_width, colour);
+    }
+
+    // A line between the points of two neighbouring columns: the rows it crosses go to the
+    // nearer column, the first half to the left one, the second to the right one.
+    void columnStep(QPoint from, QPoint to, QRgb colour)
+    {
+        const int rise = to.y() - from.y();
+        const int rows = rise < 0 ? -rise : rise;
+        const int direction = rise < 0 ? -1 : 1;
+        for (int step = 0; step <= rows; ++step)
+            set(2 * step > rows ? to.x() : from.x(), from.y() + direction * step, colour);
+        set(to.x(), to.y(), colour);
+    }
+
+private:
+    QRgb* m_bits;
+    int m_stride;
+    int m_width;
+    int m_height;
+};
 } // namespace
 
 int ToneDisplay::DisplayedFrequency(int frequency, int width)
@@ -24,22 +65,17 @@ int ToneDisplay::DisplayedFrequency(int frequency, int width)
 
 void ToneDisplay::draw(QImage& face, int frequency, float volume, float amplitude)
 {
-    if (face.isNull())
+    if (face.isNull() || face.depth() != 32)
         return;
     const int width = face.width();
     const int shown = DisplayedFrequency(frequency, width);
     const int half = face.height() / 2;
 
     face.fill(kBackground);
-    QPainter painter(&face);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(kZeroLine);
-    painter.drawLine(0, half, width, half);
-    painter.setPen(kLevelLines);
-    const int upper = roundHalfEven((1.0 - volume) * half);
-    const int lower = roundHalfEven((1.0 + volume) * half);
-    painter.drawLine(0, upper, width, upper);
-    painter.drawLine(0, lower, width, lower);
+    Pixels pixels(face);
+    pixels.horizontalLine(half, kZeroLine.rgb());
+    pixels.horizontalLine(roundHalfEven((1.0 - volume) * half), kLevelLines.rgb());
+    pixels.horizontalLine(roundHalfEven((1.0 + volume) * half), kLevelLines.rgb());
 
     // One point per column, the first on the zero line; screen y grows downward, so the scaled
     // sine is taken from the zero line and the curve rises first.
@@ -49,6 +85,7 @@ void ToneDisplay::draw(QImage& face, int frequency, float volume, float amplitud
         const double y = (1.0 - scale * std::sin(2.0 * kPi * x / width * shown)) * half;
         m_curve[static_cast<std::size_t>(x)] = QPoint(x, roundHalfEven(y));
     }
-    painter.setPen(kCurve);
-    painter.drawPolyline(m_curve.data(), static_cast<int>(m_curve.size()));
+    const QRgb curve = kCurve.rgb();
+    for (std::size_t i = 1; i < m_curve.size(); ++i)
+        pixels.columnStep(m_curve[i - 1], m_curve[i], curve);
 }
