@@ -270,3 +270,12 @@ void AudioControl::TerminateBASS()
 {
     engine().stop();
 }
+
+void Silence(AudioControl& control)
+{
+    control.SampleChanToModify(1);
+    if (control.SampleIsActive())
+        control.StopSample();
+    if (control.StreamIsActive())
+        control.StopStream();
+}

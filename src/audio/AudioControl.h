@@ -57,3 +57,6 @@ private:
 
     std::unique_ptr<AudioSlots> m_slots;
 };
+
+// Silences a control: selects channel 1, then stops the sample and the stream if they sound.
+void Silence(AudioControl& control);

@@ -8,6 +8,7 @@
 #include "startup/InstallationStep.h"
 #include "startup/NumberText.h"
 #include "startup/SettingsStore.h"
+#include "startup/SoundFiles.h"
 #include "tonegen/frmToneGen.h"
 #include "tuner/Tuner.h"
 
@@ -35,24 +36,6 @@ QRect padRect(int index)
                       : QRect(kLowerPadLefts[index - 14], kLowerPadTop, kPadWidth, kPadHeight);
 }
 
-std::string nativePath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-bool isMp3(const QString& name)
-{
-    return name.right(3).toLower() == QStringLiteral("mp3");
-}
-
-QFont clockFont()
-{
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    return font;
-}
 } // namespace
 
 Bar::Bar() : SkinnedForm(kClientSize)
@@ -108,7 +91,7 @@ Bar::Bar() : SkinnedForm(kClientSize)
     Label4 = new LabelControl(this, QRect(943, 735, 65, 17), QStringLiteral("00:00:00"));
     Label5 = new LabelControl(this, QRect(941, 734, 65, 17), QStringLiteral("00:00:00"));
     for (LabelControl* label : {Label4, Label5})
-        label->setFont(clockFont());
+        label->setFont(BoldSansFont(9.75));
     Label4->setForeColor(Qt::black);
     Label5->setForeColor(Qt::white);
 
@@ -210,11 +193,11 @@ void Bar::Picture6_MouseDown(int index, int, int, double, double)
         return;
     }
 
-    if (isMp3(name)) {
-        DMC.OpenStream(nativePath(path));
+    if (PlaysAsStream(name)) {
+        DMC.OpenStream(AudioPath(path));
         DMC.PlayStream(true);
     } else {
-        DMC.OpenSample(nativePath(path));
+        DMC.OpenSample(AudioPath(path));
         DMC.PlaySample(true);
     }
     const int pan = RoundHalfEven(LeadingNumber(
@@ -409,11 +392,7 @@ void Bar::Timer3_Timer()
 
 void Bar::SilenceDMC()
 {
-    DMC.SampleChanToModify(1);
-    if (DMC.SampleIsActive())
-        DMC.StopSample();
-    if (DMC.StreamIsActive())
-        DMC.StopStream();
+    Silence(DMC);
 }
 
 void Bar::DrawPad(int index, bool lit)

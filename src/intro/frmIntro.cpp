@@ -17,18 +17,15 @@ frmIntro::frmIntro()
     Picture1->DblClick = [this] { Picture1_DblClick(); };
 
     Label1 = new LabelControl(Picture1, QRect(420, 372, 177, 17), QStringLiteral("Version: 0.0.0"));
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    Label1->setFont(font);
+    Label1->setFont(BoldSansFont(9.75));
     Label1->setForeColor(Qt::white);
     Label1->Click = [this] { Label1_Click(); };
 
+    // The link cursor points with the tip of its index finger.
     const QImage cursorImage(QStringLiteral(":/images/linkcursor.png"));
     const QCursor linkCursor = cursorImage.isNull()
                                    ? QCursor(Qt::PointingHandCursor)
-                                   : QCursor(QPixmap::fromImage(cursorImage), 9, 2);
+                                   : QCursor(QPixmap::fromImage(cursorImage), 11, 1);
     Image1 = new MouseArea(Picture1, QRect(162, 344, 217, 25));
     Image2 = new MouseArea(Picture1, QRect(162, 368, 315, 25));
     for (MouseArea* link : {Image1, Image2})

@@ -7,6 +7,7 @@
 #include "startup/InstallationStep.h"
 #include "startup/NumberText.h"
 #include "startup/SettingsStore.h"
+#include "startup/SoundFiles.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -28,25 +29,6 @@ constexpr double kPanKnobAtOpen = 1650;
 
 const QColor kValueGreen(0, 255, 0);
 
-QFont boldFont(double points)
-{
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-std::string nativePath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-bool isMp3(const QString& name)
-{
-    return name.right(3).toLower() == QStringLiteral("mp3");
-}
-
 // Twips to pixels for the layout, which is drawn to the same numbers as the skin.
 constexpr QRect twips(int left, int top, int width, int height)
 {
@@ -56,7 +38,7 @@ constexpr QRect twips(int left, int top, int width, int height)
 LabelControl* headingLabel(QWidget* parent, const QRect& rect, const QString& caption)
 {
     auto* label = new LabelControl(parent, rect, caption);
-    label->setFont(boldFont(8.25));
+    label->setFont(BoldSansFont(8.25));
     label->setForeColor(Qt::white);
     return label;
 }
@@ -66,7 +48,7 @@ LabelControl* valueLabel(QWidget* parent, const QRect& rect, double points, Qt::
     auto* label = new LabelControl(parent, rect);
     label->setAlignment(alignment | Qt::AlignVCenter);
     label->setIndent(3);
-    label->setFont(boldFont(points));
+    label->setFont(BoldSansFont(points));
     label->setForeColor(kValueGreen);
     QPalette p = label->palette();
     p.setColor(QPalette::Window, Qt::black);
@@ -120,7 +102,7 @@ Settings::Settings() : SkinnedForm(kClientSize)
     setWindowTitle(QStringLiteral("Sample Settings"));
 
     List1 = new ListControl(this, twips(435, 450, 1890, 2700));
-    List1->setFont(boldFont(9.75));
+    List1->setFont(BoldSansFont(9.75));
     darkList(List1);
     List1->Click = [this] { List1_Click(); };
 
@@ -130,12 +112,12 @@ Settings::Settings() : SkinnedForm(kClientSize)
 
     Command1 = new QPushButton(QStringLiteral("<  Change Sample"), this);
     Command1->setGeometry(twips(3300, 3375, 2355, 315));
-    Command1->setFont(boldFont(9.75));
+    Command1->setFont(BoldSansFont(9.75));
     QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     Command2 = new QPushButton(QStringLiteral("STOP"), this);
     Command2->setGeometry(twips(2415, 2265, 825, 450));
-    Command2->setFont(boldFont(9.75));
+    Command2->setFont(BoldSansFont(9.75));
     Command2->setStyleSheet(QStringLiteral(
         "QPushButton { background-color: #ff0000; color: black; border: 1px solid #400000;"
         " border-top-color: #ff8080; border-left-color: #ff8080; }"
@@ -224,8 +206,8 @@ void Settings::PlayPreview(const QString& fileName)
     Bar& bar = TheForm<Bar>();
     bar.SilenceDMC();
     const bool loop = Check2->isChecked();
-    const std::string path = nativePath(SoundsFolder + fileName);
-    if (isMp3(fileName)) {
+    const std::string path = AudioPath(SoundsFolder + fileName);
+    if (PlaysAsStream(fileName)) {
         bar.DMC.OpenStream(path);
         bar.DMC.PlayStream(loop);
     } else {

@@ -70,3 +70,12 @@ void MouseArea::mouseDoubleClickEvent(QMouseEvent* event)
 {
     RouteMouseEvent(this, event, *this);
 }
+
+QFont BoldSansFont(double points)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}

@@ -2,6 +2,7 @@
 
 #include "PictureBox.h"
 
+#include <QFont>
 #include <QLabel>
 
 // A label that is a control of its own: mouse events over it go to its handlers and never fall
@@ -42,3 +43,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
+
+// The bold sans-serif face of the windows' captions and readouts.
+QFont BoldSansFont(double points);

@@ -6,6 +6,7 @@
 #include "skin/SkinBlit.h"
 #include "startup/AppModul.h"
 #include "startup/NumberText.h"
+#include "startup/SoundFiles.h"
 
 #include <QAction>
 #include <QFile>
@@ -28,10 +29,6 @@ QFont readoutFont()
     return font;
 }
 
-std::string nativePath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 } // namespace
 
 void HiddenScrollBar::setValue(int value)
@@ -285,7 +282,7 @@ void frmToneGen::Picture2_Click()
         PinkOn = 1;
         RefreshTone(Frequency, 0.0f); // the sine's buffer loops silence beside the noise
         if (bar != nullptr) {
-            bar->DMC.OpenSample(nativePath(AppModul::TempFolder + QStringLiteral("pink.wav")));
+            bar->DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("pink.wav")));
             bar->DMC.PlaySample(true);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "skin/SkinBlit.h"
 #include "startup/AppModul.h"
+#include "startup/SoundFiles.h"
 
 #include <QFile>
 
@@ -11,10 +12,6 @@ constexpr std::array<QPoint, Tuner::kStringCount> kStringPositions = {
     QPoint(164, 160), QPoint(205, 172), QPoint(244, 185)};
 constexpr QSize kStringSize{38, 71};
 
-std::string nativePath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 } // namespace
 
 Tuner::Tuner() : SkinnedForm(kClientSize)
@@ -68,14 +65,14 @@ void Tuner::Form_Load()
     for (PictureBox* string : Picture1)
         drawControl(string, false);
 
-    silence();
-    DMC.OpenSample(nativePath(AppModul::TempFolder + QStringLiteral("Chord.wav")));
+    Silence(DMC);
+    DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("Chord.wav")));
     DMC.PlaySample(false);
 }
 
 void Tuner::Form_Unload()
 {
-    silence();
+    Silence(DMC);
     AppModul::TunerLoopOn = 0;
     Timer1.stop();
 }
@@ -85,8 +82,8 @@ void Tuner::Picture1_MouseDown(int index, int, int, double, double)
     for (PictureBox* string : Picture1)
         drawControl(string, false);
     drawControl(Picture1[index], true);
-    silence();
-    DMC.OpenSample(nativePath(AppModul::TempFolder + StringFile(index)));
+    Silence(DMC);
+    DMC.OpenSample(AudioPath(AppModul::TempFolder + StringFile(index)));
     DMC.PlaySample(AppModul::TunerLoopOn == 1);
     Timer1.start();
 }
@@ -97,7 +94,7 @@ void Tuner::Picture2_MouseDown(int, int, double, double)
         // The string's light goes out at the next tick, once the engine reports the silence.
         drawControl(Picture2, false);
         AppModul::TunerLoopOn = 0;
-        silence();
+        Silence(DMC);
     } else {
         // A tone already sounding carries on as it was; the next string press loops.
         drawControl(Picture2, true);
@@ -112,15 +109,6 @@ void Tuner::Timer1_Timer()
     for (PictureBox* string : Picture1)
         drawControl(string, false);
     Timer1.stop();
-}
-
-void Tuner::silence()
-{
-    DMC.SampleChanToModify(1);
-    if (DMC.SampleIsActive())
-        DMC.StopSample();
-    if (DMC.StreamIsActive())
-        DMC.StopStream();
 }
 
 void Tuner::drawControl(PictureBox* control, bool lit)

@@ -39,6 +39,5 @@ protected:
     void InitializeControls() override;
 
 private:
-    void silence();
     void drawControl(PictureBox* control, bool lit);
 };
