@@ -50,10 +50,12 @@ QImage paintSettingsFace()
     drawWell(painter, QRectF(kFileList).adjusted(-3, -3, 3, 3), 4);
 
     // Which list each auto-play box answers to.
-    drawLegend(painter, QRectF(kAutoPlayPadCheck.center().x() - 14, 88, 29, 10), Qt::AlignCenter,
-               QStringLiteral("PAD"), small, kLegendDim);
-    drawLegend(painter, QRectF(kAutoPlayFileCheck.center().x() - 14, 88, 29, 10), Qt::AlignCenter,
-               QStringLiteral("FILE"), small, kLegendDim);
+    // Left-aligned under its box: the pads list's well ends just before.
+    drawLegend(painter, QRectF(kAutoPlayPadCheck.left(), 88, 29, 10),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("PAD"), small, kLegendDim);
+    // Right-aligned under its box: the sounds list's well begins just beyond.
+    drawLegend(painter, QRectF(kAutoPlayFileCheck.right() - 29, 88, 29, 10),
+               Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("FILE"), small, kLegendDim);
 
     // The program writes its green values on black: dark windows for them.
     drawWell(painter, QRectF(kSelectedFileLabel).adjusted(-1, -1, 1, 1), 2,
