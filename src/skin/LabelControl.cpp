@@ -4,7 +4,7 @@
 #include <QPainter>
 
 LabelControl::LabelControl(QWidget* parent, const QRect& rect, const QString& caption)
-    : QLabel(caption, parent)
+    : MouseRouted<QLabel>(caption, parent)
 {
     setGeometry(rect);
     setMouseTracking(true);
@@ -23,23 +23,6 @@ QColor LabelControl::foreColor() const
     return palette().color(QPalette::WindowText);
 }
 
-void LabelControl::mousePressEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void LabelControl::mouseMoveEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void LabelControl::mouseReleaseEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void LabelControl::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-
 MinimiseLabel::MinimiseLabel(QWidget* parent, const QRect& rect) : LabelControl(parent, rect) {}
 
 void MinimiseLabel::paintEvent(QPaintEvent*)
@@ -49,26 +32,9 @@ void MinimiseLabel::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(w / 4, h - h / 4 - 2, w - 2 * (w / 4), 2), foreColor());
 }
 
-MouseArea::MouseArea(QWidget* parent, const QRect& rect) : QWidget(parent)
+MouseArea::MouseArea(QWidget* parent, const QRect& rect) : MouseRouted<QWidget>(parent)
 {
     setGeometry(rect);
-}
-
-void MouseArea::mousePressEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void MouseArea::mouseMoveEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void MouseArea::mouseReleaseEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void MouseArea::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
 }
 
 QFont BoldSansFont(double points)

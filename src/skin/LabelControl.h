@@ -7,19 +7,13 @@
 
 // A label that is a control of its own: mouse events over it go to its handlers and never fall
 // through to the window's surface beneath.
-class LabelControl : public QLabel, public MouseHandlers {
+class LabelControl : public MouseRouted<QLabel> {
 public:
     LabelControl(QWidget* parent, const QRect& rect, const QString& caption = QString());
 
     // Text colour (the label's foreground).
     void setForeColor(const QColor& color);
     QColor foreColor() const;
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 // The minimise label: shows a minimise symbol (a bar along the bottom) in its text colour.
@@ -33,15 +27,9 @@ protected:
 
 // A control without a face of its own that only takes the mouse (link areas, the title area,
 // the placeholder for the tool windows).
-class MouseArea : public QWidget, public MouseHandlers {
+class MouseArea : public MouseRouted<QWidget> {
 public:
     MouseArea(QWidget* parent, const QRect& rect);
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 // The bold sans-serif face of the windows' captions and readouts.

@@ -59,7 +59,7 @@ void RouteMouseEvent(QWidget* widget, QMouseEvent* event, const MouseHandlers& h
     }
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+PictureBox::PictureBox(QWidget* parent) : MouseRouted<QWidget>(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -108,21 +108,4 @@ void PictureBox::paintEvent(QPaintEvent* event)
 void PictureBox::resizeEvent(QResizeEvent*)
 {
     matchFaceToSize();
-}
-
-void PictureBox::mousePressEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void PictureBox::mouseMoveEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void PictureBox::mouseReleaseEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void PictureBox::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
 }

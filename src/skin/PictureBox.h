@@ -24,9 +24,25 @@ struct MouseHandlers {
     std::function<void()> DblClick; // left button
 };
 
+// Delivers a widget's mouse events to handlers.
+void RouteMouseEvent(QWidget* widget, QMouseEvent* event, const MouseHandlers& handlers);
+
+// A widget class whose mouse events all go to its MouseHandlers; none falls through to the
+// widget beneath.
+template <class Widget> class MouseRouted : public Widget, public MouseHandlers {
+public:
+    using Widget::Widget;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override { RouteMouseEvent(this, event, *this); }
+    void mouseMoveEvent(QMouseEvent* event) override { RouteMouseEvent(this, event, *this); }
+    void mouseReleaseEvent(QMouseEvent* event) override { RouteMouseEvent(this, event, *this); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { RouteMouseEvent(this, event, *this); }
+};
+
 // A picture control: a widget whose face is a persistent off-screen image that survives being
 // covered and uncovered. Buttons, pads and the hidden skin holders are picture boxes.
-class PictureBox : public QWidget, public MouseHandlers {
+class PictureBox : public MouseRouted<QWidget> {
 public:
     explicit PictureBox(QWidget* parent = nullptr);
     PictureBox(QWidget* parent, const QRect& rect);
@@ -41,14 +57,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QImage m_face;
 };
-
-// Delivers a widget's mouse events to handlers (for surfaces that are not picture boxes).
-void RouteMouseEvent(QWidget* widget, QMouseEvent* event, const MouseHandlers& handlers);

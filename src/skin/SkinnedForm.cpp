@@ -23,20 +23,3 @@ void SkinnedForm::paintEvent(QPaintEvent* event)
     if (!m_background.isNull())
         painter.drawImage(event->rect().topLeft(), m_background, event->rect());
 }
-
-void SkinnedForm::mousePressEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void SkinnedForm::mouseMoveEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void SkinnedForm::mouseReleaseEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}
-void SkinnedForm::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    RouteMouseEvent(this, event, *this);
-}

@@ -7,7 +7,7 @@
 
 // A frameless window whose face is a skin image. Mouse events on its bare surface (not on a
 // control) go to the MouseHandlers it inherits.
-class SkinnedForm : public Form, public MouseHandlers {
+class SkinnedForm : public MouseRouted<Form> {
 public:
     explicit SkinnedForm(QSize clientSize);
 
@@ -16,10 +16,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QImage m_background;
