@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cstddef>
 #include <cstring>
 
 void CopyOverlap(QImage& target, const QImage& source, QPoint sourceOrigin)
@@ -25,8 +26,9 @@ void CopyOverlap(QImage& target, const QImage& source, QPoint sourceOrigin)
         // A pad press redraws 29 faces: copy scanlines directly.
         const size_t bytes = static_cast<size_t>(overlap.width()) * 4;
         for (int row = 0; row < overlap.height(); ++row) {
-            const uchar* from = source.constScanLine(overlap.top() + row) + overlap.left() * 4;
-            uchar* into = target.scanLine(to.y() + row) + to.x() * 4;
+            const uchar* from =
+                source.constScanLine(overlap.top() + row) + std::ptrdiff_t{overlap.left()} * 4;
+            uchar* into = target.scanLine(to.y() + row) + std::ptrdiff_t{to.x()} * 4;
             std::memcpy(into, from, bytes);
         }
         return;

@@ -66,12 +66,8 @@ int RoundHalfEven(double value)
         return INT_MIN;
     const double below = std::floor(value);
     const double fraction = value - below;
-    double result = below;
-    if (fraction > 0.5)
-        result = below + 1.0;
-    else if (fraction == 0.5 && std::fmod(below, 2.0) != 0.0)
-        result = below + 1.0;
-    return static_cast<int>(result);
+    const bool up = fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0);
+    return static_cast<int>(up ? below + 1.0 : below);
 }
 
 QString NumberToText(double value)
@@ -94,7 +90,7 @@ QString NumberToText(double value)
         result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (result.ec != std::errc())
         return QStringLiteral("0");
-    const QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    QString text = QString::fromLatin1(buffer, result.ptr - buffer);
     // A value too small for a float became zero, possibly negative zero.
     if (text == u"0" || text == u"-0")
         return QStringLiteral("0");
