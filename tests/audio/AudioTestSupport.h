@@ -138,6 +138,14 @@ protected:
 
     static AudioEngine& engine() { return AudioEngine::instance(); }
 
+    // A 16-bit WAV of the given frames at the engine's rate, in the test's folder.
+    std::string wav16(const std::string& name, const std::vector<float>& samples, int channels = 1)
+    {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, kRate, samples));
+        return path;
+    }
+
     static std::vector<float> render(int frames)
     {
         std::vector<float> out(static_cast<std::size_t>(frames) * 2, 123.0f);

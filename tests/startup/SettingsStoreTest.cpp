@@ -19,23 +19,12 @@ static void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-// File contents print as C string literals, so a failure shows where the bytes differ.
+// File contents print with line ends and other control bytes as %XX, so a failure shows where
+// the bytes differ.
 static void PrintTo(const QByteArray& bytes, std::ostream* os)
 {
-    *os << '"';
-    for (const char c : bytes.first(std::min<qsizetype>(bytes.size(), 400))) {
-        if (c == '\n')
-            *os << "\\n";
-        else if (c == '\r')
-            *os << "\\r";
-        else if (c == '"' || c == '\\')
-            *os << '\\' << c;
-        else if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
-            *os << "\\x" << std::hex << int(static_cast<unsigned char>(c)) << std::dec;
-        else
-            *os << c;
-    }
-    *os << (bytes.size() > 400 ? "\"..." : "\"");
+    *os << '"' << bytes.left(400).toPercentEncoding(" !\"#$&'()*+,/:;<=>?@[\\]^`{|}").constData()
+        << (bytes.size() > 400 ? "\"..." : "\"");
 }
 
 namespace {

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <ostream>
 #include <vector>
 
 namespace {
@@ -28,40 +27,25 @@ std::filesystem::path folderOf(const QTemporaryDir& dir)
 
 // ---- The canvas: what rings past the end comes back at the start ----
 
-struct Placement {
-    const char* name;
-    int start;
-    std::vector<int> landsOn; // the frames the three samples 1, 2, 3 end up on
-};
-
-void PrintTo(const Placement& placement, std::ostream* out)
+TEST(Canvas, SoundLandsModuloTheLoop)
 {
-    *out << placement.name;
-}
-
-class CanvasWrap : public ::testing::TestWithParam<Placement> {};
-
-TEST_P(CanvasWrap, SoundLandsModuloTheLoop)
-{
-    LoopCanvas canvas(10);
-    canvas.add(GetParam().start, {1.0, 2.0, 3.0}, 1.0);
-    std::vector<double> expected(10, 0.0);
-    for (std::size_t i = 0; i < GetParam().landsOn.size(); ++i)
-        expected[static_cast<std::size_t>(GetParam().landsOn[i])] += static_cast<double>(i + 1);
-    for (int frame = 0; frame < 10; ++frame) {
-        EXPECT_DOUBLE_EQ(canvas.left(frame), expected[static_cast<std::size_t>(frame)])
-            << "frame " << frame;
-        EXPECT_DOUBLE_EQ(canvas.right(frame), expected[static_cast<std::size_t>(frame)])
-            << "frame " << frame;
+    const struct {
+        int start;
+        std::vector<int> landsOn; // the frames the three samples 1, 2, 3 end up on
+    } cases[] = {{3, {3, 4, 5}}, {8, {8, 9, 0}}, {21, {1, 2, 3}}, {-1, {9, 0, 1}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        LoopCanvas canvas(10);
+        canvas.add(c.start, {1.0, 2.0, 3.0}, 1.0);
+        std::vector<double> expected(10, 0.0);
+        for (std::size_t i = 0; i < c.landsOn.size(); ++i)
+            expected[static_cast<std::size_t>(c.landsOn[i])] += static_cast<double>(i + 1);
+        for (int frame = 0; frame < 10; ++frame) {
+            EXPECT_DOUBLE_EQ(canvas.left(frame), expected[static_cast<std::size_t>(frame)]);
+            EXPECT_DOUBLE_EQ(canvas.right(frame), expected[static_cast<std::size_t>(frame)]);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Starts, CanvasWrap,
-                         ::testing::Values(Placement{"Inside", 3, {3, 4, 5}},
-                                           Placement{"AcrossTheSeam", 8, {8, 9, 0}},
-                                           Placement{"PastTheEnd", 21, {1, 2, 3}},
-                                           Placement{"BeforeTheStart", -1, {9, 0, 1}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Canvas, SoundLongerThanTheLoopPilesUp)
 {
@@ -205,7 +189,7 @@ TEST(LoopFiles, Mp3AndWaveReadBackAtTheirExactLength)
     }
 }
 
-TEST(LoopFiles, MissingFolderFailsWithAReasonAndLeavesNothing)
+TEST(LoopFiles, MissingFoldersAndFilesAndJunkGiveNothing)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -214,12 +198,7 @@ TEST(LoopFiles, MissingFolderFailsWithAReasonAndLeavesNothing)
     EXPECT_FALSE(demokit::writeLoop(path, LoopCanvas(100), FileKind::Wave, error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(std::filesystem::is_empty(folderOf(dir)));
-}
 
-TEST(LoopFiles, ReadingNothingUsefulGivesNothing)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     EXPECT_FALSE(demokit::readLoop(folderOf(dir) / "missing.wav"));
     const auto junk = folderOf(dir) / "junk.wav";
     std::FILE* file = std::fopen(junk.c_str(), "wb");

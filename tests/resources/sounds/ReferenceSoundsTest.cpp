@@ -72,12 +72,6 @@ INSTANTIATE_TEST_SUITE_P(AllSounds, ReferenceSoundFormat,
                                            SoundShape{"WHITE", 1.0, 1.0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReferenceSounds, UnknownNameIsNotEmbedded)
-{
-    EXPECT_TRUE(resourceBytes(QStringLiteral(":/WAVE/B")).isEmpty());
-    EXPECT_TRUE(resourceBytes(QStringLiteral(":/WAVE/A.wav")).isEmpty());
-}
-
 TEST(ReferenceSounds, EmbeddedSamplesAreWhatTheDesignProduces)
 {
     // The build's generator and a fresh run agree sample for sample: fixed seeds, no state.
@@ -117,23 +111,14 @@ TEST_P(PitchMeasurementAccuracy, FindsAHarmonicDecayingToneToAHundredthOfACent)
     EXPECT_NEAR(centsBetween(measured, tone.frequency), 0.0, 0.01);
 }
 
-INSTANTIATE_TEST_SUITE_P(KnownTones, PitchMeasurementAccuracy,
-                         ::testing::Values(SyntheticTone{82.4069, 0.0}, SyntheticTone{82.41, 30.0},
-                                           SyntheticTone{110.003, 30.0},
-                                           SyntheticTone{146.8324, 45.0},
-                                           SyntheticTone{246.93, 30.0},
-                                           SyntheticTone{329.6276, 60.0}));
-
-TEST(PitchMeasurement, TellsApartTonesAFewTenthsOfACentApart)
-{
-    // A tolerance of half a cent means something only if the stick sees a third of a cent.
-    std::vector<double> x(static_cast<std::size_t>(1.2 * kRate));
-    const double sharp = 110.0 * std::pow(2.0, 0.3 / 1200.0);
-    for (std::size_t n = 0; n < x.size(); ++n)
-        x[n] = 0.5 * std::sin(2.0 * std::numbers::pi * sharp * n / kRate);
-    const double measured = measureFundamental(x, kRate, 106.0, 114.0, 4410, 26460, 16384);
-    EXPECT_NEAR(centsBetween(measured, 110.0), 0.3, 0.01);
-}
+INSTANTIATE_TEST_SUITE_P(
+    KnownTones, PitchMeasurementAccuracy,
+    // The last tone lies a third of a cent above 110 Hz: a tolerance of
+    // half a cent means something only if the stick sees that.
+    ::testing::Values(SyntheticTone{82.4069, 0.0}, SyntheticTone{82.41, 30.0},
+                      SyntheticTone{110.003, 30.0}, SyntheticTone{146.8324, 45.0},
+                      SyntheticTone{246.93, 30.0}, SyntheticTone{329.6276, 60.0},
+                      SyntheticTone{110.0 * std::pow(2.0, 0.3 / 1200.0), 0.0}));
 
 // ---- The six strings ----
 
@@ -187,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(StandardTuning, StringTone,
 
 // ---- The chord ----
 
-TEST(Chord, IsAnEMajorChordEndingInSilence)
+TEST(Chord, IsAStrummedEMajorChordEndingInSilence)
 {
     const WaveData wave = loadSound("CHORD");
     ASSERT_TRUE(wave.readable);
@@ -207,13 +192,7 @@ TEST(Chord, IsAnEMajorChordEndingInSilence)
     EXPECT_GT(decibels(level(207.6523) / level(195.9977)), 20.0);
     for (double f : {82.4069, 123.4708, 164.8138, 207.6523, 246.9417, 329.6276})
         EXPECT_GT(decibels(level(f) / level(f * std::pow(2.0, 0.5 / 12.0))), 20.0) << f;
-}
 
-TEST(Chord, StringsEnterOneAfterAnother)
-{
-    const WaveData wave = loadSound("CHORD");
-    ASSERT_TRUE(wave.readable);
-    const std::vector<double> x = wave.samples();
     // A strum, not a block: the G#3 string (the fourth, and no partial of the strings before
     // it) is silent in the first 90 ms and rings soon after.
     const double early = std::abs(windowedPhasor(x, kRate, 207.6523, 0, 3969));
