@@ -79,31 +79,22 @@ TEST(InstallationStep, APresentPinkFileStandsForTheWholeSet)
     EXPECT_FALSE(QFile::exists(folder.tempFolder() + "A.wav"));
 }
 
-TEST(InstallationStep, AnUnwritableTempFolderIsReportedAndTheStartGoesOn)
+TEST(InstallationStep, AnUnwritableOrUntrustedTempFolderIsReportedAndTheStartGoesOn)
 {
-    ProgramFolder folder;
-    folder.writeAllSkins();
-    // A folder nobody can write into, root included: its path runs through a plain file.
-    const QString blocker = folder.root() + "blocker";
-    {
-        QFile f(blocker);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // A folder nobody can write into, root included: its path runs through a plain file. No
+    // folder at all is what the start leaves when it could not trust the private one.
+    for (const char* temp : {"blocker/", ""}) {
+        SCOPED_TRACE(temp);
+        ProgramFolder folder;
+        folder.writeAllSkins();
+        QFile blocker(folder.root() + "blocker");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        AppModul::TempFolder = *temp ? folder.root() + temp : QString();
+        EXPECT_TRUE(InstallationStep());
+        ASSERT_EQ(folder.messages.size(), 1u);
+        EXPECT_EQ(folder.messages[0].first, kTempReadOnlyMessage);
+        EXPECT_EQ(folder.messages[0].second, 2);
     }
-    AppModul::TempFolder = blocker + "/";
-    EXPECT_TRUE(InstallationStep());
-    ASSERT_EQ(folder.messages.size(), 1u);
-    EXPECT_EQ(folder.messages[0].first, kTempReadOnlyMessage);
-    EXPECT_EQ(folder.messages[0].second, 2);
-}
-
-TEST(InstallationStep, NoTrustworthyTempFolderWritesNothingAndReports)
-{
-    ProgramFolder folder;
-    folder.writeAllSkins();
-    AppModul::TempFolder.clear();
-    EXPECT_TRUE(InstallationStep());
-    ASSERT_EQ(folder.messages.size(), 1u);
-    EXPECT_EQ(folder.messages[0].first, kTempReadOnlyMessage);
 }
 
 TEST(FileExists, OnlyReadableFilesCount)

@@ -8,17 +8,6 @@
 
 namespace {
 
-TEST(FrequencyScale, FollowsTheWindowsCurve)
-{
-    struct Case {
-        int position;
-        int frequency;
-    };
-    for (const Case c :
-         {Case{1, 1}, Case{25, 21}, Case{185, 1000}, Case{671, 10960}, Case{1000, 22050}})
-        EXPECT_EQ(FrequencyScale::ScaleToFrequency(c.position), c.frequency) << c.position;
-}
-
 // The frequency menu puts the marker at these lefts; the scale's marks must sit exactly where the
 // marker then points, or the menu and the printed scale would disagree.
 TEST(FrequencyScale, MarksAgreeWithTheFrequencyMenu)
