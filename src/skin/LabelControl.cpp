@@ -12,6 +12,9 @@ LabelControl::LabelControl(QWidget* parent, const QRect& rect, const QString& ca
 
 void LabelControl::setForeColor(const QColor& color)
 {
+    // The bar sets the minimise label's colour on every mouse move over its surface.
+    if (foreColor() == color)
+        return;
     QPalette p = palette();
     p.setColor(QPalette::WindowText, color);
     setPalette(p);
