@@ -1,5 +1,6 @@
 #include "SkinnedForm.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,4 +23,9 @@ void SkinnedForm::paintEvent(QPaintEvent* event)
     painter.fillRect(event->rect(), Qt::black);
     if (!m_background.isNull())
         painter.drawImage(event->rect().topLeft(), m_background, event->rect());
+}
+
+void SkinnedForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
 }

@@ -16,6 +16,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A tool window lies over the bar's pads and goes only when the bar changes page: a close
+    // from the window system (Alt+F4) is refused, or the bar's follow timer would load it again
+    // unseen.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QImage m_background;

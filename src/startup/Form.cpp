@@ -1,5 +1,6 @@
 #include "Form.h"
 
+#include <QCloseEvent>
 #include <QEventLoop>
 
 #include <vector>
@@ -42,6 +43,12 @@ void Form::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
     if (m_modalLoop != nullptr)
         m_modalLoop->quit();
+}
+
+void Form::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    Unload();
 }
 
 namespace FormRegistry {

@@ -25,6 +25,8 @@ protected:
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
     void hideEvent(QHideEvent* event) override;
+    // Closing a window from the window system unloads it, so its unload handler runs.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     bool m_loaded = false;

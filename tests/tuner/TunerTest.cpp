@@ -150,3 +150,16 @@ TEST(TunerStrings, RunFromHighEToLowE)
 }
 
 } // namespace
+
+namespace {
+TEST_F(TunerPage, StaysOverThePadsWhenTheWindowSystemAsksItToClose)
+{
+    Tuner& tuner = openTuner();
+    pressLoopSwitch(tuner);
+    pressString(tuner, 4);
+    EXPECT_FALSE(tuner.close());
+    EXPECT_TRUE(tuner.isVisible());
+    EXPECT_TRUE(tuner.DMC.SampleIsActive());
+    EXPECT_EQ(AppModul::TunerLoopOn, 1);
+}
+} // namespace
