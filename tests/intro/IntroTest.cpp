@@ -64,6 +64,15 @@ TEST(Intro, TheVersionTextClosesItToo)
     EXPECT_FALSE(intro.isVisible());
 }
 
+TEST(Intro, ClosingItFromTheWindowSystemUnloadsIt)
+{
+    ProgramFolder folder;
+    frmIntro& intro = TheForm<frmIntro>();
+    intro.show();
+    EXPECT_TRUE(intro.close());
+    EXPECT_FALSE(intro.isLoaded());
+}
+
 } // namespace
 
 #include "IntroTest.moc"
