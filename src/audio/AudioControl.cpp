@@ -6,6 +6,7 @@
 #include "Voice.h"
 
 #include <algorithm>
+#include <cctype>
 
 // What one control holds. Voices are owned by the engine; the control keeps a pointer to the
 // voice of each slot until it stops it, and forgets everything when the engine restarts.
@@ -269,6 +270,27 @@ void AudioControl::applyGains(Voice* voice, int volume, int pan)
 void AudioControl::TerminateBASS()
 {
     engine().stop();
+}
+
+bool PlaysAsStream(const std::string& path)
+{
+    if (path.size() < 3)
+        return false;
+    std::string ending = path.substr(path.size() - 3);
+    for (char& c : ending)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ending == "mp3";
+}
+
+void PlayFile(AudioControl& control, const std::string& path, bool loop)
+{
+    if (PlaysAsStream(path)) {
+        control.OpenStream(path);
+        control.PlayStream(loop);
+    } else {
+        control.OpenSample(path);
+        control.PlaySample(loop);
+    }
 }
 
 void Silence(AudioControl& control)

@@ -58,5 +58,12 @@ private:
     std::unique_ptr<AudioSlots> m_slots;
 };
 
+// A file whose name ends in "mp3" (in any case) plays as a stream; every other file as a sample.
+bool PlaysAsStream(const std::string& path);
+
+// Opens a file on the slot its name chooses and plays it, looped or once. Sample channel 1 is the
+// one a silenced control has selected.
+void PlayFile(AudioControl& control, const std::string& path, bool loop);
+
 // Silences a control: selects channel 1, then stops the sample and the stream if they sound.
 void Silence(AudioControl& control);

@@ -38,7 +38,7 @@ QRect padRect(int index)
 
 } // namespace
 
-Bar::Bar() : SkinnedForm(kClientSize)
+Bar::Bar() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Quendel"));
     setMouseTracking(true); // the surface turns the minimise label black on every move
@@ -95,11 +95,6 @@ Bar::Bar() : SkinnedForm(kClientSize)
     Label4->setForeColor(Qt::black);
     Label5->setForeColor(Qt::white);
 
-    picAllOff = new PictureBox(this);
-    picAllOn = new PictureBox(this);
-    picAllOff->hide();
-    picAllOn->hide();
-
     MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
     MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
 
@@ -117,21 +112,15 @@ void Bar::Form_Load()
     CenterWindow(*this);
 
     const int outOfSight = (screen() != nullptr ? screen()->geometry().width() : 0) + 200;
-    picAllOff->move(outOfSight, 0);
-    picAllOn->move(outOfSight, 0);
+    LoadFaces(QStringLiteral("AllOff"), QStringLiteral("AllOn"), outOfSight);
 
-    const QImage allOff = LoadSkinImage(QStringLiteral("AllOff"));
-    setBackground(allOff);
-    picAllOff->setPicture(allOff, true);
-    picAllOn->setPicture(LoadSkinImage(QStringLiteral("AllOn")), true);
-
-    drawControl(Picture1[0], true);
-    drawControl(Picture1[1], false);
-    drawControl(Picture1[2], false);
-    drawControl(Picture3, true);
-    drawControl(Picture4, false);
+    DrawControl(Picture1[0], true);
+    DrawControl(Picture1[1], false);
+    DrawControl(Picture1[2], false);
+    DrawControl(Picture3, true);
+    DrawControl(Picture4, false);
     for (PictureBox* pad : Picture6)
-        drawControl(pad, false);
+        DrawControl(pad, false);
 
     // Commands of one UI event reach the audio thread together, so a pad's volume and pan
     // apply from its file's first frame.
@@ -148,7 +137,7 @@ void Bar::Form_Load()
 void Bar::Form_Unload(bool& cancel)
 {
     cancel = true; // the program ends here instead, without the other windows' close handlers
-    drawControl(Picture3, false);
+    DrawControl(Picture3, false);
     endProgram();
 }
 
@@ -175,8 +164,8 @@ void Bar::Picture6_MouseDown(int index, int, int, double, double)
 {
     using namespace AppModul;
     for (PictureBox* pad : Picture6)
-        drawControl(pad, false);
-    drawControl(Picture6[index], true);
+        DrawControl(pad, false);
+    DrawControl(Picture6[index], true);
 
     const QString name = ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1),
                                      SettingsFile, QString());
@@ -188,18 +177,12 @@ void Bar::Picture6_MouseDown(int index, int, int, double, double)
 
     SilenceDMC();
     if (index == ActivePad) { // the playing pad pressed again stops it
-        drawControl(Picture6[index], false);
+        DrawControl(Picture6[index], false);
         ActivePad = kNoPad;
         return;
     }
 
-    if (PlaysAsStream(name)) {
-        DMC.OpenStream(AudioPath(path));
-        DMC.PlayStream(true);
-    } else {
-        DMC.OpenSample(AudioPath(path));
-        DMC.PlaySample(true);
-    }
+    PlayFile(DMC, AudioPath(path), true);
     const int pan = RoundHalfEven(LeadingNumber(
         ReadSetting(AppTitle, QStringLiteral("PanVal"), SettingsFile, QStringLiteral("0"))));
     DMC.SamplePan(pan);
@@ -219,7 +202,7 @@ void Bar::Picture6_MouseUp(int index, int, int, double, double)
     if (PadPressFailed != 1)
         return;
     DrawPad(AppModul::ActivePad, true);
-    drawControl(Picture6[index], false);
+    DrawControl(Picture6[index], false);
 }
 
 // ---- Page buttons -----------------------------------------------------------------------------
@@ -245,9 +228,9 @@ void Bar::leaveToneGeneratorPage()
 void Bar::drawPageButtons(PictureBox* lit)
 {
     for (PictureBox* button : Picture1)
-        drawControl(button, false);
-    drawControl(Picture4, false);
-    drawControl(lit, true);
+        DrawControl(button, false);
+    DrawControl(Picture4, false);
+    DrawControl(lit, true);
 }
 
 void Bar::Picture1_MouseDown(int index, int, int, double, double)
@@ -309,7 +292,7 @@ void Bar::Picture4_MouseDown(int, int, double, double)
 
 void Bar::Picture3_MouseDown(int, int, double, double)
 {
-    drawControl(Picture3, false);
+    DrawControl(Picture3, false);
 }
 
 void Bar::Picture3_MouseUp(int, int, double, double)
@@ -398,15 +381,10 @@ void Bar::SilenceDMC()
 void Bar::DrawPad(int index, bool lit)
 {
     if (index >= 0 && index < kPadCount)
-        drawControl(Picture6[index], lit);
+        DrawControl(Picture6[index], lit);
 }
 
 QPoint Bar::ToolWindowPosition(int offset) const
 {
     return pos() + kImage1.topLeft() + QPoint(offset, offset);
-}
-
-void Bar::drawControl(PictureBox* control, bool lit)
-{
-    CopySkinArea(*control, lit ? *picAllOn : *picAllOff);
 }

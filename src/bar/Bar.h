@@ -15,7 +15,7 @@
 // The main window: a frameless skinned bar with the 28 sample pads, the page buttons that lay the
 // tool windows over the pad area, the exit button, the title area and the clock. It hosts the
 // program's main audio control, which the settings window and the tone generator play through.
-class Bar : public SkinnedForm {
+class Bar : public LitSkinnedForm {
 public:
     static constexpr int kPadCount = 28;
     static constexpr QSize kClientSize{1018, 761};
@@ -31,13 +31,11 @@ public:
     MouseArea* Image1 = nullptr;                   // placeholder over which tool windows lie
     MouseArea* Image2 = nullptr;                   // title area
     MinimiseLabel* Label3 = nullptr;
-    LabelControl* Label4 = nullptr;  // clock shadow (black)
-    LabelControl* Label5 = nullptr;  // clock (white)
-    PictureBox* picAllOff = nullptr; // unlit skin, source of every unlit face
-    PictureBox* picAllOn = nullptr;  // lit skin
-    QTimer Timer1;                   // 20 ms, never enabled
-    QTimer Timer2;                   // 100 ms: keeps the current page's tool window in place
-    QTimer Timer3;                   // 250 ms: clock
+    LabelControl* Label4 = nullptr; // clock shadow (black)
+    LabelControl* Label5 = nullptr; // clock (white)
+    QTimer Timer1;                  // 20 ms, never enabled
+    QTimer Timer2;                  // 100 ms: keeps the current page's tool window in place
+    QTimer Timer3;                  // 250 ms: clock
     AudioControl DMC;
 
     // ---- Bar state ------------------------------------------------------------------------
@@ -79,7 +77,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void drawControl(PictureBox* control, bool lit);
     void drawPageButtons(PictureBox* lit);
     void leaveToneGeneratorPage();
     void endProgram();

@@ -32,7 +32,8 @@ const QColor kValueGreen(0, 255, 0);
 // Twips to pixels for the layout, which is drawn to the same numbers as the skin.
 constexpr QRect twips(int left, int top, int width, int height)
 {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
+    constexpr int k = SliderKnob::kTwipsPerPixel;
+    return QRect(left / k, top / k, width / k, height / k);
 }
 
 LabelControl* headingLabel(QWidget* parent, const QRect& rect, const QString& caption)
@@ -206,14 +207,7 @@ void Settings::PlayPreview(const QString& fileName)
     Bar& bar = TheForm<Bar>();
     bar.SilenceDMC();
     const bool loop = Check2->isChecked();
-    const std::string path = AudioPath(SoundsFolder + fileName);
-    if (PlaysAsStream(fileName)) {
-        bar.DMC.OpenStream(path);
-        bar.DMC.PlayStream(loop);
-    } else {
-        bar.DMC.OpenSample(path);
-        bar.DMC.PlaySample(loop);
-    }
+    PlayFile(bar.DMC, AudioPath(SoundsFolder + fileName), loop);
     // Volume and pan stay as the channel last had them. The pad that played is no longer playing.
     bar.DrawPad(ActivePad, false);
     ActivePad = kNoPad;

@@ -1,5 +1,7 @@
 #include "SkinnedForm.h"
 
+#include "SkinBlit.h"
+
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,4 +30,27 @@ void SkinnedForm::paintEvent(QPaintEvent* event)
 void SkinnedForm::closeEvent(QCloseEvent* event)
 {
     event->ignore();
+}
+
+LitSkinnedForm::LitSkinnedForm(QSize clientSize) : SkinnedForm(clientSize)
+{
+    picAllOff = new PictureBox(this);
+    picAllOn = new PictureBox(this);
+    picAllOff->hide();
+    picAllOn->hide();
+}
+
+void LitSkinnedForm::LoadFaces(const QString& offName, const QString& onName, int outOfSightLeft)
+{
+    picAllOff->move(outOfSightLeft, 0);
+    picAllOn->move(outOfSightLeft, 0);
+    const QImage off = LoadSkinImage(offName);
+    setBackground(off);
+    picAllOff->setPicture(off, true);
+    picAllOn->setPicture(LoadSkinImage(onName), true);
+}
+
+void LitSkinnedForm::DrawControl(PictureBox* control, bool lit)
+{
+    CopySkinArea(*control, lit ? *picAllOn : *picAllOff);
 }

@@ -24,3 +24,20 @@ protected:
 private:
     QImage m_background;
 };
+
+// A skinned window with an unlit and a lit face. The hidden holders picAllOff and picAllOn keep
+// both skins; a control is drawn lit or unlit by copying the rectangle under it from one of them.
+class LitSkinnedForm : public SkinnedForm {
+public:
+    explicit LitSkinnedForm(QSize clientSize);
+
+    PictureBox* picAllOff = nullptr; // unlit skin: the window's background too
+    PictureBox* picAllOn = nullptr;  // lit skin
+
+    void DrawControl(PictureBox* control, bool lit);
+
+protected:
+    // Loads the unlit skin as the background and into picAllOff and the lit one into picAllOn,
+    // and puts the holders out of sight at the given left edge.
+    void LoadFaces(const QString& offName, const QString& onName, int outOfSightLeft);
+};

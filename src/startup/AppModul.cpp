@@ -57,14 +57,14 @@ QString SettingsFileFor(const QString& programFilePath)
     return expanded.left(expanded.size() - (fileName.size() - dot - 1)) + QStringLiteral("ini");
 }
 
-void SetupFolders(const QString& programFilePath)
+void SetupFolders(const QString& programFilePath, const QString& tempFolder)
 {
     const QFileInfo program(programFilePath);
     g_programFile = QDir::toNativeSeparators(program.absoluteFilePath());
     ProgramFolder = QDir::toNativeSeparators(program.absolutePath());
     AddBackslash(ProgramFolder);
     ProgramName = program.completeBaseName();
-    TempFolder = UserPrivateTempFolder();
+    TempFolder = tempFolder;
 }
 
 void ResetState()
@@ -93,15 +93,17 @@ std::optional<int> Main(const std::function<void()>& showBar)
     // A second copy ends at once and silently. The lock lives as long as the process; a lock left
     // by a copy that crashed names a process that no longer runs and is taken over.
     static std::unique_ptr<QLockFile> instanceLock;
-    const QString lockFolder = UserPrivateTempFolder();
-    if (!lockFolder.isEmpty()) {
-        instanceLock = std::make_unique<QLockFile>(lockFolder + QStringLiteral("quendel.lock"));
+    // The private folder is prepared once: when its usual name is refused, each preparation
+    // would make another fresh folder.
+    const QString tempFolder = UserPrivateTempFolder();
+    if (!tempFolder.isEmpty()) {
+        instanceLock = std::make_unique<QLockFile>(tempFolder + QStringLiteral("quendel.lock"));
         instanceLock->setStaleLockTime(0);
         if (!instanceLock->tryLock(0) && instanceLock->error() == QLockFile::LockFailedError)
             return 0;
     }
 
-    SetupFolders(QCoreApplication::applicationFilePath());
+    SetupFolders(QCoreApplication::applicationFilePath(), tempFolder);
     if (!InstallationStep())
         return 1;
     showBar();

@@ -39,8 +39,8 @@ QString SettingsFileFor(const QString& programFilePath);
 // The program file's full path, as folder setup found it.
 QString ProgramFile();
 
-// Folder setup: ProgramFolder, ProgramName and TempFolder from the program file's path.
-void SetupFolders(const QString& programFilePath);
+// Folder setup: ProgramFolder and ProgramName from the program file's path, and TempFolder.
+void SetupFolders(const QString& programFilePath, const QString& tempFolder);
 
 // Resets the shared state to its values before start-up (tests start many times in one process).
 void ResetState();

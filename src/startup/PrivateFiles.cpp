@@ -11,14 +11,6 @@
 #include <unistd.h>
 
 namespace {
-bool isTrustedFolder(const QByteArray& path)
-{
-    struct stat info {};
-    if (::lstat(path.constData(), &info) != 0)
-        return false;
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
-}
-
 bool writeAll(int fd, const QByteArray& bytes)
 {
     const char* data = bytes.constData();
@@ -43,12 +35,12 @@ QString PreparePrivateFolder(const QString& base, const QString& name)
     const QByteArray native = QFile::encodeName(folder);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return {};
-    if (!isTrustedFolder(native))
+    // A link, a file or someone else's folder under the name is refused.
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
         return {};
     // Ours, but perhaps made open by hand: others must neither read nor plant files in it.
-    struct stat info {};
-    if (::lstat(native.constData(), &info) != 0)
-        return {};
     if ((info.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return {};
     if (!folder.endsWith(QDir::separator()))

@@ -6,8 +6,3 @@ std::string AudioPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
-
-bool PlaysAsStream(const QString& fileName)
-{
-    return fileName.right(3).toLower() == QStringLiteral("mp3");
-}

@@ -41,7 +41,7 @@ void HiddenScrollBar::setValue(int value)
         Change();
 }
 
-frmToneGen::frmToneGen() : SkinnedForm(kClientSize)
+frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Tone Generator"));
 
@@ -77,10 +77,7 @@ frmToneGen::frmToneGen() : SkinnedForm(kClientSize)
     Label1->hide();
 
     picClip = new PictureBox(this);
-    picAllOff = new PictureBox(this);
-    picAllOn = new PictureBox(this);
-    for (PictureBox* holder : {picClip, picAllOff, picAllOn})
-        holder->hide();
+    picClip->hide();
 
     hscFreq = HiddenScrollBar{1, 1000, 50, 185, {}};
     hscVol = HiddenScrollBar{0, 1000, 50, 800, [this] { hscVol_Change(); }};
@@ -127,20 +124,14 @@ void frmToneGen::InitializeControls()
 void frmToneGen::Form_Load()
 {
     MakeTopmost(*this);
-    picAllOff->move(width() + 200, 0);
-    picAllOn->move(width() + 200, 0);
-
-    const QImage off = LoadSkinImage(QStringLiteral("ToneOff"));
-    setBackground(off);
-    picAllOff->setPicture(off, true);
-    picAllOn->setPicture(LoadSkinImage(QStringLiteral("ToneOn")), true);
+    LoadFaces(QStringLiteral("ToneOff"), QStringLiteral("ToneOn"), width() + 200);
     picClip->setPicture(LoadSkinImage(QStringLiteral("PotiClip")), true);
 
     KnobFrame = kKnobStartFrame;
     drawKnob();
     KnobLastY = kKnobStartFrame;
 
-    CopySkinArea(*Picture2, *picAllOff);
+    DrawControl(Picture2, false);
 
     Amplitude = 1.0f;
 
@@ -274,11 +265,11 @@ void frmToneGen::Picture2_Click()
             bar->DMC.StopSample(); // whatever sounds there, a pad's sample too
     }
     if (PinkOn != 0) {
-        CopySkinArea(*Picture2, *picAllOff);
+        DrawControl(Picture2, false);
         PinkOn = 0;
         RefreshTone(Frequency, volume());
     } else {
-        CopySkinArea(*Picture2, *picAllOn);
+        DrawControl(Picture2, true);
         PinkOn = 1;
         RefreshTone(Frequency, 0.0f); // the sine's buffer loops silence beside the noise
         if (bar != nullptr) {

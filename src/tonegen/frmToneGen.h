@@ -31,7 +31,7 @@ struct HiddenScrollBar {
 // from a menu, a level knob, pink noise instead of the sine, and a picture of the waveform. The
 // sine plays from a looping sound buffer of the window's own; the noise plays on the bar's audio
 // control.
-class frmToneGen : public SkinnedForm {
+class frmToneGen : public LitSkinnedForm {
 public:
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kMarkerTop = 39;
@@ -53,8 +53,6 @@ public:
     PictureBox* Picture3 = nullptr; // level knob
     PictureBox* picOsc = nullptr;   // waveform picture
     PictureBox* picClip = nullptr;  // hidden: the knob strip
-    PictureBox* picAllOff = nullptr;
-    PictureBox* picAllOn = nullptr;
     LabelControl* lblFreq = nullptr;
     LabelControl* lblVol = nullptr; // hidden
     LabelControl* Label1 = nullptr; // hidden: the last marker drag

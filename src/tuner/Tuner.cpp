@@ -14,7 +14,7 @@ constexpr QSize kStringSize{38, 71};
 
 } // namespace
 
-Tuner::Tuner() : SkinnedForm(kClientSize)
+Tuner::Tuner() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Guitar Tuner"));
     for (int i = 0; i < kStringCount; ++i) {
@@ -28,11 +28,6 @@ Tuner::Tuner() : SkinnedForm(kClientSize)
     Picture2->MouseDown = [this](int b, int s, double x, double y) {
         Picture2_MouseDown(b, s, x, y);
     };
-    picAllOff = new PictureBox(this);
-    picAllOn = new PictureBox(this);
-    picAllOff->hide();
-    picAllOn->hide();
-
     Timer1.setInterval(200);
     QObject::connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 }
@@ -53,17 +48,11 @@ void Tuner::InitializeControls()
 void Tuner::Form_Load()
 {
     MakeTopmost(*this);
-    picAllOff->move(width() + 200, 0);
-    picAllOn->move(width() + 200, 0);
+    LoadFaces(QStringLiteral("TunerOff"), QStringLiteral("TunerOn"), width() + 200);
 
-    const QImage off = LoadSkinImage(QStringLiteral("TunerOff"));
-    setBackground(off);
-    picAllOff->setPicture(off, true);
-    picAllOn->setPicture(LoadSkinImage(QStringLiteral("TunerOn")), true);
-
-    drawControl(Picture2, false);
+    DrawControl(Picture2, false);
     for (PictureBox* string : Picture1)
-        drawControl(string, false);
+        DrawControl(string, false);
 
     Silence(DMC);
     DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("Chord.wav")));
@@ -80,8 +69,8 @@ void Tuner::Form_Unload()
 void Tuner::Picture1_MouseDown(int index, int, int, double, double)
 {
     for (PictureBox* string : Picture1)
-        drawControl(string, false);
-    drawControl(Picture1[index], true);
+        DrawControl(string, false);
+    DrawControl(Picture1[index], true);
     Silence(DMC);
     DMC.OpenSample(AudioPath(AppModul::TempFolder + StringFile(index)));
     DMC.PlaySample(AppModul::TunerLoopOn == 1);
@@ -92,12 +81,12 @@ void Tuner::Picture2_MouseDown(int, int, double, double)
 {
     if (AppModul::TunerLoopOn != 0) {
         // The string's light goes out at the next tick, once the engine reports the silence.
-        drawControl(Picture2, false);
+        DrawControl(Picture2, false);
         AppModul::TunerLoopOn = 0;
         Silence(DMC);
     } else {
         // A tone already sounding carries on as it was; the next string press loops.
-        drawControl(Picture2, true);
+        DrawControl(Picture2, true);
         AppModul::TunerLoopOn = 1;
     }
 }
@@ -107,11 +96,6 @@ void Tuner::Timer1_Timer()
     if (DMC.SampleIsActive())
         return;
     for (PictureBox* string : Picture1)
-        drawControl(string, false);
+        DrawControl(string, false);
     Timer1.stop();
-}
-
-void Tuner::drawControl(PictureBox* control, bool lit)
-{
-    CopySkinArea(*control, lit ? *picAllOn : *picAllOff);
 }

@@ -10,7 +10,7 @@
 
 // The guitar tuner: a reference tone for each string in standard tuning, once or looped, and the
 // chord when it opens. It plays on an audio control of its own beside the bar's.
-class Tuner : public SkinnedForm {
+class Tuner : public LitSkinnedForm {
 public:
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kStringCount = 6;
@@ -20,8 +20,6 @@ public:
     // ---- Controls -------------------------------------------------------------------------
     std::array<PictureBox*, kStringCount> Picture1{}; // strings, high E (0) to low E (5)
     PictureBox* Picture2 = nullptr;                   // loop switch
-    PictureBox* picAllOff = nullptr;
-    PictureBox* picAllOn = nullptr;
     QTimer Timer1; // 200 ms while a tone sounds: darkens the strings when it has ended
     AudioControl DMC;
 
@@ -39,5 +37,4 @@ protected:
     void InitializeControls() override;
 
 private:
-    void drawControl(PictureBox* control, bool lit);
 };

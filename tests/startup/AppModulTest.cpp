@@ -42,7 +42,7 @@ TEST(SettingsFileFor, ReplacesTheExtensionOfTheProgramFile)
 
 TEST(SetupFolders, EveryFolderEndsInOneSeparator)
 {
-    AppModul::SetupFolders(QStringLiteral("/quendel"));
+    AppModul::SetupFolders(QStringLiteral("/quendel"), UserPrivateTempFolder());
     EXPECT_EQ(AppModul::ProgramFolder, QStringLiteral("/"));
     EXPECT_EQ(AppModul::ProgramName, QStringLiteral("quendel"));
     SetSharedNames();

@@ -20,8 +20,7 @@ ProgramFolder::ProgramFolder()
     program.close();
 
     AppModul::ResetState();
-    AppModul::SetupFolders(root() + QStringLiteral("quendel"));
-    AppModul::TempFolder = tempFolder();
+    AppModul::SetupFolders(root() + QStringLiteral("quendel"), tempFolder());
     SetSharedNames();
     SetMessagePresenter(
         [this](const QString& text, int kind) { messages.emplace_back(text, kind); });
