@@ -1,6 +1,6 @@
 #include "FrequencyScale.h"
 
-#include "SkinLayout.h"
+#include "skin/SkinLayout.h"
 
 namespace FrequencyScale {
 

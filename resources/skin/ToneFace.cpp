@@ -1,7 +1,7 @@
 #include "FrequencyScale.h"
 #include "PanelArt.h"
 #include "SkinFaces.h"
-#include "SkinLayout.h"
+#include "skin/SkinLayout.h"
 
 #include <QLinearGradient>
 #include <QPainter>

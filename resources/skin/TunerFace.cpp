@@ -1,6 +1,6 @@
 #include "PanelArt.h"
 #include "SkinFaces.h"
-#include "SkinLayout.h"
+#include "skin/SkinLayout.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -4,6 +4,7 @@
 #include "intro/frmIntro.h"
 #include "settings/Settings.h"
 #include "skin/SkinBlit.h"
+#include "skin/SkinLayout.h"
 #include "startup/AppModul.h"
 #include "startup/InstallationStep.h"
 #include "startup/NumberText.h"
@@ -20,31 +21,13 @@
 #include <QScreen>
 #include <QTime>
 
-namespace {
-constexpr int kPadWidth = 50;
-constexpr int kPadHeight = 94;
-constexpr std::array<int, 14> kUpperPadLefts = {143, 198, 252, 305, 359, 413, 466,
-                                                520, 573, 626, 679, 732, 785, 839};
-constexpr std::array<int, 14> kLowerPadLefts = {144, 197, 252, 306, 360, 414, 466,
-                                                519, 572, 625, 679, 733, 785, 839};
-constexpr int kUpperPadTop = 424;
-constexpr int kLowerPadTop = 548;
-
-QRect padRect(int index)
-{
-    return index < 14 ? QRect(kUpperPadLefts[index], kUpperPadTop, kPadWidth, kPadHeight)
-                      : QRect(kLowerPadLefts[index - 14], kLowerPadTop, kPadWidth, kPadHeight);
-}
-
-} // namespace
-
 Bar::Bar() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Quendel"));
     setMouseTracking(true); // the surface turns the minimise label black on every move
 
     for (int i = 0; i < kPadCount; ++i) {
-        auto* pad = new PictureBox(this, padRect(i));
+        auto* pad = new PictureBox(this, SkinLayout::padRect(i));
         pad->MouseDown = [this, i](int b, int s, double x, double y) {
             Picture6_MouseDown(i, b, s, x, y);
         };
@@ -54,8 +37,8 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
         Picture6[i] = pad;
     }
 
-    const std::array<QRect, 3> pageRects = {QRect(466, 312, 113, 55), QRect(627, 312, 113, 55),
-                                            QRect(780, 313, 113, 55)};
+    const std::array<QRect, 3> pageRects = {SkinLayout::kSamplesButton, SkinLayout::kTunerButton,
+                                            SkinLayout::kToneGenButton};
     const std::array<QString, 3> pageTips = {QStringLiteral("Samples Pool"),
                                              QStringLiteral("Guitar Tuner"),
                                              QStringLiteral("Tone Generator ( BETA )")};
@@ -67,11 +50,11 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
         };
         Picture1[k] = button;
     }
-    Picture4 = new PictureBox(this, QRect(308, 311, 113, 55));
+    Picture4 = new PictureBox(this, SkinLayout::kSettingsButton);
     Picture4->MouseDown = [this](int b, int s, double x, double y) {
         Picture4_MouseDown(b, s, x, y);
     };
-    Picture3 = new PictureBox(this, QRect(147, 313, 113, 55));
+    Picture3 = new PictureBox(this, SkinLayout::kExitButton);
     Picture3->MouseDown = [this](int b, int s, double x, double y) {
         Picture3_MouseDown(b, s, x, y);
     };
@@ -81,10 +64,10 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
     // neither drags the bar nor reaches anything else.
     Image1 = new MouseArea(this, kImage1);
     Image1->lower();
-    Image2 = new MouseArea(this, QRect(143, 82, 749, 171));
+    Image2 = new MouseArea(this, SkinLayout::kTitleArea);
     Image2->Click = [this] { Image2_Click(); };
 
-    Label3 = new MinimiseLabel(this, QRect(985, 16, 16, 16));
+    Label3 = new MinimiseLabel(this, SkinLayout::kMinimiseLabel);
     Label3->MouseMove = [this](int b, int s, double x, double y) { Label3_MouseMove(b, s, x, y); };
     Label3->Click = [this] { Label3_Click(); };
 

@@ -3,6 +3,7 @@
 #include "audio/AudioControl.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
+#include "skin/SkinLayout.h"
 #include "skin/SkinnedForm.h"
 
 #include <QPointF>
@@ -17,9 +18,9 @@
 // program's main audio control, which the settings window and the tone generator play through.
 class Bar : public LitSkinnedForm {
 public:
-    static constexpr int kPadCount = 28;
-    static constexpr QSize kClientSize{1018, 761};
-    static constexpr QRect kImage1{105, 409, 820, 268}; // where the tool windows lie
+    static constexpr int kPadCount = SkinLayout::kPadCount;
+    static constexpr QSize kClientSize = SkinLayout::kBarSize;
+    static constexpr QRect kImage1 = SkinLayout::kToolWindowArea; // where the tool windows lie
 
     Bar();
 

@@ -1,30 +1,24 @@
 #include "Tuner.h"
 
 #include "skin/SkinBlit.h"
+#include "skin/SkinLayout.h"
 #include "startup/AppModul.h"
 #include "startup/SoundFiles.h"
 
 #include <QFile>
 
-namespace {
-constexpr std::array<QPoint, Tuner::kStringCount> kStringPositions = {
-    QPoint(45, 124),  QPoint(84, 135),  QPoint(124, 147),
-    QPoint(164, 160), QPoint(205, 172), QPoint(244, 185)};
-constexpr QSize kStringSize{38, 71};
-
-} // namespace
-
 Tuner::Tuner() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Guitar Tuner"));
     for (int i = 0; i < kStringCount; ++i) {
-        auto* string = new PictureBox(this, QRect(kStringPositions[i], kStringSize));
+        auto* string =
+            new PictureBox(this, SkinLayout::kStringButtons[static_cast<std::size_t>(i)]);
         string->MouseDown = [this, i](int b, int s, double x, double y) {
             Picture1_MouseDown(i, b, s, x, y);
         };
         Picture1[i] = string;
     }
-    Picture2 = new PictureBox(this, QRect(429, 189, 103, 55));
+    Picture2 = new PictureBox(this, SkinLayout::kLoopSwitch);
     Picture2->MouseDown = [this](int b, int s, double x, double y) {
         Picture2_MouseDown(b, s, x, y);
     };

@@ -1,5 +1,5 @@
 #include "FrequencyScale.h"
-#include "SkinLayout.h"
+#include "skin/SkinLayout.h"
 
 #include <gtest/gtest.h>
 

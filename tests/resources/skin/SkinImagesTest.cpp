@@ -1,6 +1,6 @@
 #include "FrequencyScale.h"
 #include "SkinFaces.h"
-#include "SkinLayout.h"
+#include "skin/SkinLayout.h"
 
 #include <QColor>
 #include <QFile>

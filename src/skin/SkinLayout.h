@@ -5,10 +5,10 @@
 
 #include <array>
 
-// Where each window's controls sit, in pixels of the window's client area. The skin faces are
-// painted to these rectangles: a control copies exactly the pixels under it out of the lit or
-// unlit face, so every element has to be drawn inside its own rectangle and nothing else may
-// reach into it.
+// Where each window's controls sit, in pixels of the window's client area. The windows place
+// their controls here and the skin faces are painted to the same rectangles: a control copies
+// exactly the pixels under it out of the lit or unlit face, so every element has to be drawn inside
+// its own rectangle and nothing else may reach into it.
 namespace SkinLayout {
 
 // The bar.
