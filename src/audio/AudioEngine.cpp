@@ -1,15 +1,27 @@
 #include "AudioEngine.h"
 
 #include "Voice.h"
+#include "device/AudioDevice.h"
 
-#include <SDL.h>
 #include <algorithm>
 #include <chrono>
+#include <time.h>
 
 namespace {
 bool g_offlineNext = false;
+AudioEngine::DeviceFactory g_deviceFactory;
 constexpr auto kHousekeepingTick = std::chrono::milliseconds(10);
 constexpr auto kDeviceCheckInterval = std::chrono::milliseconds(500);
+// How long a reopen waits for the device's thread to fade its output out.
+constexpr auto kDuckTimeout = std::chrono::milliseconds(250);
+
+long long monotonicNs()
+{
+    // clock_gettime on the monotonic clock is a vDSO read: no system call, no lock.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+}
 } // namespace
 
 AudioEngine& AudioEngine::instance()
@@ -24,6 +36,11 @@ void AudioEngine::setOfflineForTests(bool offline)
     g_offlineNext = offline;
 }
 
+void AudioEngine::setDeviceFactoryForTests(DeviceFactory factory)
+{
+    g_deviceFactory = std::move(factory);
+}
+
 void AudioEngine::start(int sampleRate)
 {
     if (isRunning())
@@ -31,13 +48,18 @@ void AudioEngine::start(int sampleRate)
     m_sampleRate = (sampleRate >= 8000 && sampleRate <= 192000) ? sampleRate : 44100;
     m_offline = g_offlineNext;
     m_fadeFrames = std::max(1, m_sampleRate * 4 / 1000); // a stop is silent within 5 ms
-    m_rampFrames = std::max(1, m_periodFrames);
+    m_rampFrames = kGainRampFrames;
     ++m_generation;
+    m_plan = m_bufferSetting.plan;
+    m_growthPolicy = {};
+    m_underrunsSeen = 0;
+    m_detectedUnderruns.store(0);
+    m_earlierUnderruns.store(0);
+    m_growths.store(0);
+    m_duck.store(Duck::None);
     m_running.store(true, std::memory_order_release);
     if (m_offline)
         return;
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    m_sdlReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     openDevice();
     m_nowhere.assign(static_cast<std::size_t>(kChunkFrames) * 2, 0.0f);
     m_stopHousekeeping = false;
@@ -57,9 +79,6 @@ void AudioEngine::stop()
         m_housekeeper.join();
     }
     closeDevice();
-    if (m_sdlReady)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    m_sdlReady = false;
     m_running.store(false, std::memory_order_release);
 
     // Nothing renders any more: this thread now owns both ends of both queues.
@@ -336,40 +355,139 @@ void AudioEngine::waitForStreams(int frames)
 
 // ---- device ----------------------------------------------------------------------------------
 
-void AudioEngine::deviceCallback(void* self, std::uint8_t* stream, int bytes)
+void AudioEngine::deviceCallback(void* self, float* out, int frames)
 {
-    static_cast<AudioEngine*>(self)->render(reinterpret_cast<float*>(stream),
-                                            bytes / static_cast<int>(2 * sizeof(float)));
+    static_cast<AudioEngine*>(self)->renderForDevice(out, frames);
+}
+
+void AudioEngine::renderForDevice(float* out, int frames)
+{
+    if (const int reset = m_starvationReset.exchange(0, std::memory_order_acquire); reset > 0)
+        m_starvation.reset(m_sampleRate, reset);
+    if (m_starvation.onRefill(monotonicNs(), frames))
+        m_detectedUnderruns.fetch_add(1, std::memory_order_relaxed);
+    render(out, frames);
+
+    const Duck duck = m_duck.load(std::memory_order_acquire);
+    if (duck == Duck::None || frames <= 0)
+        return;
+    const auto total = static_cast<float>(frames);
+    for (int i = 0; i < frames; ++i) {
+        float factor = 0.0f;
+        if (duck == Duck::FadeOut)
+            factor = static_cast<float>(frames - 1 - i) / total;
+        else if (duck == Duck::FadeIn)
+            factor = static_cast<float>(i + 1) / total;
+        out[2 * i] *= factor;
+        out[2 * i + 1] *= factor;
+    }
+    if (duck == Duck::FadeOut)
+        m_duck.store(Duck::Silent, std::memory_order_release);
+    else if (duck == Duck::FadeIn)
+        m_duck.store(Duck::None, std::memory_order_release);
 }
 
 bool AudioEngine::openDevice()
 {
-    if (!m_sdlReady)
-        return false;
-    SDL_AudioSpec want{};
-    want.freq = m_sampleRate;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = static_cast<Uint16>(std::clamp(m_periodFrames, 32, 8192));
-    want.callback = &AudioEngine::deviceCallback;
-    want.userdata = this;
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts to whatever the hardware wants, so render always produces
-    // float stereo at our rate.
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (m_device == 0)
-        return false;
-    m_deviceOpen.store(true, std::memory_order_release);
-    SDL_PauseAudioDevice(m_device, 0);
-    return true;
+    std::lock_guard lock(m_deviceMutex);
+    m_starvationReset.store(std::max(1, m_plan.totalFrames()), std::memory_order_release);
+    m_detectedUnderruns.store(0); // no callback runs yet
+    m_device = g_deviceFactory
+                   ? g_deviceFactory(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this)
+                   : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this);
+    m_deviceOpen.store(m_device != nullptr, std::memory_order_release);
+    return m_device != nullptr;
 }
 
 void AudioEngine::closeDevice()
 {
-    if (m_device != 0)
-        SDL_CloseAudioDevice(m_device); // waits for a running callback to return
-    m_device = 0;
+    std::lock_guard lock(m_deviceMutex);
+    if (m_device) {
+        m_device->close(); // returns once no callback runs
+        m_earlierUnderruns.fetch_add(m_device->reportsUnderruns()
+                                         ? m_device->reportedUnderruns()
+                                         : m_detectedUnderruns.exchange(0));
+    }
+    m_device.reset();
     m_deviceOpen.store(false, std::memory_order_release);
+}
+
+BufferPlan AudioEngine::bufferPlan() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_device ? m_device->plan() : m_plan;
+}
+
+const char* AudioEngine::deviceName() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_device ? m_device->name() : "";
+}
+
+std::uint64_t AudioEngine::underruns() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    std::uint64_t count = m_earlierUnderruns.load();
+    if (m_device && m_device->reportsUnderruns())
+        count += m_device->reportedUnderruns();
+    else if (m_device)
+        count += m_detectedUnderruns.load();
+    return count;
+}
+
+void AudioEngine::growBufferOnUnderruns()
+{
+    // A device that reports its underruns is believed; the refill times speak for the others.
+    std::uint64_t count = 0;
+    bool reports = false;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        if (!m_device)
+            return;
+        reports = m_device->reportsUnderruns();
+        count = reports ? m_device->reportedUnderruns() : m_detectedUnderruns.load();
+    }
+    if (count < m_underrunsSeen)
+        m_underrunsSeen = 0; // a new device counts from zero
+    const std::uint64_t fresh = count - m_underrunsSeen;
+    m_underrunsSeen = count;
+    if (fresh == 0 || !m_bufferSetting.automatic)
+        return;
+    const long long now = monotonicNs();
+    bool grow = false;
+    for (std::uint64_t i = 0; i < fresh; ++i)
+        grow = m_growthPolicy.onUnderrun(now) || grow;
+    const auto larger = LargerBufferPlan(m_plan);
+    if (!grow || !larger)
+        return;
+    m_plan = *larger;
+    m_growthPolicy.onGrown(now);
+    m_growths.fetch_add(1, std::memory_order_relaxed);
+    bool resized = false;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        resized = m_device && m_device->resizeWhilePlaying(m_plan);
+    }
+    if (!resized)
+        reopenDevice(m_plan);
+    if (!reports)
+        m_underrunsSeen = m_detectedUnderruns.load();
+}
+
+void AudioEngine::reopenDevice(const BufferPlan& plan)
+{
+    // The last block before the close fades out and the first after it fades in, so the short
+    // gap of a reopen is heard as a breath, not a click.
+    m_duck.store(Duck::FadeOut, std::memory_order_release);
+    const auto deadline = std::chrono::steady_clock::now() + kDuckTimeout;
+    while (m_duck.load(std::memory_order_acquire) != Duck::Silent &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    closeDevice();
+    m_duck.store(Duck::FadeIn, std::memory_order_release);
+    m_plan = plan;
+    openDevice();
+    m_underrunsSeen = 0;
 }
 
 void AudioEngine::housekeeping()
@@ -392,20 +510,27 @@ void AudioEngine::housekeeping()
                 publishLocked();
             collectGarbageLocked();
         }
+        const bool hasDevice = m_deviceOpen.load(std::memory_order_acquire);
+        if (hasDevice)
+            growBufferOnUnderruns();
         const auto now = Clock::now();
         if (now - lastCheck >= kDeviceCheckInterval) {
             lastCheck = now;
-            // An unplugged device stops; open the default one again once there is one.
-            if (m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED)
-                closeDevice();
-            if (!m_sdlReady) {
-                SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-                m_sdlReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+            // A device that went away (unplugged, or its server ended) is closed; the best one
+            // there is opens again once there is one.
+            bool lost = false;
+            {
+                std::lock_guard lock(m_deviceMutex);
+                lost = m_device && m_device->lost();
             }
-            if (m_device == 0)
+            if (lost)
+                closeDevice();
+            if (!m_deviceOpen.load(std::memory_order_acquire)) {
+                m_duck.store(Duck::None, std::memory_order_release);
                 openDevice();
+            }
         }
-        if (m_device != 0) {
+        if (m_deviceOpen.load(std::memory_order_acquire)) {
             lastRender = now;
             owedFrames = 0.0;
             continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SpscQueue.h"
+#include "device/AudioDevice.h"
 
 #include <array>
 #include <atomic>
@@ -19,8 +20,8 @@ class Retired;
 class Voice;
 
 // The one process-wide mixer. It plays every AudioControl's voices and the PCM buffers on one
-// SDL2 device (float stereo), rendering through one function, `render`, that the device callback
-// and the tests call alike.
+// device (float stereo: a PulseAudio stream, or SDL2's device), rendering through one function,
+// `render`, that the device callback and the tests call alike.
 //
 // Threads: the UI thread (AudioControl, DirectSound, commitPending) queues commands; the audio
 // thread (the device callback, or in offline mode whoever calls render) applies them at the top
@@ -35,9 +36,14 @@ public:
 
     // The next start opens no device and runs no housekeeping; tests pull audio with render.
     static void setOfflineForTests(bool offline);
+    // Opens a device for the engine; tests put one of their own in place of the machine's.
+    using DeviceFactory = std::function<std::unique_ptr<AudioDevice>(
+        int sampleRate, const BufferPlan& plan, AudioDevice::RenderCallback render, void* context)>;
+    static void setDeviceFactoryForTests(DeviceFactory factory);
 
     static constexpr std::size_t kDefaultSampleSizeLimit = 64u * 1024u * 1024u;
-    static constexpr int kDefaultPeriodFrames = 256;
+    // Volume and pan changes glide over this many frames.
+    static constexpr int kGainRampFrames = 256;
 
     // Starts the engine (does nothing when it runs). A rate outside 8000..192000 means 44100.
     void start(int sampleRate);
@@ -63,7 +69,17 @@ public:
     // Files whose decoded size would exceed this many bytes open as streams.
     void setSampleSizeLimit(std::size_t bytes) { m_sampleSizeLimit = bytes; }
     std::size_t sampleSizeLimit() const { return m_sampleSizeLimit; }
-    void setPeriodFrames(int frames) { m_periodFrames = frames; }
+    // The device buffer of the next start ("auto" by default). An automatic buffer grows one
+    // step on repeated underruns while sound plays on.
+    void setBufferSetting(const BufferSetting& setting) { m_bufferSetting = setting; }
+    // What the open device holds ahead, as it reports it.
+    BufferPlan bufferPlan() const;
+    // Times the device ran dry since the engine started, over every device it opened.
+    std::uint64_t underruns() const;
+    // Steps the automatic buffer grew since the engine started.
+    int bufferGrowths() const { return m_growths.load(std::memory_order_relaxed); }
+    // "pulseaudio", "sdl", or "" with no device open.
+    const char* deviceName() const;
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
@@ -101,7 +117,10 @@ private:
     bool openDevice();
     void closeDevice();
     void housekeeping();
-    static void deviceCallback(void* self, std::uint8_t* stream, int bytes);
+    void growBufferOnUnderruns();
+    void reopenDevice(const BufferPlan& plan);
+    void renderForDevice(float* out, int frames);
+    static void deviceCallback(void* self, float* out, int frames);
 
     // UI side (guarded by m_mutex; the housekeeping thread shares it).
     std::mutex m_mutex;
@@ -121,18 +140,33 @@ private:
     std::array<Voice*, kMaxVoices> m_voices{};
     int m_voiceCount = 0;
     std::array<float, kChunkFrames * 2> m_scratch{};
+    StarvationDetector m_starvation;
+
+    // The device's thread fades its output out before a reopen and in after it, so growing a
+    // buffer that cannot grow in place does not click. The housekeeping thread asks; the
+    // device's thread answers.
+    enum class Duck : int { None, FadeOut, Silent, FadeIn };
+    std::atomic<Duck> m_duck{Duck::None};
+    std::atomic<int> m_starvationReset{0}; // buffer frames to reset the detector to, or 0
+    std::atomic<std::uint64_t> m_detectedUnderruns{0};
+    std::atomic<std::uint64_t> m_earlierUnderruns{0}; // of devices closed since the start
+    std::atomic<int> m_growths{0};
 
     // Settings and lifecycle (UI thread).
     bool m_offline = false;
     bool m_offlineStreamWait = true;
     int m_sampleRate = 44100;
-    int m_periodFrames = kDefaultPeriodFrames;
+    BufferSetting m_bufferSetting;
+    BufferPlan m_plan;
+    BufferGrowthPolicy m_growthPolicy;
+    std::uint64_t m_underrunsSeen = 0;
     int m_fadeFrames = 176;
     int m_rampFrames = 256;
     std::uint64_t m_generation = 0;
     std::size_t m_sampleSizeLimit = kDefaultSampleSizeLimit;
-    std::uint32_t m_device = 0;
-    bool m_sdlReady = false;
+    std::unique_ptr<AudioDevice>
+        m_device; // opened, closed and resized by the UI or housekeeping thread
+    mutable std::mutex m_deviceMutex;
     std::thread m_housekeeper;
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;

@@ -71,15 +71,18 @@ bool StreamVoice::decodeInto(std::size_t frames)
 
 void StreamVoice::readerLoop()
 {
+    // Decoding in large pieces and napping long while the read-ahead is well filled keeps this
+    // thread's wake-ups few; the audio thread never waits on it either way.
+    const std::size_t capacity = m_ring.capacity();
+    const std::size_t refillAt = std::min(capacity, std::max<std::size_t>(1024, capacity / 4));
     while (!m_stop.load(std::memory_order_relaxed)) {
         const std::size_t room = m_ring.writable();
-        if (room >= std::min<std::size_t>(1024, m_ring.capacity() / 4)) {
+        if (room >= refillAt) {
             if (!decodeInto(std::min(room, kReadChunkFrames)))
                 return;
         } else {
-            // The read-ahead is far longer than this nap, so polling costs nothing audible and
-            // keeps the audio thread free of any wake-up call.
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            const bool wellFilled = m_ring.readable() > capacity / 2;
+            std::this_thread::sleep_for(std::chrono::milliseconds(wellFilled ? 20 : 3));
         }
     }
 }

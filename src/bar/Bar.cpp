@@ -109,6 +109,12 @@ void Bar::Form_Load()
     // apply from its file's first frame.
     AudioEngine::instance().setCommitScheduler(
         [] { QTimer::singleShot(0, [] { AudioEngine::instance().commitPending(); }); });
+    // The device buffer: "auto" unless the user fixed it for a faster machine or a real-time
+    // set-up.
+    AudioEngine::instance().setBufferSetting(
+        ParseBufferSetting(ReadSetting(AppModul::AppTitle, QStringLiteral("AudioBuffer"),
+                                       AppModul::SettingsFile, QStringLiteral("auto"))
+                               .toStdString()));
     DMC.DeviceToUse(1);
     DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     DMC.BufferLenInSeconds(1.0);

@@ -137,8 +137,8 @@ TEST_F(OfflineEngineTest, VolumeChangeWhilePlayingRampsOverOneBlock)
     const std::vector<float> out = render(512);
     EXPECT_GT(out[0], 0.0f);
     EXPECT_LT(out[0], 0.5f);
-    EXPECT_LE(largestStep(out, 0), 0.5f / AudioEngine::kDefaultPeriodFrames * 1.01f);
-    EXPECT_TRUE(silent(out, AudioEngine::kDefaultPeriodFrames));
+    EXPECT_LE(largestStep(out, 0), 0.5f / AudioEngine::kGainRampFrames * 1.01f);
+    EXPECT_TRUE(silent(out, AudioEngine::kGainRampFrames));
 }
 
 TEST_F(OfflineEngineTest, InstancesAndSlotsMix)

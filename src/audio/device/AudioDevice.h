@@ -1,0 +1,48 @@
+#pragma once
+
+#include "BufferPlan.h"
+
+#include <cstdint>
+#include <memory>
+
+// The device side of the engine: something that calls back for sound at a rate, in float
+// stereo, from a thread of its own. The engine renders in the callback and never waits there.
+class AudioDevice {
+public:
+    // Called on the device's thread for `frames` interleaved stereo frames.
+    using RenderCallback = void (*)(void* context, float* out, int frames);
+
+    virtual ~AudioDevice() = default;
+
+    // Opens and starts the device; false when there is none to open.
+    virtual bool open(int sampleRate, const BufferPlan& plan, RenderCallback render,
+                      void* context) = 0;
+    // Stops the device; returns once no callback runs any more.
+    virtual void close() = 0;
+    // The device went away (unplugged, or its sound server ended) and will not call back again.
+    virtual bool lost() const = 0;
+
+    // True when the device itself reports underruns (then the engine counts those); false when
+    // the engine must tell them from the times of its refills.
+    virtual bool reportsUnderruns() const { return false; }
+    // Underruns the device reported since it opened.
+    virtual std::uint64_t reportedUnderruns() const { return 0; }
+
+    // Changes the buffer while sound plays on, without a gap; false when this device cannot
+    // (then the engine reopens it).
+    virtual bool resizeWhilePlaying(const BufferPlan&) { return false; }
+
+    // What the device actually holds ahead, which may differ from what was asked.
+    virtual BufferPlan plan() const = 0;
+    virtual const char* name() const = 0;
+};
+
+// Opens the device the engine should use here: PulseAudio's native protocol when a server (or
+// PipeWire's PulseAudio service) answers, SDL otherwise. SDL_AUDIODRIVER, when set, names the
+// back end and is obeyed. Null when no device opens.
+std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
+                                                 AudioDevice::RenderCallback render, void* context);
+
+// Raises the calling thread to the scheduling an audio thread needs when the system allows it
+// (real-time round robin, else a higher nice level); does nothing otherwise.
+void RaiseAudioThreadPriority();

@@ -1,0 +1,67 @@
+#include "SdlAudioDevice.h"
+
+#include <SDL.h>
+#include <algorithm>
+
+SdlAudioDevice::~SdlAudioDevice()
+{
+    close();
+}
+
+bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback render,
+                          void* context)
+{
+    close();
+    // SDL must not take over SIGINT and SIGTERM from the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    m_subsystemUp = true;
+    m_render = render;
+    m_context = context;
+
+    SDL_AudioSpec want{};
+    want.freq = sampleRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(std::clamp(plan.totalFrames() / 2, 32, 8192));
+    want.callback = &SdlAudioDevice::callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the hardware wants, so the engine always
+    // renders float stereo at its own rate.
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (m_device == 0) {
+        close();
+        return false;
+    }
+    m_plan = {have.samples, 2};
+    SDL_PauseAudioDevice(m_device, 0);
+    return true;
+}
+
+void SdlAudioDevice::close()
+{
+    if (m_device != 0)
+        SDL_CloseAudioDevice(m_device); // waits for a running callback to return
+    m_device = 0;
+    if (m_subsystemUp)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    m_subsystemUp = false;
+}
+
+bool SdlAudioDevice::lost() const
+{
+    return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+}
+
+void SdlAudioDevice::callback(void* self, unsigned char* stream, int bytes)
+{
+    auto* device = static_cast<SdlAudioDevice*>(self);
+    if (!device->m_priorityRaised) {
+        device->m_priorityRaised = true;
+        RaiseAudioThreadPriority();
+    }
+    device->m_render(device->m_context, reinterpret_cast<float*>(stream),
+                     bytes / static_cast<int>(2 * sizeof(float)));
+}

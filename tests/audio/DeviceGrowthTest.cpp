@@ -1,0 +1,194 @@
+// The engine on a device of the test's own: the test is the device's thread and pulls blocks;
+// the device reports underruns when the test says so.
+
+#include "AudioTestSupport.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace audiotest;
+
+namespace {
+
+struct FakeDeviceState {
+    std::mutex mutex; // a pull and a close exclude each other, as a device's thread and close do
+    AudioDevice::RenderCallback render = nullptr;
+    void* context = nullptr;
+    int opens = 0;
+    std::vector<BufferPlan> openedWith;
+    std::vector<BufferPlan> resizedTo;
+    bool resizable = true;
+    std::atomic<std::uint64_t> underruns{0};
+
+    // One block as the device would take it; empty when no device is open.
+    std::vector<float> pull(int frames)
+    {
+        std::lock_guard lock(mutex);
+        if (!render)
+            return {};
+        std::vector<float> block(static_cast<std::size_t>(frames) * 2);
+        render(context, block.data(), frames);
+        return block;
+    }
+};
+
+class FakeDevice final : public AudioDevice {
+public:
+    explicit FakeDevice(FakeDeviceState& state) : m_state(state) {}
+    ~FakeDevice() override { close(); }
+    bool open(int, const BufferPlan& plan, RenderCallback render, void* context) override
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.render = render;
+        m_state.context = context;
+        ++m_state.opens;
+        m_state.openedWith.push_back(plan);
+        m_state.underruns = 0;
+        m_plan = plan;
+        return true;
+    }
+    void close() override
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.render = nullptr;
+    }
+    bool lost() const override { return false; }
+    bool reportsUnderruns() const override { return true; }
+    std::uint64_t reportedUnderruns() const override { return m_state.underruns.load(); }
+    bool resizeWhilePlaying(const BufferPlan& plan) override
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (!m_state.resizable)
+            return false;
+        m_state.resizedTo.push_back(plan);
+        m_plan = plan;
+        return true;
+    }
+    BufferPlan plan() const override { return m_plan; }
+    const char* name() const override { return "fake"; }
+
+private:
+    FakeDeviceState& m_state;
+    BufferPlan m_plan;
+};
+
+class DeviceGrowthTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AudioEngine::setOfflineForTests(false);
+        AudioEngine::setDeviceFactoryForTests(
+            [this](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
+                   void* context) -> std::unique_ptr<AudioDevice> {
+                auto device = std::make_unique<FakeDevice>(state);
+                device->open(rate, plan, render, context);
+                return device;
+            });
+    }
+    void TearDown() override
+    {
+        control.TerminateBASS();
+        AudioEngine::setDeviceFactoryForTests({});
+        AudioEngine::instance().setBufferSetting({});
+        AudioEngine::setOfflineForTests(true);
+    }
+    void start(const char* setting)
+    {
+        AudioEngine::instance().setBufferSetting(ParseBufferSetting(setting));
+        control.InitBASS(0, 44100, false, false);
+        ASSERT_STREQ(AudioEngine::instance().deviceName(), "fake");
+    }
+    // Pulls blocks as a device would until `done` holds, for at most 10 s (only a hang fails).
+    template <typename Done> std::vector<std::vector<float>> pullUntil(Done done)
+    {
+        std::vector<std::vector<float>> blocks;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            blocks.push_back(state.pull(256));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return blocks;
+    }
+    bool grownTo(int growths)
+    {
+        pullUntil([&] { return AudioEngine::instance().bufferGrowths() >= growths; });
+        return AudioEngine::instance().bufferGrowths() == growths;
+    }
+
+    FakeDeviceState state;
+    AudioControl control;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(DeviceGrowthTest, RepeatedUnderrunsGrowAnAutomaticBufferInPlaceOneStepAtATime)
+{
+    start("auto");
+    EXPECT_EQ(state.openedWith.front(), DefaultBufferPlan());
+    state.underruns = 1;
+    pullUntil([&] { return AudioEngine::instance().underruns() == 1; });
+    EXPECT_EQ(AudioEngine::instance().bufferGrowths(), 0); // a lone underrun is borne
+
+    state.underruns = 2;
+    ASSERT_TRUE(grownTo(1));
+    ASSERT_EQ(state.resizedTo.size(), 1u);
+    EXPECT_EQ(state.resizedTo[0], *LargerBufferPlan(DefaultBufferPlan()));
+    EXPECT_EQ(AudioEngine::instance().bufferPlan(), state.resizedTo[0]);
+    EXPECT_EQ(AudioEngine::instance().underruns(), 2u);
+    EXPECT_EQ(state.opens, 1); // grown while playing, never reopened
+}
+
+TEST_F(DeviceGrowthTest, AFixedBufferNeverGrows)
+{
+    start("512x2");
+    EXPECT_EQ(state.openedWith.front(), (BufferPlan{512, 2}));
+    state.underruns = 5;
+    pullUntil([&] { return AudioEngine::instance().underruns() == 5; });
+    // Long enough for housekeeping to have looked many times.
+    for (int i = 0; i < 50; ++i)
+        state.pull(256);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(AudioEngine::instance().bufferGrowths(), 0);
+    EXPECT_TRUE(state.resizedTo.empty());
+    EXPECT_EQ(state.opens, 1);
+}
+
+TEST_F(DeviceGrowthTest, ADeviceThatCannotGrowInPlaceIsReopenedBreathingNotClicking)
+{
+    state.resizable = false;
+    const std::string path = dir.file("level.wav");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                           std::vector<float>(44100, 0.5f)));
+    start("auto");
+    control.OpenSample(path);
+    control.PlaySample(true);
+    pullUntil([&] {
+        const auto block = state.pull(256);
+        return !block.empty() && block[0] == 0.5f;
+    });
+    state.underruns = 2;
+    const auto blocks = pullUntil([&] { return state.opens == 2; });
+    ASSERT_EQ(state.opens, 2);
+    EXPECT_EQ(state.openedWith[1], *LargerBufferPlan(DefaultBufferPlan()));
+
+    // Through the reopen the level falls to silence and rises again in steps no larger than a
+    // 256-frame fade makes.
+    std::vector<float> left;
+    for (const auto& block : blocks)
+        for (std::size_t i = 0; i < block.size(); i += 2)
+            left.push_back(block[i]);
+    for (int i = 0; i < 4; ++i) {
+        const auto block = state.pull(256);
+        for (std::size_t f = 0; f < block.size(); f += 2)
+            left.push_back(block[f]);
+    }
+    ASSERT_FALSE(left.empty());
+    float largestStep = 0.0f;
+    for (std::size_t i = 1; i < left.size(); ++i)
+        largestStep = std::max(largestStep, std::fabs(left[i] - left[i - 1]));
+    EXPECT_LE(largestStep, 0.5f / 255.0f * 1.01f);
+    EXPECT_EQ(left.back(), 0.5f); // and then it plays on
+    EXPECT_TRUE(control.SampleIsActive());
+}

@@ -1,0 +1,134 @@
+// The PulseAudio stream and the engine on it, through a real server of the test's own.
+
+#include "AudioTestSupport.h"
+#include "audio/device/PulseAudioDevice.h"
+#include "support/PrivatePulseServer.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace audiotest;
+
+namespace {
+
+template <typename Done> bool eventually(Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+// A 441 Hz sine that runs on across refills; counts what it rendered.
+struct SineSource {
+    std::atomic<long> frames{0};
+    static void render(void* self, float* out, int count)
+    {
+        auto* source = static_cast<SineSource*>(self);
+        const long first = source->frames.load(std::memory_order_relaxed);
+        for (int i = 0; i < count; ++i) {
+            const auto value =
+                0.5f * static_cast<float>(std::sin(2.0 * M_PI * 441.0 * (first + i) / 44100.0));
+            out[2 * i] = out[2 * i + 1] = value;
+        }
+        source->frames.store(first + count, std::memory_order_relaxed);
+    }
+};
+
+// The mean absolute level of the recorded left channel over its last `frames` frames.
+float recentLevel(const PulseMonitorRecorder& recorder, std::size_t frames)
+{
+    const std::size_t end = recorder.frames();
+    const std::size_t begin = end > frames ? end - frames : 0;
+    double sum = 0.0;
+    for (std::size_t i = begin; i < end; ++i)
+        sum += std::fabs(recorder.data()[2 * i]);
+    return end > begin ? static_cast<float>(sum / static_cast<double>(end - begin)) : 0.0f;
+}
+
+class PulseDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!server.start())
+            GTEST_SKIP() << "no PulseAudio server here (scripts/setup installs pulseaudio)";
+        ASSERT_TRUE(recorder.start(30));
+    }
+    PrivatePulseServer server;
+    PulseMonitorRecorder recorder;
+};
+
+} // namespace
+
+TEST_F(PulseDeviceTest, PlaysItsRefillsOnTheServerAndGrowsWhilePlaying)
+{
+    SineSource sine;
+    PulseAudioDevice device;
+    ASSERT_TRUE(device.open(44100, DefaultBufferPlan(), &SineSource::render, &sine));
+    EXPECT_EQ(device.plan(), DefaultBufferPlan());
+    // A sine of peak 0.5 has a mean level of 1 / pi.
+    ASSERT_TRUE(
+        eventually([&] { return std::fabs(recentLevel(recorder, 4410) - 0.318f) < 0.02f; }));
+
+    const BufferPlan larger = *LargerBufferPlan(DefaultBufferPlan());
+    ASSERT_TRUE(device.resizeWhilePlaying(larger));
+    EXPECT_EQ(device.plan(), larger);
+    const long before = sine.frames.load();
+    ASSERT_TRUE(eventually([&] { return sine.frames.load() > before + 44100; }));
+    EXPECT_NEAR(recentLevel(recorder, 4410), 0.318f, 0.02f);
+    EXPECT_FALSE(device.lost());
+
+    device.close();
+    const long closed = sine.frames.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(sine.frames.load(), closed); // no refill after close
+}
+
+TEST_F(PulseDeviceTest, NoServerMeansNoDeviceAtOnce)
+{
+    server.stop();
+    SineSource sine;
+    PulseAudioDevice device;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(device.open(44100, DefaultBufferPlan(), &SineSource::render, &sine));
+    // Well inside the connect timeout: a missing server is not waited for.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(sine.frames.load(), 0);
+}
+
+TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
+{
+    const char* old = std::getenv("SDL_AUDIODRIVER");
+    const std::string oldDriver = old ? old : "";
+    unsetenv("SDL_AUDIODRIVER"); // as on a desktop: the server is found, not named
+    TempDir dir;
+    const std::string path = dir.file("level.wav");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                           std::vector<float>(44100, 0.25f)));
+    AudioEngine::setOfflineForTests(false);
+    AudioControl control;
+    control.InitBASS(0, 44100, false, false);
+    AudioEngine& engine = AudioEngine::instance();
+    EXPECT_STREQ(engine.deviceName(), "pulseaudio");
+    control.OpenSample(path);
+    control.PlaySample(true);
+    EXPECT_TRUE(eventually([&] { return std::fabs(recentLevel(recorder, 4410) - 0.25f) < 0.01f; }));
+    EXPECT_EQ(engine.underruns(), 0u);
+
+    // The server ends: the pads go silent but keep working; SDL has no device on this machine.
+    server.stop();
+    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) != "pulseaudio"; }));
+    EXPECT_TRUE(control.SampleIsActive());
+
+    // A server comes back: the loop is heard through it again, without a restart.
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(recorder.start(30));
+    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "pulseaudio"; }));
+    EXPECT_TRUE(eventually([&] { return std::fabs(recentLevel(recorder, 4410) - 0.25f) < 0.01f; }));
+
+    control.TerminateBASS();
+    AudioEngine::setOfflineForTests(true);
+    if (!oldDriver.empty())
+        setenv("SDL_AUDIODRIVER", oldDriver.c_str(), 1);
+}
