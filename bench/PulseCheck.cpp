@@ -1,0 +1,548 @@
+// measure_pulse: Quendel through a real PulseAudio server, as a musician hears it.
+//
+// The program starts a private server with a null sink (it needs no sound card and leaves any
+// running server alone), records the sink's monitor, and drives a second copy of itself that
+// runs the real bar with the real engine on that server. It measures:
+//   - press-to-sound: frames recorded before a pad press, to the first loud frame;
+//   - the server's CPU for Quendel's stream against a plain `paplay` of the same loop, and
+//     Quendel's own CPU while one loop plays;
+//   - silent gaps and underruns over a looping pad with the settings window's sliders dragged
+//     and the other core busy compiling.
+//
+//   measure_pulse [--seconds N] [--buffer auto|FRAMES|FRAMESxPERIODS] [--presses N]
+//                 [--skip-latency] [--skip-cpu] [--skip-dropouts] [--no-load]
+
+#include "audio/AudioEngine.h"
+#include "bar/Bar.h"
+#include "settings/Settings.h"
+#include "startup/AppModul.h"
+#include "startup/Form.h"
+#include "startup/SettingsStore.h"
+#include "support/AudioTestKit.h"
+#include "support/PrivatePulseServer.h"
+#include "support/ProgramFolder.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr float kLoudLevel = 0.05f;   // the first loud frame of a press
+constexpr float kSilentLevel = 1e-4f; // |left| + |right| below this is a dropout's silence
+constexpr int kGapFrames = 8;         // a run of silence this long inside the loop is a gap
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// ---- the player: the real bar on the server ---------------------------------------------------
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void click(QWidget* widget)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, {10, 10}, Qt::LeftButton, Qt::NoButton);
+}
+
+// A user dragging the two sliders back and forth at the pace of a mouse, letting go now and then
+// (every release stores the sliders in the settings file).
+class SliderDragger {
+public:
+    void start(Settings& settings)
+    {
+        m_settings = &settings;
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { step(); });
+        m_timer.start(16);
+    }
+    void stop()
+    {
+        m_timer.stop();
+        if (m_held)
+            sendMouse(m_held, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+        m_held = nullptr;
+    }
+
+private:
+    void step()
+    {
+        if (m_moves % 60 == 0) {
+            if (m_held)
+                sendMouse(m_held, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+            // Volume stays well above silence; pan sweeps both ways.
+            m_held = (m_moves / 60) % 2 ? static_cast<QWidget*>(m_settings->Picture4)
+                                        : static_cast<QWidget*>(m_settings->Picture2);
+            sendMouse(m_held, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+        }
+        const int phase = m_moves % 60;
+        const double triangle = phase < 30 ? phase : 60 - phase;
+        const double dx = m_held == m_settings->Picture2 ? triangle : 2.0 * (triangle - 15.0);
+        sendMouse(m_held, QEvent::MouseMove, {5 + dx, 5}, Qt::NoButton, Qt::LeftButton);
+        ++m_moves;
+    }
+
+    Settings* m_settings = nullptr;
+    QWidget* m_held = nullptr;
+    QTimer m_timer;
+    int m_moves = 0;
+};
+
+std::vector<float> squareWave(int frames, float level, int period)
+{
+    std::vector<float> wave(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        wave[static_cast<std::size_t>(i)] = (i % period) < period / 2 ? level : -level;
+    return wave;
+}
+
+std::vector<float> sineWave(int frames, float level, double hz)
+{
+    std::vector<float> wave(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        wave[static_cast<std::size_t>(i)] =
+            level * static_cast<float>(std::sin(2.0 * M_PI * hz * i / kRate));
+    return wave;
+}
+
+int runPlayer(const std::string& buffer)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "quendel";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    ProgramFolder folder;
+    folder.writeAllSkins();
+    // A seamless 441 Hz loop (one second holds 441 periods) and a square that is loud from its
+    // first frame.
+    WriteTestSound(folder.soundsFolder() + "Sine.wav", sineWave(kRate, 0.5f, 441.0),
+                   sineWave(kRate, 0.5f, 441.0));
+    WriteTestSound(folder.soundsFolder() + "Burst.wav", squareWave(kRate, 0.5f, 100),
+                   squareWave(kRate, 0.5f, 100));
+    WriteSetting("Samples", "Sample 1", "Sine.wav", folder.settingsFile());
+    WriteSetting("Samples", "Sample 2", "Burst.wav", folder.settingsFile());
+    WriteSetting("Quendel", "Volume", "100", folder.settingsFile());
+    WriteSetting("Quendel", "PanVal", "0", folder.settingsFile());
+    WriteSetting("Quendel", "AudioBuffer", QString::fromStdString(buffer), folder.settingsFile());
+
+    Bar& bar = TheForm<Bar>();
+    bar.show();
+    AudioEngine& engine = AudioEngine::instance();
+    const auto stats = [&engine] {
+        const BufferPlan plan = engine.bufferPlan();
+        std::printf("stats device=%s plan=%dx%d underruns=%llu growths=%d\n", engine.deviceName(),
+                    plan.periodFrames, plan.periods,
+                    static_cast<unsigned long long>(engine.underruns()), engine.bufferGrowths());
+    };
+    stats();
+    std::fflush(stdout);
+
+    SliderDragger dragger;
+    std::string pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[256];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            QApplication::quit();
+            return;
+        }
+        pending.append(chunk, static_cast<std::size_t>(got));
+        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (line.rfind("press ", 0) == 0) {
+                click(bar.Picture6[static_cast<std::size_t>(std::atoi(line.c_str() + 6) - 1)]);
+                std::printf("ok\n");
+            } else if (line == "busy on") {
+                click(bar.Picture4); // the settings page
+                if (Settings* settings = LoadedForm<Settings>())
+                    dragger.start(*settings);
+                std::printf("ok\n");
+            } else if (line == "busy off") {
+                dragger.stop();
+                std::printf("ok\n");
+            } else if (line == "stats") {
+                stats();
+            } else if (line == "quit") {
+                std::printf("ok\n");
+                std::fflush(stdout);
+                bar.DMC.TerminateBASS();
+                std::_Exit(0);
+            }
+            std::fflush(stdout);
+        }
+    });
+    return QApplication::exec();
+}
+
+// ---- the rig: server, recorder, load ---------------------------------------------------------
+
+pid_t spawn(const std::vector<std::string>& args, int stdinFd = -1, int stdoutFd = -1,
+            bool ownGroup = false)
+{
+    std::vector<const char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    return SpawnProgram(argv.data(), stdinFd, stdoutFd, ownGroup);
+}
+
+// Nanoseconds a process has spent on a core, all its threads together.
+long long cpuNs(pid_t pid)
+{
+    long long total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return 0;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+        long long onCpu = 0;
+        if (stat >> onCpu)
+            total += onCpu;
+    }
+    closedir(dir);
+    return total;
+}
+
+class Player {
+public:
+    bool start(const std::string& self, const std::string& buffer)
+    {
+        int toPlayer[2];
+        int fromPlayer[2];
+        if (pipe(toPlayer) != 0 || pipe(fromPlayer) != 0)
+            return false;
+        m_pid = spawn({self, "--player", buffer}, toPlayer[0], fromPlayer[1]);
+        close(toPlayer[0]);
+        close(fromPlayer[1]);
+        m_in = fdopen(toPlayer[1], "w");
+        m_out = fdopen(fromPlayer[0], "r");
+        return reply().rfind("stats", 0) == 0;
+    }
+    std::string ask(const std::string& command)
+    {
+        std::fprintf(m_in, "%s\n", command.c_str());
+        std::fflush(m_in);
+        return reply();
+    }
+    void send(const std::string& command)
+    {
+        std::fprintf(m_in, "%s\n", command.c_str());
+        std::fflush(m_in);
+    }
+    std::string reply()
+    {
+        char line[512];
+        if (!std::fgets(line, sizeof line, m_out))
+            return {};
+        std::string text(line);
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        return text;
+    }
+    void stop()
+    {
+        ask("quit");
+        waitpid(m_pid, nullptr, 0);
+    }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = 0;
+    FILE* m_in = nullptr;
+    FILE* m_out = nullptr;
+};
+
+// One core kept busy compiling, as a developer's machine is while they play.
+pid_t startCompileLoad(const std::string& dir)
+{
+    const std::string source = dir + "/load.cpp";
+    std::ofstream(source) << "#include <regex>\n#include <map>\n#include <string>\n"
+                             "#include <iostream>\n#include <algorithm>\n#include <vector>\n"
+                             "int main(){std::map<std::string,std::vector<std::regex>> m;"
+                             "m[\"a\"].emplace_back(\"(a|b)*c\");std::string s;"
+                             "std::getline(std::cin,s);std::smatch r;"
+                             "std::regex_search(s,r,m[\"a\"][0]);"
+                             "std::sort(s.begin(),s.end());std::cout<<s<<r.size();}\n";
+    return spawn(
+        {"sh", "-c", "while :; do c++ -O2 -std=c++20 -c " + source + " -o /dev/null; done"}, -1, -1,
+        true);
+}
+
+struct Gaps {
+    int count = 0;
+    double longestMs = 0.0;
+    double playedSeconds = 0.0;
+};
+
+Gaps findGaps(const float* data, std::size_t from, std::size_t to)
+{
+    Gaps gaps;
+    // The loop's own first and last loud frames bound the part to check.
+    std::size_t first = from;
+    while (first < to && std::fabs(data[2 * first]) + std::fabs(data[2 * first + 1]) < kLoudLevel)
+        ++first;
+    std::size_t last = to;
+    while (last > first &&
+           std::fabs(data[2 * (last - 1)]) + std::fabs(data[2 * (last - 1) + 1]) < kLoudLevel)
+        --last;
+    gaps.playedSeconds = static_cast<double>(last - first) / kRate;
+    std::size_t run = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        if (std::fabs(data[2 * i]) + std::fabs(data[2 * i + 1]) < kSilentLevel) {
+            ++run;
+            continue;
+        }
+        if (run >= kGapFrames) {
+            ++gaps.count;
+            gaps.longestMs = std::max(gaps.longestMs, run * 1000.0 / kRate);
+        }
+        run = 0;
+    }
+    return gaps;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Options {
+    int seconds = 60;
+    int presses = 20;
+    std::string buffer = "auto";
+    bool latency = true;
+    bool cpu = true;
+    bool dropouts = true;
+    bool load = true;
+};
+
+void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses)
+{
+    std::vector<double> latencies;
+    std::mt19937 random(7);
+    for (int i = 0; i < presses; ++i) {
+        const std::size_t before = recorder.frames();
+        player.ask("press 2");
+        sleepMs(350);
+        const std::size_t after = recorder.frames();
+        std::size_t loud = before;
+        const float* data = recorder.data();
+        while (loud < after && std::fabs(data[2 * loud]) < kLoudLevel)
+            ++loud;
+        if (loud < after)
+            latencies.push_back((loud - before) * 1000.0 / kRate);
+        else
+            std::printf("  press %d: nothing heard in %zu frames\n", i + 1, after - before);
+        player.ask("press 2");                          // the second press stops it
+        sleepMs(250 + static_cast<int>(random() % 23)); // presses fall anywhere in a period
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("press-to-sound: %zu of %d presses heard, median %.1f ms, best %.1f ms, worst "
+                "%.1f ms\n",
+                latencies.size(), presses, median(latencies),
+                latencies.empty() ? 0.0 : latencies.front(),
+                latencies.empty() ? 0.0 : latencies.back());
+}
+
+double serverShare(const PrivatePulseServer& server, pid_t other, int seconds, double* otherShare)
+{
+    const long long serverBefore = cpuNs(server.pid());
+    const long long otherBefore = other > 0 ? cpuNs(other) : 0;
+    sleepMs(seconds * 1000);
+    const double wall = seconds * 1e9;
+    if (otherShare)
+        *otherShare = other > 0 ? (cpuNs(other) - otherBefore) / wall * 100.0 : 0.0;
+    return (cpuNs(server.pid()) - serverBefore) / wall * 100.0;
+}
+
+constexpr int kCpuSeconds = 20;
+
+struct ServerCpu {
+    double idle = 0.0;
+    double paplay = 0.0;
+};
+
+// Before the player connects: the server with only the recorder, then with paplay.
+ServerCpu measureServerAlone(PrivatePulseServer& server)
+{
+    constexpr int kSeconds = kCpuSeconds;
+    ServerCpu cpu;
+    cpu.idle = serverShare(server, 0, 10, nullptr);
+    // paplay plays the same loop, written out long enough to outlast the measurement.
+    const std::string file = server.folder() + "/loop.wav";
+    std::vector<float> sine;
+    for (int i = 0; i < kSeconds + 4; ++i) {
+        const auto second = sineWave(kRate, 0.5f, 441.0);
+        sine.insert(sine.end(), second.begin(), second.end());
+    }
+    WriteTestSound(QString::fromStdString(file), sine, sine);
+    const pid_t paplay = spawn({"paplay", file});
+    sleepMs(1000);
+    cpu.paplay = serverShare(server, 0, kSeconds, nullptr);
+    kill(paplay, SIGTERM);
+    waitpid(paplay, nullptr, 0);
+    return cpu;
+}
+
+void measureCpu(PrivatePulseServer& server, Player& player, const ServerCpu& alone)
+{
+    const double idle = alone.idle;
+    const double withPaplay = alone.paplay;
+    player.ask("press 1");
+    sleepMs(1000);
+    double quendel = 0.0;
+    const double withQuendel = serverShare(server, player.pid(), kCpuSeconds, &quendel);
+    player.ask("press 1");
+    sleepMs(500);
+
+    std::printf("server CPU (%% of a core, recorder attached): idle %.2f, Quendel's loop %.2f, "
+                "paplay's loop %.2f\n",
+                idle, withQuendel, withPaplay);
+    const double ownQuendel = withQuendel - idle;
+    const double ownPaplay = withPaplay - idle;
+    std::printf("server CPU for the stream alone: Quendel %.2f, paplay %.2f, ratio %.2f\n",
+                ownQuendel, ownPaplay, ownPaplay > 0 ? ownQuendel / ownPaplay : 0.0);
+    std::printf("Quendel's own CPU while one loop plays: %.2f %% of a core\n", quendel);
+}
+
+void measureDropouts(PrivatePulseServer& server, Player& player,
+                     const PulseMonitorRecorder& recorder, const Options& options)
+{
+    pid_t load = 0;
+    if (options.load)
+        load = startCompileLoad(server.folder());
+    player.ask("busy on");
+    sleepMs(500);
+    const std::string statsBefore = player.ask("stats");
+    const int serverBefore = server.underrunReports("Quendel");
+    const std::size_t from = recorder.frames();
+    player.ask("press 1");
+    sleepMs(options.seconds * 1000);
+    player.ask("press 1");
+    sleepMs(200);
+    const std::size_t to = recorder.frames();
+    const std::string statsAfter = player.ask("stats");
+    player.ask("busy off");
+    if (load > 0) {
+        kill(-load, SIGKILL);
+        waitpid(load, nullptr, 0);
+    }
+    const Gaps gaps = findGaps(recorder.data(), from, to);
+    std::printf("dropouts (%s, sliders dragged): %.1f s played, %d silent gaps, longest %.2f ms, "
+                "%d underruns in the server's log\n",
+                options.load ? "a compile on the other core" : "no other load", gaps.playedSeconds,
+                gaps.count, gaps.longestMs, server.underrunReports("Quendel") - serverBefore);
+    std::printf("  before: %s\n  after:  %s\n", statsBefore.c_str(), statsAfter.c_str());
+}
+
+int runRig(const std::string& self, const Options& options)
+{
+    PrivatePulseServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "measure_pulse: the PulseAudio server did not start (is the "
+                             "pulseaudio package installed? scripts/setup installs it)\n");
+        server.stop();
+        return 1;
+    }
+    PulseMonitorRecorder recorder;
+    const int recordSeconds = options.seconds + options.presses + 80;
+    const bool recording = recorder.start(recordSeconds);
+    sleepMs(300);
+    if (!recording) {
+        std::fprintf(stderr, "measure_pulse: could not record the null sink\n");
+        server.stop();
+        return 1;
+    }
+    ServerCpu alone;
+    if (options.cpu)
+        alone = measureServerAlone(server);
+    Player player;
+    if (!player.start(self, options.buffer)) {
+        std::fprintf(stderr, "measure_pulse: could not start the player\n");
+        server.stop();
+        return 1;
+    }
+    // The monitor starts delivering once the server has settled the new streams.
+    for (int i = 0; i < 50 && recorder.frames() < kRate / 2; ++i)
+        sleepMs(100);
+    std::printf("player: %s; recording %zu frames so far\n", player.ask("stats").c_str(),
+                recorder.frames());
+    if (options.latency)
+        measureLatency(player, recorder, options.presses);
+    if (options.cpu)
+        measureCpu(server, player, alone);
+    if (options.dropouts)
+        measureDropouts(server, player, recorder, options);
+    player.stop();
+    server.stop();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "--player") == 0)
+        return runPlayer(argc >= 3 ? argv[2] : "auto");
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--seconds" && hasValue)
+            options.seconds = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--presses" && hasValue)
+            options.presses = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--buffer" && hasValue)
+            options.buffer = argv[++i];
+        else if (arg == "--skip-latency")
+            options.latency = false;
+        else if (arg == "--skip-cpu")
+            options.cpu = false;
+        else if (arg == "--skip-dropouts")
+            options.dropouts = false;
+        else if (arg == "--no-load")
+            options.load = false;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    return runRig("/proc/self/exe", options);
+}
