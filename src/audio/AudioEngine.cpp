@@ -389,27 +389,37 @@ void AudioEngine::renderForDevice(float* out, int frames)
 
 bool AudioEngine::openDevice()
 {
-    std::lock_guard lock(m_deviceMutex);
     m_starvationReset.store(std::max(1, m_plan.totalFrames()), std::memory_order_release);
     m_detectedUnderruns.store(0); // no callback runs yet
-    m_device = g_deviceFactory
-                   ? g_deviceFactory(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this)
-                   : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this);
-    m_deviceOpen.store(m_device != nullptr, std::memory_order_release);
-    return m_device != nullptr;
+    // Opened outside the lock: a server that is slow to answer must not hold up the UI thread's
+    // questions about the device.
+    auto device =
+        g_deviceFactory
+            ? g_deviceFactory(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this)
+            : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this);
+    const bool opened = device != nullptr;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        m_device = std::move(device);
+    }
+    m_deviceOpen.store(opened, std::memory_order_release);
+    return opened;
 }
 
 void AudioEngine::closeDevice()
 {
-    std::lock_guard lock(m_deviceMutex);
-    if (m_device) {
-        m_device->close(); // returns once no callback runs
-        m_earlierUnderruns.fetch_add(m_device->reportsUnderruns()
-                                         ? m_device->reportedUnderruns()
-                                         : m_detectedUnderruns.exchange(0));
+    std::unique_ptr<AudioDevice> device;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        device = std::move(m_device);
+        if (device)
+            m_earlierUnderruns.fetch_add(device->reportsUnderruns()
+                                             ? device->reportedUnderruns()
+                                             : m_detectedUnderruns.exchange(0));
     }
-    m_device.reset();
     m_deviceOpen.store(false, std::memory_order_release);
+    if (device)
+        device->close(); // returns once no callback runs
 }
 
 BufferPlan AudioEngine::bufferPlan() const
@@ -460,16 +470,16 @@ void AudioEngine::growBufferOnUnderruns()
     const auto larger = LargerBufferPlan(m_plan);
     if (!grow || !larger)
         return;
-    m_plan = *larger;
     m_growthPolicy.onGrown(now);
     m_growths.fetch_add(1, std::memory_order_relaxed);
     bool resized = false;
     {
         std::lock_guard lock(m_deviceMutex);
+        m_plan = *larger;
         resized = m_device && m_device->resizeWhilePlaying(m_plan);
     }
     if (!resized)
-        reopenDevice(m_plan);
+        reopenDevice(*larger);
     if (!reports)
         m_underrunsSeen = m_detectedUnderruns.load();
 }
@@ -485,7 +495,10 @@ void AudioEngine::reopenDevice(const BufferPlan& plan)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     closeDevice();
     m_duck.store(Duck::FadeIn, std::memory_order_release);
-    m_plan = plan;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        m_plan = plan;
+    }
     openDevice();
     m_underrunsSeen = 0;
 }
@@ -526,7 +539,8 @@ void AudioEngine::housekeeping()
             if (lost)
                 closeDevice();
             if (!m_deviceOpen.load(std::memory_order_acquire)) {
-                m_duck.store(Duck::None, std::memory_order_release);
+                // Sound that comes back after a loss fades in rather than starting mid-wave.
+                m_duck.store(Duck::FadeIn, std::memory_order_release);
                 openDevice();
             }
         }

@@ -47,6 +47,10 @@ void RaiseAudioThreadPriority()
     // Just under the priority a desktop sound server takes for itself (rtkit grants servers 5
     // to 20), so the server that plays our frames is never kept waiting by their renderer.
     sched_param param{};
+    int policy = SCHED_OTHER;
+    if (pthread_getschedparam(pthread_self(), &policy, &param) == 0 &&
+        (policy == SCHED_FIFO || policy == SCHED_RR))
+        return; // already real-time (SDL may have seen to it): never lower it
     param.sched_priority = 4;
     if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0)
         return;

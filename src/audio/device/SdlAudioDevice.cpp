@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cstring>
 
 SdlAudioDevice::~SdlAudioDevice()
 {
@@ -36,6 +37,8 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
         return false;
     }
     m_plan = {have.samples, 2};
+    const char* driver = SDL_GetCurrentAudioDriver();
+    m_realTime = !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0);
     SDL_PauseAudioDevice(m_device, 0);
     return true;
 }

@@ -11,6 +11,9 @@ public:
               void* context) override;
     void close() override;
     bool lost() const override;
+    // SDL's dummy and disk drivers keep no real time, so their refill times tell nothing: they
+    // count as devices that report, and never starve.
+    bool reportsUnderruns() const override { return !m_realTime; }
     BufferPlan plan() const override { return m_plan; }
     const char* name() const override { return "sdl"; }
 
@@ -20,6 +23,7 @@ private:
     std::uint32_t m_device = 0;
     bool m_subsystemUp = false;
     bool m_priorityRaised = false;
+    bool m_realTime = true;
     BufferPlan m_plan;
     RenderCallback m_render = nullptr;
     void* m_context = nullptr;
