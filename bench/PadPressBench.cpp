@@ -4,8 +4,8 @@
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
-#include "startup/AppModul.h"
-#include "startup/SettingsStore.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
 #include "support/AudioTestKit.h"
 #include "support/ProgramFolder.h"
 
@@ -33,7 +33,7 @@ struct StartedBar {
         bar = &TheForm<Bar>();
         bar->show();
     }
-    ~StartedBar() { bar->DMC.TerminateBASS(); }
+    ~StartedBar() { bar->Deck.DMC.TerminateBASS(); }
     void press(int pad) const
     {
         QMouseEvent event(QEvent::MouseButtonPress, QPointF(10, 10),
@@ -67,8 +67,8 @@ void BM_PadRedraws(benchmark::State& state)
     Bar& bar = *started.bar;
     for (auto _ : state) {
         for (int pad = 0; pad < Bar::kPadCount; ++pad)
-            bar.DrawPad(pad, false);
-        bar.DrawPad(7, true);
+            bar.Deck.setLit(pad, false);
+        bar.Deck.setLit(7, true);
     }
 }
 BENCHMARK(BM_PadRedraws)->Unit(benchmark::kMicrosecond);

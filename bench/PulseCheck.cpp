@@ -15,9 +15,9 @@
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
 #include "settings/Settings.h"
-#include "startup/AppModul.h"
-#include "startup/Form.h"
-#include "startup/SettingsStore.h"
+#include "core/ProgramState.h"
+#include "core/Form.h"
+#include "core/SettingsStore.h"
 #include "support/AudioTestKit.h"
 #include "support/PrivatePulseServer.h"
 #include "support/ProgramFolder.h"
@@ -198,7 +198,7 @@ int runPlayer(const std::string& buffer)
             } else if (line == "quit") {
                 std::printf("ok\n");
                 std::fflush(stdout);
-                bar.DMC.TerminateBASS();
+                bar.Deck.DMC.TerminateBASS();
                 std::_Exit(0);
             }
             std::fflush(stdout);

@@ -3,7 +3,7 @@
 // the bar has been shown and painted. Peak memory is the largest of the children's.
 
 #include "bar/Bar.h"
-#include "startup/AppModul.h"
+#include "core/ProgramState.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,7 +28,7 @@ int runStartAndEnd(int argc, char** argv)
     Bar& bar = TheForm<Bar>();
     bar.repaint(); // the face is on screen once it has been painted
     QCoreApplication::processEvents();
-    bar.DMC.TerminateBASS();
+    bar.Deck.DMC.TerminateBASS();
     return bar.isVisible() ? 0 : 2;
 }
 

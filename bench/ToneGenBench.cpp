@@ -6,8 +6,8 @@
 // rewritten blocks are taken up and handed back while the benchmark runs.
 
 #include "audio/AudioEngine.h"
-#include "startup/AppModul.h"
-#include "startup/Form.h"
+#include "core/ProgramState.h"
+#include "core/Form.h"
 #include "tonegen/ToneBlock.h"
 #include "tonegen/ToneDisplay.h"
 #include "tonegen/frmToneGen.h"

@@ -1,15 +1,12 @@
 #include "Bar.h"
 
 #include "audio/AudioEngine.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
 #include "intro/frmIntro.h"
 #include "settings/Settings.h"
 #include "skin/SkinBlit.h"
 #include "skin/SkinLayout.h"
-#include "startup/AppModul.h"
-#include "startup/InstallationStep.h"
-#include "startup/NumberText.h"
-#include "startup/SettingsStore.h"
-#include "startup/SoundFiles.h"
 #include "tonegen/frmToneGen.h"
 #include "tuner/Tuner.h"
 
@@ -81,6 +78,10 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
     MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
     MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
 
+    // The pads show what the deck says, whichever trigger changed it.
+    QObject::connect(&Deck, &PadDeck::padLit, this,
+                     [this](int index, bool lit) { DrawControl(Picture6[index], lit); });
+
     Timer1.setInterval(20);
     Timer2.setInterval(100);
     Timer3.setInterval(250);
@@ -102,8 +103,8 @@ void Bar::Form_Load()
     DrawControl(Picture1[2], false);
     DrawControl(Picture3, true);
     DrawControl(Picture4, false);
-    for (PictureBox* pad : Picture6)
-        DrawControl(pad, false);
+    for (int pad = 0; pad < kPadCount; ++pad)
+        Deck.setLit(pad, false);
 
     // Commands of one UI event reach the audio thread together, so a pad's volume and pan
     // apply from its file's first frame.
@@ -115,9 +116,9 @@ void Bar::Form_Load()
         ParseBufferSetting(ReadSetting(AppModul::AppTitle, QStringLiteral("AudioBuffer"),
                                        AppModul::SettingsFile, QStringLiteral("auto"))
                                .toStdString()));
-    DMC.DeviceToUse(1);
-    DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
-    DMC.BufferLenInSeconds(1.0);
+    Deck.DMC.DeviceToUse(1);
+    Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
+    Deck.DMC.BufferLenInSeconds(1.0);
 
     Timer2.start();
     Timer3.start();
@@ -140,8 +141,8 @@ void Bar::closeEvent(QCloseEvent* event)
 
 void Bar::endProgram()
 {
-    SilenceDMC();
-    DMC.TerminateBASS();
+    Deck.silence();
+    Deck.DMC.TerminateBASS();
     Timer2.stop();
     Timer3.stop();
     AppModul::EndProgram();
@@ -151,47 +152,12 @@ void Bar::endProgram()
 
 void Bar::Picture6_MouseDown(int index, int, int, double, double)
 {
-    using namespace AppModul;
-    for (PictureBox* pad : Picture6)
-        DrawControl(pad, false);
-    DrawControl(Picture6[index], true);
-
-    const QString name = ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1),
-                                     SettingsFile, QString());
-    const QString path = SoundsFolder + name;
-    if (name.isEmpty() || !FileExists(path)) {
-        PadPressFailed = 1;
-        return;
-    }
-
-    SilenceDMC();
-    if (index == ActivePad) { // the playing pad pressed again stops it
-        DrawControl(Picture6[index], false);
-        ActivePad = kNoPad;
-        return;
-    }
-
-    PlayFile(DMC, AudioPath(path), true);
-    const int pan = RoundHalfEven(LeadingNumber(
-        ReadSetting(AppTitle, QStringLiteral("PanVal"), SettingsFile, QStringLiteral("0"))));
-    DMC.SamplePan(pan);
-    DMC.StreamPan(pan);
-    const int volume = RoundHalfEven(LeadingNumber(
-        ReadSetting(AppTitle, QStringLiteral("Volume"), SettingsFile, QStringLiteral("80"))));
-    DMC.SampleVol(volume);
-    DMC.StreamVol(volume);
-
-    ActivePad = static_cast<short>(index);
-    PadPressFailed = 0;
+    Deck.press(index);
 }
 
 void Bar::Picture6_MouseUp(int index, int, int, double, double)
 {
-    // A failed press showed the pad only while held: the bar returns to how it was.
-    if (PadPressFailed != 1)
-        return;
-    DrawPad(AppModul::ActivePad, true);
-    DrawControl(Picture6[index], false);
+    Deck.release(index);
 }
 
 // ---- Page buttons -----------------------------------------------------------------------------
@@ -204,14 +170,21 @@ template <class W> void unloadIfLoaded()
 }
 } // namespace
 
+template <class W> W& Bar::toolWindow()
+{
+    W& window = TheForm<W>();
+    window.attachDeck(Deck);
+    return window;
+}
+
 void Bar::leaveToneGeneratorPage()
 {
     unloadIfLoaded<frmToneGen>();
     // Ends what the tone generator played on the bar's control (its pink noise); a pad's
     // stream is left alone.
-    DMC.SampleChanToModify(1);
-    if (DMC.SampleIsActive())
-        DMC.StopSample();
+    Deck.DMC.SampleChanToModify(1);
+    if (Deck.DMC.SampleIsActive())
+        Deck.DMC.StopSample();
 }
 
 void Bar::drawPageButtons(PictureBox* lit)
@@ -224,7 +197,6 @@ void Bar::drawPageButtons(PictureBox* lit)
 
 void Bar::Picture1_MouseDown(int index, int, int, double, double)
 {
-    using AppModul::ActivePad;
     if (CurrentPage == 1 && index != 1)
         unloadIfLoaded<Tuner>();
     if (CurrentPage == 2 && index != 2)
@@ -235,11 +207,10 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
     drawPageButtons(Picture1[index]);
 
     if (index == 1 || index == 2) { // the tuner and the tone generator silence the pads
-        SilenceDMC();
-        DrawPad(ActivePad, false);
-        ActivePad = AppModul::kNoPad;
-    } else if (ActivePad < kPadCount) {
-        DrawPad(ActivePad, true);
+        Deck.silence();
+        Deck.forgetActivePad();
+    } else if (Deck.ActivePad < kPadCount) {
+        Deck.setLit(Deck.ActivePad, true);
     }
 
     if (index == 1) {
@@ -247,7 +218,7 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
         tuner.move(ToolWindowPosition());
         tuner.show();
     } else if (index == 2) {
-        frmToneGen& toneGen = TheForm<frmToneGen>();
+        frmToneGen& toneGen = toolWindow<frmToneGen>();
         toneGen.move(ToolWindowPosition(-1));
         toneGen.show();
     }
@@ -255,7 +226,6 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
 
 void Bar::Picture4_MouseDown(int, int, double, double)
 {
-    using namespace AppModul;
     if (CurrentPage == 1)
         unloadIfLoaded<Tuner>();
     if (CurrentPage == 2)
@@ -263,18 +233,10 @@ void Bar::Picture4_MouseDown(int, int, double, double)
     CurrentPage = 3;
     drawPageButtons(Picture4);
 
-    Settings& settings = TheForm<Settings>();
+    Settings& settings = toolWindow<Settings>();
     settings.move(ToolWindowPosition());
-    settings.show();
+    settings.ShowPage(); // the window sets its sliders from the settings file
 
-    const auto stored = [](const char* key, const char* fallback) {
-        return LeadingNumber(
-            ReadSetting(AppTitle, QLatin1String(key), SettingsFile, QLatin1String(fallback)));
-    };
-    settings.Picture4->setKnobLeft(stored("PanPos", "1650"));
-    settings.Label5->setText(NumberToText(stored("PanVal", "0")));
-    settings.Picture2->setKnobLeft(stored("VolPos", "2625"));
-    settings.Label4->setText(NumberToText(stored("Volume", "80")));
 }
 
 // ---- Exit, title, minimise and drag -----------------------------------------------------------
@@ -336,10 +298,10 @@ void Bar::Timer2_Timer()
         TheForm<Tuner>().move(ToolWindowPosition());
         break;
     case 2:
-        TheForm<frmToneGen>().move(ToolWindowPosition(-1));
+        toolWindow<frmToneGen>().move(ToolWindowPosition(-1));
         break;
     case 3:
-        TheForm<Settings>().move(ToolWindowPosition());
+        toolWindow<Settings>().move(ToolWindowPosition());
         break;
     default:
         break;
@@ -361,17 +323,6 @@ void Bar::Timer3_Timer()
 }
 
 // ---- Shared helpers ---------------------------------------------------------------------------
-
-void Bar::SilenceDMC()
-{
-    Silence(DMC);
-}
-
-void Bar::DrawPad(int index, bool lit)
-{
-    if (index >= 0 && index < kPadCount)
-        DrawControl(Picture6[index], lit);
-}
 
 QPoint Bar::ToolWindowPosition(int offset) const
 {

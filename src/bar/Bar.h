@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/AudioControl.h"
+#include "deck/PadDeck.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
 #include "skin/SkinLayout.h"
@@ -37,11 +37,10 @@ public:
     QTimer Timer1;                  // 20 ms, never enabled
     QTimer Timer2;                  // 100 ms: keeps the current page's tool window in place
     QTimer Timer3;                  // 250 ms: clock
-    AudioControl DMC;
+    PadDeck Deck; // the pads' state and the program's main audio control (Deck.DMC)
 
     // ---- Bar state ------------------------------------------------------------------------
     short CurrentPage = 0;       // 0 pads, 1 tuner, 2 tone generator, 3 settings
-    short PadPressFailed = 0;    // 1 when the last pad press found nothing to play
     std::optional<QPointF> Grab; // GrabX, GrabY: last press on the bare surface
 
     // ---- Handlers -------------------------------------------------------------------------
@@ -61,11 +60,7 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
-    // ---- Shared with the tool windows -----------------------------------------------------
-    // Selects channel 1 and stops what sounds on the sample channel and the stream.
-    void SilenceDMC();
-    // Draws a pad lit or unlit; index 100 (no pad) draws nothing.
-    void DrawPad(int index, bool lit);
+    // ---- Placement of the tool windows -----------------------------------------------------
     // Where a tool window's top-left corner goes over Image1 (offset 0, or -1 for the tone
     // generator, which sits one pixel further up and left).
     QPoint ToolWindowPosition(int offset = 0) const;
@@ -79,6 +74,8 @@ protected:
 
 private:
     void drawPageButtons(PictureBox* lit);
+    // The tool window of a page, loaded if need be, with the deck in hand.
+    template <class W> W& toolWindow();
     void leaveToneGeneratorPage();
     void endProgram();
     QPointF m_lastGlobalPointer;

@@ -2,7 +2,7 @@
 
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
-#include "startup/Form.h"
+#include "core/Form.h"
 
 // The about box: the intro picture, the version, and two links to the maker's pages.
 class frmIntro : public Form {

@@ -1,13 +1,12 @@
 #include "Settings.h"
 
 #include "SliderScale.h"
-#include "bar/Bar.h"
+#include "core/NumberText.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "core/SoundFiles.h"
+#include "deck/PadDeck.h"
 #include "skin/SkinBlit.h"
-#include "startup/AppModul.h"
-#include "startup/InstallationStep.h"
-#include "startup/NumberText.h"
-#include "startup/SettingsStore.h"
-#include "startup/SoundFiles.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -201,16 +200,34 @@ void Settings::Form_Load()
     Label2->setText(QString());
 }
 
-void Settings::PlayPreview(const QString& fileName)
+void Settings::ShowPage()
+{
+    show();
+    readSliders();
+}
+
+void Settings::readSliders()
 {
     using namespace AppModul;
-    Bar& bar = TheForm<Bar>();
-    bar.SilenceDMC();
+    const auto stored = [](const char* key, const char* fallback) {
+        return LeadingNumber(
+            ReadSetting(AppTitle, QLatin1String(key), SettingsFile, QLatin1String(fallback)));
+    };
+    Picture4->setKnobLeft(stored("PanPos", "1650"));
+    Label5->setText(NumberToText(stored("PanVal", "0")));
+    Picture2->setKnobLeft(stored("VolPos", "2625"));
+    Label4->setText(NumberToText(stored("Volume", "80")));
+}
+
+void Settings::PlayPreview(const QString& fileName)
+{
+    if (!m_deck)
+        return;
+    m_deck->silence();
     const bool loop = Check2->isChecked();
-    PlayFile(bar.DMC, AudioPath(SoundsFolder + fileName), loop);
+    PlayFile(m_deck->DMC, AudioPath(AppModul::SoundsFolder + fileName), loop);
     // Volume and pan stay as the channel last had them. The pad that played is no longer playing.
-    bar.DrawPad(ActivePad, false);
-    ActivePad = kNoPad;
+    m_deck->forgetActivePad();
 }
 
 void Settings::List1_Click()
@@ -247,7 +264,8 @@ void Settings::Command1_Click()
 void Settings::Command2_Click()
 {
     // Stops the sound but leaves the pad lit: its next press counts as the press that stops it.
-    TheForm<Bar>().SilenceDMC();
+    if (m_deck)
+        m_deck->silence();
 }
 
 // ---- Volume and pan sliders -------------------------------------------------------------------
@@ -263,7 +281,9 @@ std::optional<float> Settings::dragStep(SliderKnob& knob, const PictureBox& trac
 
 void Settings::applyVolume()
 {
-    AudioControl& dmc = TheForm<Bar>().DMC;
+    if (!m_deck)
+        return;
+    AudioControl& dmc = m_deck->DMC;
     const int volume = RoundHalfEven(labelNumber(Label4));
     dmc.SampleChanToModify(1);
     dmc.SampleVol(volume);
@@ -272,7 +292,9 @@ void Settings::applyVolume()
 
 void Settings::applyPan()
 {
-    AudioControl& dmc = TheForm<Bar>().DMC;
+    if (!m_deck)
+        return;
+    AudioControl& dmc = m_deck->DMC;
     const int pan = RoundHalfEven(labelNumber(Label5));
     dmc.SampleChanToModify(1);
     dmc.SamplePan(pan);

@@ -9,18 +9,25 @@
 #include <array>
 #include <optional>
 
+class PadDeck;
 class QCheckBox;
 class QPushButton;
 
 // The sample settings window: binds files to pads, previews them, and holds the volume and pan
 // sliders with which every pad plays. It has no audio control of its own: previews and slider
-// changes go to the bar's, on the channel the pads play on.
+// changes go to the pad deck's, on the channel the pads play on.
 class Settings : public SkinnedForm {
 public:
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kPadCount = 28;
 
     Settings();
+    // The deck whose audio control previews and slider changes reach; without one they sound
+    // nowhere.
+    void attachDeck(PadDeck& deck) { m_deck = &deck; }
+    // Shows the window (again, when it is open already) and sets its sliders from the settings
+    // file.
+    void ShowPage();
 
     // ---- Controls -------------------------------------------------------------------------
     ListControl* List1 = nullptr;          // the pads, "Sample 1" to "Sample 28"
@@ -69,4 +76,7 @@ private:
     void applyPan();
     void storeVolume();
     void storePan();
+    void readSliders();
+
+    PadDeck* m_deck = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "SliderKnob.h"
 
 #include "SliderScale.h"
-#include "startup/NumberText.h"
+#include "core/NumberText.h"
 
 #include <QImage>
 

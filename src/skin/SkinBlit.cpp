@@ -1,9 +1,9 @@
 #include "SkinBlit.h"
 
 #include "PictureBox.h"
-#include "startup/AppModul.h"
-#include "startup/InstallationStep.h"
-#include "startup/NumberText.h"
+#include "core/ProgramState.h"
+#include "core/SoundFiles.h"
+#include "core/NumberText.h"
 
 #include <QGuiApplication>
 #include <QPainter>

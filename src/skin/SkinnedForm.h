@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PictureBox.h"
-#include "startup/Form.h"
+#include "core/Form.h"
 
 #include <QImage>
 

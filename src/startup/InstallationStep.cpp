@@ -1,7 +1,8 @@
 #include "InstallationStep.h"
 
 #include "AppModul.h"
-#include "PrivateFiles.h"
+#include "core/PrivateFiles.h"
+#include "core/SoundFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -71,17 +72,6 @@ bool InstallationStep()
             ShowMessage(kTempReadOnlyMessage, 2);
     }
     return true;
-}
-
-bool FileExists(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    const QFileInfo info(path);
-    if (!info.isFile()) // folders, devices and pipes (whose open could block) are no files
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
 }
 
 QString WriteResourceFile(const QString& path, const QString& name, const QString& type)

@@ -16,9 +16,6 @@ void SetSharedNames();
 // Base names of the skin images without which Quendel does not start (".jpg" or ".bmp").
 QStringList RequiredSkinImages();
 
-// True when path names a file that can be opened for reading: a missing file, a folder, a device
-// or pipe, or a file we may not read gives false.
-bool FileExists(const QString& path);
 
 // Writes the embedded resource type/name (":/WAVE/PINK") to path, replacing it. Returns path, or
 // "" when the resource is missing or the file could not be written; never leaves a partly

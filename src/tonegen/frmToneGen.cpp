@@ -2,11 +2,11 @@
 
 #include "ToneBlock.h"
 #include "ToneScale.h"
-#include "bar/Bar.h"
+#include "deck/PadDeck.h"
 #include "skin/SkinBlit.h"
-#include "startup/AppModul.h"
-#include "startup/NumberText.h"
-#include "startup/SoundFiles.h"
+#include "core/ProgramState.h"
+#include "core/NumberText.h"
+#include "core/SoundFiles.h"
 
 #include <QAction>
 #include <QFile>
@@ -257,12 +257,12 @@ void frmToneGen::hscFreq_Scroll()
 
 void frmToneGen::Picture2_Click()
 {
-    // The noise plays on the bar's audio control; without the bar there is nothing to play on.
-    Bar* bar = LoadedForm<Bar>();
-    if (bar != nullptr) {
-        bar->DMC.SampleChanToModify(1);
-        if (bar->DMC.SampleIsActive())
-            bar->DMC.StopSample(); // whatever sounds there, a pad's sample too
+    // The noise plays on the pad deck's audio control; without a deck there is nothing to play
+    // on.
+    if (m_deck != nullptr) {
+        m_deck->DMC.SampleChanToModify(1);
+        if (m_deck->DMC.SampleIsActive())
+            m_deck->DMC.StopSample(); // whatever sounds there, a pad's sample too
     }
     if (PinkOn != 0) {
         DrawControl(Picture2, false);
@@ -272,9 +272,9 @@ void frmToneGen::Picture2_Click()
         DrawControl(Picture2, true);
         PinkOn = 1;
         RefreshTone(Frequency, 0.0f); // the sine's buffer loops silence beside the noise
-        if (bar != nullptr) {
-            bar->DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("pink.wav")));
-            bar->DMC.PlaySample(true);
+        if (m_deck != nullptr) {
+            m_deck->DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("pink.wav")));
+            m_deck->DMC.PlaySample(true);
         }
     }
 }

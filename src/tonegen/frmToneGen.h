@@ -31,8 +31,13 @@ struct HiddenScrollBar {
 // from a menu, a level knob, pink noise instead of the sine, and a picture of the waveform. The
 // sine plays from a looping sound buffer of the window's own; the noise plays on the bar's audio
 // control.
+class PadDeck;
+
 class frmToneGen : public LitSkinnedForm {
 public:
+    // The deck whose audio control plays the pink noise.
+    void attachDeck(PadDeck& deck) { m_deck = &deck; }
+
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kMarkerTop = 39;
     static constexpr int kMarkerMinLeft = 40;
@@ -110,4 +115,5 @@ private:
 
     std::vector<std::uint8_t> m_block;
     ToneDisplay m_display;
+    PadDeck* m_deck = nullptr;
 };

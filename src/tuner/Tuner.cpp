@@ -2,8 +2,8 @@
 
 #include "skin/SkinBlit.h"
 #include "skin/SkinLayout.h"
-#include "startup/AppModul.h"
-#include "startup/SoundFiles.h"
+#include "core/ProgramState.h"
+#include "core/SoundFiles.h"
 
 #include <QFile>
 

@@ -40,9 +40,9 @@ TEST_F(BarPages, TheTunerSilencesAndDarkensThePlayingPad)
     page(1);
     EXPECT_EQ(bar->CurrentPage, 1);
     EXPECT_EQ(litPageButtons(), std::vector<int>{1});
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
     EXPECT_TRUE(litPads().empty());
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     Tuner* tuner = LoadedForm<Tuner>();
     ASSERT_NE(tuner, nullptr);
     EXPECT_TRUE(tuner->isVisible());
@@ -60,7 +60,7 @@ TEST_F(BarPages, TheSettingsPageLetsThePadPlayOnAndRelightsItOnReturn)
     settingsPage();
     EXPECT_EQ(bar->CurrentPage, 3);
     EXPECT_EQ(litPageButtons(), std::vector<int>{3});
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
     Settings* settings = LoadedForm<Settings>();
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(settings->pos(), bar->pos() + QPoint(105, 409));
@@ -68,7 +68,7 @@ TEST_F(BarPages, TheSettingsPageLetsThePadPlayOnAndRelightsItOnReturn)
     page(0);
     EXPECT_EQ(LoadedForm<Settings>(), nullptr);
     EXPECT_EQ(litPads(), std::vector<int>{3});
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(BarPages, TheSettingsPageLoadsTheSlidersFromTheSettingsFile)
@@ -101,14 +101,14 @@ TEST_F(BarPages, TheToneGeneratorSitsOnePixelUpAndLeftAndLeavingItStopsOnlyTheSa
     EXPECT_EQ(toneGen->pos(), bar->pos() + QPoint(104, 408));
 
     // Something on the bar's sample channel and a stream: leaving stops the first only.
-    bar->DMC.OpenSample((folder->soundsFolder() + "Groove.wav").toStdString());
-    bar->DMC.PlaySample(true);
-    bar->DMC.OpenStream((folder->soundsFolder() + "Loop.mp3").toStdString());
-    bar->DMC.PlayStream(true);
+    bar->Deck.DMC.OpenSample((folder->soundsFolder() + "Groove.wav").toStdString());
+    bar->Deck.DMC.PlaySample(true);
+    bar->Deck.DMC.OpenStream((folder->soundsFolder() + "Loop.mp3").toStdString());
+    bar->Deck.DMC.PlayStream(true);
     page(0);
     EXPECT_EQ(LoadedForm<frmToneGen>(), nullptr);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
-    EXPECT_TRUE(bar->DMC.StreamIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.StreamIsActive());
 }
 
 TEST_F(BarPages, FromSettingsToTunerAndTheFollowTimerKeepsThemInPlace)

@@ -31,7 +31,7 @@ TEST_F(BarFixture, StartsWithThePadPageAndTheExitButtonLitAndEveryPadDark)
     EXPECT_TRUE(litPads().empty());
     EXPECT_EQ(bar->size(), QSize(1018, 761));
     EXPECT_EQ(bar->background(), ProgramFolder::patternImage(1018, 761, 1));
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
     EXPECT_TRUE(AudioEngine::instance().isRunning());
     EXPECT_EQ(bar->Picture1[2]->toolTip(), QStringLiteral("Tone Generator ( BETA )"));
 }
@@ -40,14 +40,14 @@ TEST_F(BarPads, APressLoopsThePadsFileWithTheStoredVolumeAndPan)
 {
     click(6);
     EXPECT_EQ(litPads(), std::vector<int>{6});
-    EXPECT_EQ(AppModul::ActivePad, 6);
-    EXPECT_EQ(bar->PadPressFailed, 0);
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    EXPECT_EQ(bar->Deck.PadPressFailed, 0);
     // No settings file: volume 80, pan 0. The 4410-frame file loops far past its end.
     const auto out = Render(44100);
     const ChannelLevels levels = LevelsOf(out, 8000);
     EXPECT_NEAR(levels.left, 0.4f, 0.002f);
     EXPECT_NEAR(levels.right, 0.4f, 0.002f);
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(BarPads, AnotherPadSwitchesAndTheSamePadStops)
@@ -55,13 +55,13 @@ TEST_F(BarPads, AnotherPadSwitchesAndTheSamePadStops)
     click(6);
     click(2);
     EXPECT_EQ(litPads(), std::vector<int>{2});
-    EXPECT_EQ(AppModul::ActivePad, 2);
+    EXPECT_EQ(bar->Deck.ActivePad, 2);
     EXPECT_NEAR(levelsNow().left, 0.2f, 0.002f);
 
     click(2);
     EXPECT_TRUE(litPads().empty());
-    EXPECT_EQ(AppModul::ActivePad, 100);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     EXPECT_EQ(levelsNow().left, 0.0f);
 }
 
@@ -69,10 +69,10 @@ TEST_F(BarPads, EveryButtonAndShiftStatePressesAlike)
 {
     press(6, Qt::RightButton, Qt::ShiftModifier);
     release(6, Qt::RightButton);
-    EXPECT_EQ(AppModul::ActivePad, 6);
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
     press(6, Qt::MiddleButton, Qt::ControlModifier);
     release(6, Qt::MiddleButton);
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
 }
 
 TEST_F(BarPads, AFailedPressLightsThePadOnlyWhileHeld)
@@ -82,10 +82,10 @@ TEST_F(BarPads, AFailedPressLightsThePadOnlyWhileHeld)
             click(2);
         press(4); // no binding
         EXPECT_TRUE(isLit(bar->Picture6[4]));
-        EXPECT_EQ(bar->PadPressFailed, 1);
+        EXPECT_EQ(bar->Deck.PadPressFailed, 1);
         release(4);
         EXPECT_EQ(litPads(), somethingPlays ? std::vector<int>{2} : std::vector<int>{});
-        EXPECT_EQ(AppModul::ActivePad, somethingPlays ? 2 : 100);
+        EXPECT_EQ(bar->Deck.ActivePad, somethingPlays ? 2 : 100);
     }
     EXPECT_NEAR(levelsNow().left, 0.2f, 0.002f); // the playing pad never stopped
 }
@@ -98,7 +98,7 @@ TEST_F(BarPads, ThePlayingPadsDeletedFileFailsWithoutStoppingTheSound)
     EXPECT_EQ(litPads(), std::vector<int>{6});
     release(6);
     EXPECT_TRUE(litPads().empty()); // dark on release, as the failed press was on this pad
-    EXPECT_EQ(AppModul::ActivePad, 6);
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
     EXPECT_NEAR(levelsNow().left, 0.4f, 0.002f);
 }
 
@@ -131,9 +131,9 @@ TEST_F(BarPads, AnMp3EndingGoesToTheStream)
     ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Loop.MP3", tone));
     bind(9, "Loop.MP3");
     click(9);
-    EXPECT_TRUE(bar->DMC.StreamIsActive());
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
-    EXPECT_EQ(AppModul::ActivePad, 9);
+    EXPECT_TRUE(bar->Deck.DMC.StreamIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
+    EXPECT_EQ(bar->Deck.ActivePad, 9);
 }
 
 TEST_F(BarFixture, DraggingTheSurfaceKeepsTheGrabbedPointUnderThePointer)
@@ -185,7 +185,7 @@ TEST_F(BarPads, ClosingTheBarSilencesAndEnds)
     bar->close();
     EXPECT_TRUE(AppModul::ProgramEnded());
     EXPECT_TRUE(isUnlit(bar->Picture3));
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     EXPECT_FALSE(AudioEngine::instance().isRunning());
 }
 

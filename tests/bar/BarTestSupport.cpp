@@ -1,6 +1,6 @@
 #include "BarTestSupport.h"
 
-#include "startup/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 void BarFixture::bind(int pad, const QString& name) const
 {

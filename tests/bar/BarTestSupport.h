@@ -2,7 +2,7 @@
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
-#include "startup/AppModul.h"
+#include "core/ProgramState.h"
 #include "support/AudioTestKit.h"
 #include "support/ProgramFolder.h"
 
@@ -27,7 +27,7 @@ protected:
     }
     void TearDown() override
     {
-        bar->DMC.TerminateBASS();
+        bar->Deck.DMC.TerminateBASS();
         folder.reset();
     }
 

@@ -80,7 +80,7 @@ TEST_F(SettingsWindow, WithoutASoundsFolderTheFileListIsEmpty)
     EXPECT_EQ(settings->File1->count(), 0);
     pick(settings->List1, "Sample 4"); // the binding shows, nothing breaks
     EXPECT_EQ(settings->Label2->text(), QStringLiteral("Groove.wav"));
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
 }
 
 TEST_F(SettingsWindow, ABindingIsWrittenAndThenPlayedByThePad)
@@ -88,7 +88,7 @@ TEST_F(SettingsWindow, ABindingIsWrittenAndThenPlayedByThePad)
     open();
     pick(settings->List1, "Sample 12");
     EXPECT_EQ(settings->Label2->text(), QString()); // no binding yet: nothing plays
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     pick(settings->File1, "Drums.wav");
     QTest::mouseClick(settings->Command1, Qt::LeftButton);
     EXPECT_EQ(storedPad(11), QStringLiteral("Drums.wav"));
@@ -98,7 +98,7 @@ TEST_F(SettingsWindow, ABindingIsWrittenAndThenPlayedByThePad)
     padPage();
     EXPECT_EQ(LoadedForm<Settings>(), nullptr);
     click(11);
-    EXPECT_EQ(AppModul::ActivePad, 11);
+    EXPECT_EQ(bar->Deck.ActivePad, 11);
     EXPECT_NEAR(levelsNow().left, 0.3 * 0.8, 0.002);
 }
 
@@ -121,8 +121,8 @@ TEST_F(SettingsWindow, WithNoFileSelectedTheBindingIsEmptiedAndWithNoPadNothingI
 
     padPage();
     click(3);
-    EXPECT_EQ(bar->PadPressFailed, 1);
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.PadPressFailed, 1);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
     EXPECT_TRUE(litPads().empty());
 }
 
@@ -131,25 +131,25 @@ TEST_F(SettingsWindow, APreviewStopsAndDarkensThePlayingPadButStopLeavesItLit)
     click(3);
     open();
     pick(settings->File1, "Drums.wav");
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
     EXPECT_TRUE(litPads().empty());
     EXPECT_NEAR(levelsNow().left, 0.3 * 0.8, 0.002); // at the channel's last volume
 
     padPage();
     click(3); // starts again: the pad was no longer playing
-    EXPECT_EQ(AppModul::ActivePad, 3);
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     open();
     QTest::mouseClick(settings->Command2, Qt::LeftButton);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     EXPECT_EQ(levelsNow().left, 0.0f);
-    EXPECT_EQ(AppModul::ActivePad, 3);
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
     EXPECT_EQ(litPads(), std::vector<int>{3});
     padPage();
     click(3); // taken as the press that stops the pad
-    EXPECT_EQ(AppModul::ActivePad, 100);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(SettingsWindow, MpThreeFilesPreviewOnTheStreamAndOthersOnTheSampleChannel)
@@ -160,19 +160,19 @@ TEST_F(SettingsWindow, MpThreeFilesPreviewOnTheStreamAndOthersOnTheSampleChannel
     ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Track.MP3", tone));
     open();
     pick(settings->File1, "Track.MP3");
-    EXPECT_TRUE(bar->DMC.StreamIsActive());
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.StreamIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     const auto out = Render(22050);
     EXPECT_NEAR(LevelsOf(out, 4410).left, 0.3 * 2 / 3.14159265, 0.02); // a sine's mean level
 
     pick(settings->File1, "Groove.wav"); // replaces the stream
-    EXPECT_FALSE(bar->DMC.StreamIsActive());
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.StreamIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     pick(settings->File1, "Track.MP3");
     Render(22050);
     QTest::mouseClick(settings->Command2, Qt::LeftButton); // STOP ends the stream as well
-    EXPECT_FALSE(bar->DMC.StreamIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.StreamIsActive());
     EXPECT_EQ(levelsNow().left, 0.0f);
 }
 
@@ -181,18 +181,18 @@ TEST_F(SettingsWindow, TheLoopBoxDecidesForTheNextPreviewOnly)
     open();
     pick(settings->File1, "Drums.wav"); // 0.1 s, played once
     Render(44100);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
 
     QTest::mouseClick(settings->Check2, Qt::LeftButton);
     ASSERT_TRUE(settings->Check2->isChecked());
-    EXPECT_FALSE(bar->DMC.SampleIsActive()); // ticking plays nothing
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive()); // ticking plays nothing
     pick(settings->File1, "Drums.wav");      // the same entry again plays it again
     Render(44100);
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     QTest::mouseClick(settings->Check2, Qt::LeftButton); // the loop that plays goes on
     Render(44100);
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     padPage(); // leaving the page lets the looping preview go on
     EXPECT_EQ(LoadedForm<Settings>(), nullptr);
@@ -206,23 +206,23 @@ TEST_F(SettingsWindow, APadEntryShowsItsFileAndPlaysItOnlyWhenItExistsAndAutoPla
     open();
     pick(settings->List1, "Sample 6"); // bound to a missing file: shown, nothing stops
     EXPECT_EQ(settings->Label2->text(), QStringLiteral("Gone.wav"));
-    EXPECT_EQ(AppModul::ActivePad, 3);
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
     pick(settings->List1, "Sample 1"); // unbound
     EXPECT_EQ(settings->Label2->text(), QString());
-    EXPECT_EQ(AppModul::ActivePad, 3);
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     QTest::mouseClick(settings->Check1[0], Qt::LeftButton);
     ASSERT_FALSE(settings->Check1[0]->isChecked());
     pick(settings->List1, "Sample 4");
     EXPECT_EQ(settings->Label2->text(), QStringLiteral("Groove.wav"));
-    EXPECT_EQ(AppModul::ActivePad, 3); // not played: the pad plays on
+    EXPECT_EQ(bar->Deck.ActivePad, 3); // not played: the pad plays on
 
     QTest::mouseClick(settings->Check1[0], Qt::LeftButton);
     pick(settings->List1, "Sample 4");
-    EXPECT_EQ(AppModul::ActivePad, 100);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
     EXPECT_TRUE(litPads().empty());
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(SettingsWindow, TheKeyboardPicksEntriesAsTheMouseDoes)
@@ -233,7 +233,7 @@ TEST_F(SettingsWindow, TheKeyboardPicksEntriesAsTheMouseDoes)
     QTest::keyClick(settings->List1, Qt::Key_Down);
     EXPECT_EQ(settings->List1->Text(), QStringLiteral("Sample 2"));
     EXPECT_EQ(settings->Label2->text(), QStringLiteral("Drums.wav"));
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
     QTest::keyClick(settings->List1, Qt::Key_Up);
     EXPECT_EQ(settings->Label2->text(), QString());
 
@@ -242,13 +242,13 @@ TEST_F(SettingsWindow, TheKeyboardPicksEntriesAsTheMouseDoes)
     EXPECT_EQ(settings->Label2->text(), QString()); // a file pick never changes the label
     QTest::mouseClick(settings->Check1[1], Qt::LeftButton);
     Render(44100); // the pad preview has ended
-    ASSERT_FALSE(bar->DMC.SampleIsActive());
+    ASSERT_FALSE(bar->Deck.DMC.SampleIsActive());
     QTest::keyClick(settings->File1, Qt::Key_Down);
     EXPECT_EQ(settings->File1->FileName(), QStringLiteral("Groove.wav"));
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
     QTest::keyClick(settings->File1, Qt::Key_Down); // the last entry: nothing new is picked
     Render(44100);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(SettingsWindow, EveryOpeningStartsFromTheDesignValues)

@@ -2,7 +2,7 @@
 
 #include "bar/BarTestSupport.h"
 #include "settings/Settings.h"
-#include "startup/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "SettingsTestSupport.h"
 
-#include "startup/NumberText.h"
+#include "core/NumberText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "startup/AppModul.h"
 #include "startup/InstallationStep.h"
-#include "startup/PrivateFiles.h"
+#include "core/PrivateFiles.h"
 #include "support/ProgramFolder.h"
 
 #include <QDir>

@@ -1,4 +1,5 @@
 #include "startup/InstallationStep.h"
+#include "core/SoundFiles.h"
 #include "startup/AppModul.h"
 #include "support/ProgramFolder.h"
 

@@ -1,7 +1,7 @@
 #include "ProgramFolder.h"
 
-#include "startup/AppModul.h"
-#include "startup/Form.h"
+#include "core/ProgramState.h"
+#include "core/Form.h"
 #include "startup/InstallationStep.h"
 
 #include <QDir>

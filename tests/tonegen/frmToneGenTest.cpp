@@ -300,7 +300,7 @@ TEST_F(ToneGenWindow, PinkNoiseTakesTheBarsChannelAndSilencesTheSine)
     clickPink();
     EXPECT_EQ(toneGen->PinkOn, 1);
     EXPECT_TRUE(showsSkin(toneGen->Picture2, 7));
-    EXPECT_TRUE(bar->DMC.SampleIsActive());
+    EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
     EXPECT_TRUE(silent());
     EXPECT_LT(swing(), 1e-4f); // only the noise is heard
     EXPECT_GT(Render(1)[0], 0.05f);
@@ -321,12 +321,12 @@ TEST_F(ToneGenWindow, PinkNoiseTakesTheBarsChannelAndSilencesTheSine)
 
     // A pad's sample that replaced the noise on the channel is stopped as well.
     ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Pad.wav", Constant(0.5f, 4410)));
-    bar->DMC.OpenSample((folder->soundsFolder() + "Pad.wav").toStdString());
-    bar->DMC.PlaySample(true);
+    bar->Deck.DMC.OpenSample((folder->soundsFolder() + "Pad.wav").toStdString());
+    bar->Deck.DMC.PlaySample(true);
     clickPink();
     EXPECT_EQ(toneGen->PinkOn, 0);
     EXPECT_TRUE(showsSkin(toneGen->Picture2, 6));
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     EXPECT_EQ(toneGen->toneBlock(), expectedBlock(250, 0.8f));
     EXPECT_GT(swing(), 1.5f);
 }
@@ -363,11 +363,11 @@ TEST_F(ToneGenWindow, AReopenedWindowStartsFromItsDesignValues)
     knobUp();
     toneGen->mnuHz[1]->trigger();
     clickPink();
-    ASSERT_TRUE(bar->DMC.SampleIsActive());
+    ASSERT_TRUE(bar->Deck.DMC.SampleIsActive());
 
     page(1); // to the tuner: the tone generator closes and the noise stops
     EXPECT_EQ(LoadedForm<frmToneGen>(), nullptr);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
     EXPECT_NE(LoadedForm<Tuner>(), nullptr);
 
     ASSERT_NE(open(), nullptr);
@@ -392,7 +392,7 @@ TEST_F(ToneGenWindow, MissingSkinsLeaveTheControlsBlankButTheToneSounds)
     EXPECT_EQ(toneGen->hscVol.Value, 844);
     clickPink(); // no pink.wav either: the button still switches
     EXPECT_EQ(toneGen->PinkOn, 1);
-    EXPECT_FALSE(bar->DMC.SampleIsActive());
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
 }
 
 TEST_F(ToneGenWindow, ABufferChangeWhileSoundingDoesNotClick)

@@ -64,7 +64,7 @@ TEST_F(TunerPage, OpeningPlaysTheChordOnceWithEveryButtonDark)
     EXPECT_TRUE(tunerUnlit(tuner.Picture2));
     EXPECT_FALSE(tuner.Timer1.isActive());
     EXPECT_TRUE(tuner.DMC.SampleIsActive());
-    EXPECT_FALSE(bar->DMC.SampleIsActive()); // the pad went quiet
+    EXPECT_FALSE(bar->Deck.DMC.SampleIsActive()); // the pad went quiet
     EXPECT_GT(peakOf(Render(4410)), 0.05f);
     Render(3 * 44100); // the chord lasts 2 to 3 seconds
     EXPECT_FALSE(tuner.DMC.SampleIsActive());

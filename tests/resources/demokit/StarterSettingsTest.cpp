@@ -2,7 +2,7 @@
 // pad bindings.
 
 #include "DemoKitFiles.h"
-#include "startup/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 #include <QTemporaryDir>
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "audio/AudioControl.h"
+
+#include <QObject>
+
+#include <array>
+
+// What the 28 pads share, and the one way into them: every trigger (the mouse on the bar, keys,
+// and whatever else plays pads) presses and releases pads here. The deck owns the bar's audio
+// control, which the settings window's previews and the tone generator's pink noise play on as
+// well; it knows which pad plays and which pads are lit, and tells whoever draws the pads.
+class PadDeck : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kPadCount = 28;
+    static constexpr short kNoPad = 100;
+
+    AudioControl DMC;
+    short ActivePad = kNoPad; // pad 0..27 whose file plays on DMC; 100 = none
+    short PadPressFailed = 0; // 1 when the last press found nothing to play
+
+    // A press on pad index: it lights alone, and its file loops, stops (the playing pad) or
+    // takes over from the one that played. A pad without a playable file lights only until its
+    // release.
+    void press(int index);
+    void release(int index);
+
+    // Selects channel 1 and stops what sounds on the sample channel and the stream.
+    void silence();
+    // The pad that played plays no more (something else took the audio control): it goes dark.
+    void forgetActivePad();
+
+    bool isLit(int index) const;
+    // Index 100 (no pad) and other indexes outside the pads do nothing.
+    void setLit(int index, bool lit);
+
+signals:
+    // A pad was drawn lit or unlit (also when it already was: every press redraws all pads).
+    void padLit(int index, bool lit);
+    // ActivePad changed.
+    void activePadChanged(int index);
+
+private:
+    void setActivePad(short index);
+
+    std::array<bool, kPadCount> m_lit{};
+};

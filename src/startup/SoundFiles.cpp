@@ -1,8 +1,0 @@
-#include "SoundFiles.h"
-
-#include <QFile>
-
-std::string AudioPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
