@@ -7,6 +7,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
+
+namespace {
+enum class Slot { Sample, Stream };
+
+struct QueuedVoice {
+    Voice* voice;
+    Slot slot;
+};
+} // namespace
 
 // What one control holds. Voices are owned by the engine; the control keeps a pointer to the
 // voice of each slot until it stops it, and forgets everything when the engine restarts.
@@ -26,6 +36,20 @@ struct AudioSlots {
     int streamPan = 0;
     std::string streamPath;
     Voice* streamVoice = nullptr;
+
+    // Voices started behind another's cycle end, in the order queued, until the audio thread
+    // shows each either begun (it moves into its slot) or withdrawn (it is freed). Only the last
+    // may be `pending`, the one the player still wants; the others were replaced or cancelled.
+    std::vector<QueuedVoice> queued;
+    Voice* pending = nullptr;
+    Slot pendingSlot = Slot::Sample;
+    bool stopPending = false; // a stop at the loop's end waits
+    // The voice told to end at its cycle end, while something is pending.
+    Voice* ending = nullptr;
+
+    Voice*& held(Slot slot) { return slot == Slot::Sample ? sampleVoice : streamVoice; }
+    // The voice that volume and pan calls for a slot reach: a queued one before its start.
+    Voice* gainTarget(Slot slot) { return pending && pendingSlot == slot ? pending : held(slot); }
 };
 
 namespace {
@@ -88,6 +112,84 @@ void stopVoice(Voice*& voice)
     voice = nullptr;
 }
 
+bool sounds(const Voice* voice)
+{
+    return voice && !voice->finished();
+}
+
+// What plays: the voice of `preferred` when it sounds, else the other slot's.
+Voice* playingVoice(AudioSlots& slots, Slot preferred)
+{
+    Voice* own = slots.held(preferred);
+    if (sounds(own))
+        return own;
+    Voice* other = slots.held(preferred == Slot::Sample ? Slot::Stream : Slot::Sample);
+    return sounds(other) ? other : nullptr;
+}
+
+// Opens a file on the sample slot without touching what plays there.
+void openSampleFile(AudioSlots& slots, const std::string& path)
+{
+    slots.sample.reset();
+    slots.largeSamplePath.clear();
+    std::shared_ptr<const SampleBuffer> buffer;
+    switch (decodeSample(path, engine().sampleRate(), engine().sampleSizeLimit(), buffer)) {
+    case DecodeResult::Ok:
+        slots.sample = std::move(buffer);
+        break;
+    case DecodeResult::TooLarge:
+        if (streamPlays(path, engine().sampleRate()))
+            slots.largeSamplePath = path;
+        break;
+    case DecodeResult::Failed:
+        break;
+    }
+}
+
+void openStreamFile(AudioSlots& slots, const std::string& path)
+{
+    slots.streamPath.clear();
+    if (streamPlays(path, engine().sampleRate()))
+        slots.streamPath = path;
+}
+
+std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
+{
+    if (slot == Slot::Stream)
+        return slots.streamPath.empty()
+                   ? nullptr
+                   : makeStreamVoice(slots.streamPath, loop, slots.bufferSeconds);
+    if (slots.sample)
+        return std::make_unique<SampleVoice>(slots.sample, loop);
+    if (!slots.largeSamplePath.empty())
+        return makeStreamVoice(slots.largeSamplePath, loop, slots.bufferSeconds);
+    return nullptr;
+}
+
+void setGains(Voice& voice, int volume, int pan)
+{
+    const Gains gains = gainsFor(volume, pan);
+    voice.gainLeft = voice.targetLeft = gains.left;
+    voice.gainRight = voice.targetRight = gains.right;
+}
+
+// A queued voice has taken over: what played before ended at its cycle end and is freed, and
+// the new voice holds its slot.
+void adopt(AudioSlots& slots, const QueuedVoice& queued)
+{
+    for (Slot slot : {Slot::Sample, Slot::Stream})
+        if (slots.held(slot) && slots.held(slot)->finished())
+            stopVoice(slots.held(slot));
+    Voice*& held = slots.held(queued.slot);
+    stopVoice(held); // empty by now unless something else was played there meanwhile
+    if (queued.voice->finished()) {
+        Voice* ended = queued.voice; // it has itself handed over since
+        stopVoice(ended);
+    } else {
+        held = queued.voice;
+    }
+}
+
 } // namespace
 
 AudioControl::AudioControl() : m_slots(std::make_unique<AudioSlots>()) {}
@@ -95,6 +197,7 @@ AudioControl::AudioControl() : m_slots(std::make_unique<AudioSlots>()) {}
 AudioControl::~AudioControl()
 {
     if (ready()) {
+        dropQueued();
         stopVoice(m_slots->sampleVoice);
         stopVoice(m_slots->streamVoice);
     }
@@ -113,8 +216,68 @@ bool AudioControl::ready() const
         slots.streamPath.clear();
         slots.sampleVoice = nullptr;
         slots.streamVoice = nullptr;
+        slots.queued.clear();
+        slots.pending = nullptr;
+        slots.ending = nullptr;
+        slots.stopPending = false;
     }
+    settleQueue();
     return true;
+}
+
+void AudioControl::settleQueue() const
+{
+    // The audio thread answers through each queued voice's began and finished flags; this
+    // brings the slots up to date with what it did at the cycle ends since the last call.
+    AudioSlots& slots = *m_slots;
+    while (!slots.queued.empty()) {
+        const QueuedVoice queued = slots.queued.front();
+        if (queued.voice->began()) {
+            adopt(slots, queued);
+            if (queued.voice == slots.pending) {
+                slots.pending = nullptr;
+                slots.ending = nullptr;
+            } else if (slots.pending || slots.stopPending) {
+                // It began before the later request reached the audio thread, which then aimed
+                // that request at it.
+                slots.ending = queued.voice;
+            }
+        } else if (queued.voice->finished()) {
+            Voice* withdrawn = queued.voice; // replaced or cancelled before it began
+            stopVoice(withdrawn);
+            if (queued.voice == slots.pending)
+                slots.pending = nullptr;
+        } else {
+            break; // later ones cannot begin before this one
+        }
+        slots.queued.erase(slots.queued.begin());
+    }
+    if (slots.stopPending && slots.queued.empty() && !sounds(slots.ending)) {
+        // The loop has played out its last cycle.
+        slots.stopPending = false;
+        slots.ending = nullptr;
+        for (Slot slot : {Slot::Sample, Slot::Stream})
+            if (slots.held(slot) && slots.held(slot)->finished())
+                stopVoice(slots.held(slot));
+    }
+    if (!slots.pending && !slots.stopPending)
+        slots.ending = nullptr;
+}
+
+void AudioControl::dropQueued()
+{
+    AudioSlots& slots = *m_slots;
+    // A queued voice still waiting is detached, and the voice it waited on loops on; one that
+    // began in the meantime is stopped, since the call that drops it wants silence or another
+    // sound.
+    for (QueuedVoice& queued : slots.queued)
+        stopVoice(queued.voice);
+    slots.queued.clear();
+    if (slots.stopPending && slots.ending)
+        engine().endAtCycleEnd(slots.ending, false);
+    slots.pending = nullptr;
+    slots.ending = nullptr;
+    slots.stopPending = false;
 }
 
 void AudioControl::DeviceToUse(int device)
@@ -145,22 +308,12 @@ void AudioControl::OpenSample(const std::string& path)
     if (!ready())
         return;
     AudioSlots& slots = *m_slots;
+    dropQueued();
     stopVoice(slots.sampleVoice);
     slots.sample.reset();
     slots.largeSamplePath.clear();
     engine().collectGarbage();
-    std::shared_ptr<const SampleBuffer> buffer;
-    switch (decodeSample(path, engine().sampleRate(), engine().sampleSizeLimit(), buffer)) {
-    case DecodeResult::Ok:
-        slots.sample = std::move(buffer);
-        break;
-    case DecodeResult::TooLarge:
-        if (streamPlays(path, engine().sampleRate()))
-            slots.largeSamplePath = path;
-        break;
-    case DecodeResult::Failed:
-        break;
-    }
+    openSampleFile(slots, path);
 }
 
 void AudioControl::OpenStream(const std::string& path)
@@ -168,10 +321,9 @@ void AudioControl::OpenStream(const std::string& path)
     if (!ready())
         return;
     AudioSlots& slots = *m_slots;
+    dropQueued();
     stopVoice(slots.streamVoice);
-    slots.streamPath.clear();
-    if (streamPlays(path, engine().sampleRate()))
-        slots.streamPath = path;
+    openStreamFile(slots, path);
 }
 
 void AudioControl::PlaySample(bool loop)
@@ -179,13 +331,10 @@ void AudioControl::PlaySample(bool loop)
     if (!ready())
         return;
     AudioSlots& slots = *m_slots;
+    dropQueued();
     stopVoice(slots.sampleVoice);
-    std::unique_ptr<Voice> voice;
-    if (slots.sample)
-        voice = std::make_unique<SampleVoice>(slots.sample, loop);
-    else if (!slots.largeSamplePath.empty())
-        voice = makeStreamVoice(slots.largeSamplePath, loop, slots.bufferSeconds);
-    slots.sampleVoice = startWithGains(std::move(voice), slots.sampleVolume, slots.samplePan);
+    slots.sampleVoice =
+        startWithGains(makeVoice(slots, Slot::Sample, loop), slots.sampleVolume, slots.samplePan);
 }
 
 void AudioControl::PlayStream(bool loop)
@@ -193,23 +342,105 @@ void AudioControl::PlayStream(bool loop)
     if (!ready())
         return;
     AudioSlots& slots = *m_slots;
+    dropQueued();
     stopVoice(slots.streamVoice);
-    if (slots.streamPath.empty())
-        return;
-    slots.streamVoice = startWithGains(makeStreamVoice(slots.streamPath, loop, slots.bufferSeconds),
-                                       slots.streamVolume, slots.streamPan);
+    slots.streamVoice =
+        startWithGains(makeVoice(slots, Slot::Stream, loop), slots.streamVolume, slots.streamPan);
 }
 
 void AudioControl::StopSample()
 {
-    if (ready())
-        stopVoice(m_slots->sampleVoice);
+    if (!ready())
+        return;
+    dropQueued();
+    stopVoice(m_slots->sampleVoice);
 }
 
 void AudioControl::StopStream()
 {
-    if (ready())
-        stopVoice(m_slots->streamVoice);
+    if (!ready())
+        return;
+    dropQueued();
+    stopVoice(m_slots->streamVoice);
+}
+
+void AudioControl::QueueAtLoopEnd(const std::string& path)
+{
+    if (!ready())
+        return;
+    AudioSlots& slots = *m_slots;
+    const Slot slot = PlaysAsStream(path) ? Slot::Stream : Slot::Sample;
+    Voice* after = slots.pending ? slots.ending : playingVoice(slots, slot);
+    if (!after) {
+        PlayFile(*this, path, true);
+        return;
+    }
+    if (slot == Slot::Stream)
+        openStreamFile(slots, path);
+    else
+        openSampleFile(slots, path);
+    std::unique_ptr<Voice> voice = makeVoice(slots, slot, true);
+    if (!voice) {
+        CancelQueued();
+        return;
+    }
+    Voice*& held = slots.held(slot);
+    if (held && held != after && held->finished())
+        stopVoice(held); // a once-played file that ended: the slot is free for the new one
+    if (slot == Slot::Sample)
+        setGains(*voice, slots.sampleVolume, slots.samplePan);
+    else
+        setGains(*voice, slots.streamVolume, slots.streamPan);
+    // The engine withdraws a voice queued before behind the same one; it is freed once the
+    // audio thread shows it withdrawn (or adopted, if its cycle end came first).
+    Voice* queued = engine().startVoiceAfter(std::move(voice), after);
+    if (!queued)
+        return;
+    slots.queued.push_back({queued, slot});
+    slots.pending = queued;
+    slots.pendingSlot = slot;
+    slots.ending = after;
+    slots.stopPending = false;
+}
+
+void AudioControl::StopAtLoopEnd()
+{
+    if (!ready())
+        return;
+    AudioSlots& slots = *m_slots;
+    Voice* playing = slots.ending ? slots.ending : playingVoice(slots, Slot::Sample);
+    if (!playing)
+        return;
+    engine().endAtCycleEnd(playing, true); // also withdraws a queued file
+    slots.pending = nullptr;
+    slots.ending = playing;
+    slots.stopPending = true;
+}
+
+void AudioControl::CancelQueued()
+{
+    if (!ready())
+        return;
+    AudioSlots& slots = *m_slots;
+    if (slots.ending)
+        engine().endAtCycleEnd(slots.ending, false); // also withdraws a queued file
+    slots.pending = nullptr;
+    slots.ending = nullptr;
+    slots.stopPending = false;
+}
+
+bool AudioControl::HasQueued() const
+{
+    return ready() && (m_slots->pending || m_slots->stopPending);
+}
+
+double AudioControl::LoopProgress() const
+{
+    if (!ready())
+        return 0.0;
+    AudioSlots& slots = *m_slots;
+    const Voice* playing = sounds(slots.ending) ? slots.ending : playingVoice(slots, Slot::Sample);
+    return playing ? playing->cycleProgress() : 0.0;
 }
 
 bool AudioControl::SampleIsActive() const
@@ -232,7 +463,7 @@ void AudioControl::SampleVol(int volume)
     if (!ready())
         return;
     m_slots->sampleVolume = std::clamp(volume, 0, 100);
-    applyGains(m_slots->sampleVoice, m_slots->sampleVolume, m_slots->samplePan);
+    applyGains(m_slots->gainTarget(Slot::Sample), m_slots->sampleVolume, m_slots->samplePan);
 }
 
 void AudioControl::StreamVol(int volume)
@@ -240,7 +471,7 @@ void AudioControl::StreamVol(int volume)
     if (!ready())
         return;
     m_slots->streamVolume = std::clamp(volume, 0, 100);
-    applyGains(m_slots->streamVoice, m_slots->streamVolume, m_slots->streamPan);
+    applyGains(m_slots->gainTarget(Slot::Stream), m_slots->streamVolume, m_slots->streamPan);
 }
 
 void AudioControl::SamplePan(int pan)
@@ -248,7 +479,7 @@ void AudioControl::SamplePan(int pan)
     if (!ready())
         return;
     m_slots->samplePan = std::clamp(pan, -100, 100);
-    applyGains(m_slots->sampleVoice, m_slots->sampleVolume, m_slots->samplePan);
+    applyGains(m_slots->gainTarget(Slot::Sample), m_slots->sampleVolume, m_slots->samplePan);
 }
 
 void AudioControl::StreamPan(int pan)
@@ -256,7 +487,7 @@ void AudioControl::StreamPan(int pan)
     if (!ready())
         return;
     m_slots->streamPan = std::clamp(pan, -100, 100);
-    applyGains(m_slots->streamVoice, m_slots->streamVolume, m_slots->streamPan);
+    applyGains(m_slots->gainTarget(Slot::Stream), m_slots->streamVolume, m_slots->streamPan);
 }
 
 void AudioControl::applyGains(Voice* voice, int volume, int pan)

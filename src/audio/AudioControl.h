@@ -45,6 +45,33 @@ public:
     void SamplePan(int pan);
     void StreamPan(int pan);
 
+    // Switching on the loop's end, for playing live. The voice that plays is the sample's when
+    // it sounds, else the stream's (a queued file follows the voice of its own slot when that
+    // one sounds).
+    //
+    // Opens `path` on the slot its name chooses (see PlaysAsStream) and starts it looped on the
+    // very frame after the playing voice finishes its current cycle: that voice's last frame is
+    // followed by the new file's first, with no fade, gap or overlap. With nothing playing it
+    // starts at once, as PlayFile(*this, path, true) would. Until the switch, volume and pan
+    // calls for the queued file's slot set the queued voice (from its first frame) and leave
+    // the playing one as it is. Queueing again replaces what is queued; a file that does not
+    // open queues nothing and drops what was queued.
+    void QueueAtLoopEnd(const std::string& path);
+    // The playing voice ends on the last frame of its current cycle, with no fade. Replaces a
+    // queued file.
+    void StopAtLoopEnd();
+    // Drops a queued file or a stop at the loop's end; the playing voice loops on. Asked right
+    // at the cycle end, the switch may already have happened: then the new file plays.
+    void CancelQueued();
+    // True while a queued file or a stop at the loop's end waits for the cycle end.
+    bool HasQueued() const;
+    // How far the playing voice is through its current cycle, 0..1 (0 when nothing plays). A
+    // stream's first pass is measured against the length its file's header gives until the
+    // pass has been decoded to its end.
+    double LoopProgress() const;
+    // Open*, Play* and Stop* first drop what is queued, so no queued file starts after them and
+    // no stop at the loop's end cuts what they leave playing.
+
     // Releases the process-wide engine.
     void TerminateBASS();
 
@@ -53,6 +80,8 @@ public:
 
 private:
     bool ready() const;
+    void settleQueue() const;
+    void dropQueued();
     void applyGains(Voice* voice, int volume, int pan);
 
     std::unique_ptr<AudioSlots> m_slots;

@@ -91,6 +91,7 @@ void AudioEngine::stop()
     m_pending.clear();
     m_batchScheduled = false;
     m_voiceCount = 0;
+    m_waiting = 0;
     collectGarbageLocked();
     for (Voice* voice : m_live)
         delete voice;
@@ -176,6 +177,30 @@ Voice* AudioEngine::startVoice(std::unique_ptr<Voice> voice)
     return raw;
 }
 
+Voice* AudioEngine::startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after)
+{
+    if (!isRunning() || !voice)
+        return nullptr;
+    Voice* raw = voice.release();
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.insert(raw);
+    }
+    Command command{Command::Type::StartAfter, raw, nullptr, 0.0f, 0.0f};
+    command.after = after;
+    queue(command);
+    return raw;
+}
+
+void AudioEngine::endAtCycleEnd(Voice* voice, bool end)
+{
+    if (!isRunning() || !voice)
+        return;
+    Command command{Command::Type::EndAtCycleEnd, voice, nullptr, 0.0f, 0.0f};
+    command.end = end;
+    queue(command);
+}
+
 void AudioEngine::setGain(Voice* voice, float left, float right)
 {
     if (isRunning() && voice)
@@ -204,30 +229,84 @@ void AudioEngine::retire(Retired* retired)
         m_lostRetired.fetch_add(1, std::memory_order_relaxed);
 }
 
+namespace {
+// The voice a command aimed at `voice` means: once a voice has handed over at its cycle end,
+// the UI may not have seen it yet, and what it asked of the old voice belongs to the new one.
+Voice* playingSuccessorOf(Voice* voice)
+{
+    while (voice && voice->finished() && voice->handedTo)
+        voice = voice->handedTo;
+    return voice;
+}
+
+bool loopsOn(const Voice* voice)
+{
+    return voice && voice->inMix && !voice->stopping && !voice->finished();
+}
+} // namespace
+
+void AudioEngine::startNow(Voice* voice)
+{
+    if (m_voiceCount + m_waiting >= kMaxVoices) {
+        voice->markFinished(); // not mixed, so not active; freed when its stop arrives
+        return;
+    }
+    if (voice->kind() == Voice::Kind::Pcm) {
+        // A tone buffer replacing one that is fading out fades in over the same time: a
+        // crossfade instead of a step.
+        for (int i = 0; i < m_voiceCount; ++i) {
+            const Voice* other = m_voices[static_cast<std::size_t>(i)];
+            if (other->kind() == Voice::Kind::Pcm && other->stopping && other->fadeOutLeft > 0) {
+                voice->fadeInLeft = voice->fadeInTotal = m_fadeFrames;
+                break;
+            }
+        }
+    }
+    voice->inMix = true;
+    voice->markBegan();
+    m_voices[static_cast<std::size_t>(m_voiceCount++)] = voice;
+}
+
+void AudioEngine::withdrawSuccessor(Voice& voice)
+{
+    Voice* successor = voice.successor;
+    if (!successor)
+        return;
+    voice.successor = nullptr;
+    voice.endAtCycleEnd = false;
+    successor->waitingOn = nullptr;
+    successor->markFinished(); // its owner sees it will never start and stops it
+    --m_waiting;
+}
+
 void AudioEngine::apply(const Command& command)
 {
     Voice* voice = command.voice;
     switch (command.type) {
     case Command::Type::Start:
-        if (m_voiceCount == kMaxVoices) {
-            voice->markFinished(); // not mixed, so not active; freed when its stop arrives
+        startNow(voice);
+        return;
+    case Command::Type::StartAfter: {
+        Voice* after = playingSuccessorOf(command.after);
+        if (!loopsOn(after) || m_voiceCount + m_waiting >= kMaxVoices) {
+            startNow(voice); // nothing to wait for (or no room to wait): like a plain start
             return;
         }
-        if (voice->kind() == Voice::Kind::Pcm) {
-            // A tone buffer replacing one that is fading out fades in over the same time: a
-            // crossfade instead of a step.
-            for (int i = 0; i < m_voiceCount; ++i) {
-                const Voice* other = m_voices[static_cast<std::size_t>(i)];
-                if (other->kind() == Voice::Kind::Pcm && other->stopping &&
-                    other->fadeOutLeft > 0) {
-                    voice->fadeInLeft = voice->fadeInTotal = m_fadeFrames;
-                    break;
-                }
-            }
-        }
-        voice->inMix = true;
-        m_voices[static_cast<std::size_t>(m_voiceCount++)] = voice;
+        withdrawSuccessor(*after);
+        after->successor = voice;
+        after->endAtCycleEnd = true;
+        voice->waitingOn = after;
+        ++m_waiting;
         return;
+    }
+    case Command::Type::EndAtCycleEnd: {
+        Voice* target = playingSuccessorOf(voice);
+        if (!loopsOn(target))
+            return;
+        withdrawSuccessor(*target);
+        target->endAtCycleEnd = command.end;
+        return;
+    }
     case Command::Type::Gain:
         voice->targetLeft = command.left;
         voice->targetRight = command.right;
@@ -241,6 +320,14 @@ void AudioEngine::apply(const Command& command)
         }
         return;
     case Command::Type::Stop:
+        if (Voice* after = voice->waitingOn) {
+            // A queued voice dropped before its start: the one it waited on loops on.
+            after->successor = nullptr;
+            after->endAtCycleEnd = false;
+            voice->waitingOn = nullptr;
+            --m_waiting;
+        }
+        withdrawSuccessor(*voice);
         if (!voice->inMix) {
             retire(voice);
             return;
@@ -283,7 +370,7 @@ void AudioEngine::render(float* out, int frames)
             waitForStreams(chunk);
         float* target = out + static_cast<std::ptrdiff_t>(offset) * 2;
         for (int i = 0; i < m_voiceCount; ++i)
-            mixVoice(*m_voices[static_cast<std::size_t>(i)], target, chunk);
+            mixVoice(i, target, chunk);
     }
 
     // Drop voices whose stop has faded out, keeping the others in order.
@@ -298,13 +385,40 @@ void AudioEngine::render(float* out, int frames)
     m_voiceCount = kept;
 }
 
-void AudioEngine::mixVoice(Voice& voice, float* out, int frames)
+void AudioEngine::mixVoice(int index, float* out, int frames)
 {
+    Voice& voice = *m_voices[static_cast<std::size_t>(index)];
     if ((voice.stopping && voice.fadeOutLeft == 0) || voice.finished())
         return;
     float* source = m_scratch.data();
-    long produced = voice.produce(source, frames);
+    const long produced = voice.produce(source, frames);
     voice.rendered = true;
+    addToMix(voice, source, out, produced);
+    if (voice.finished() && voice.successor)
+        handOver(index, out + produced * 2, frames - static_cast<int>(produced));
+}
+
+void AudioEngine::handOver(int index, float* out, int frames)
+{
+    // The successor takes the ended voice's place in the mix and fills the rest of this block
+    // from its first frame. The ended voice moves to the end of the list, where it is skipped
+    // until its owner's stop frees it (the owner still holds it).
+    Voice* ended = m_voices[static_cast<std::size_t>(index)];
+    Voice* next = ended->successor;
+    ended->successor = nullptr;
+    ended->handedTo = next;
+    next->waitingOn = nullptr;
+    --m_waiting; // its place was held, so the list has room
+    next->inMix = true;
+    next->markBegan();
+    m_voices[static_cast<std::size_t>(index)] = next;
+    m_voices[static_cast<std::size_t>(m_voiceCount++)] = ended;
+    if (frames > 0)
+        mixVoice(index, out, frames);
+}
+
+void AudioEngine::addToMix(Voice& voice, const float* source, float* out, long produced)
+{
     if (voice.rampLeft == 0 && voice.fadeInLeft == 0 && !voice.stopping) {
         const float left = voice.gainLeft;
         const float right = voice.gainRight;

@@ -87,6 +87,15 @@ public:
     // UI thread: the engine takes the voice, publishes it and keeps it alive until it is stopped
     // and the audio thread has let go of it. Returns the voice for later commands.
     Voice* startVoice(std::unique_ptr<Voice> voice);
+    // UI thread: like startVoice, but the voice starts on the frame after `after` ends its
+    // current cycle (at once when `after` no longer plays); `after` then ends there, with no
+    // fade. A voice queued behind `after` before is withdrawn: it never starts, and shows
+    // finished so that its owner stops (frees) it.
+    Voice* startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after);
+    // UI thread: `voice` ends on the last frame of its current cycle (true) or loops on (false);
+    // either way a voice queued behind it is withdrawn. Aimed at a voice that has already handed
+    // over to another, it reaches the one that plays now.
+    void endAtCycleEnd(Voice* voice, bool end);
     void setGain(Voice* voice, float left, float right);
     // The caller must not use `voice` afterwards.
     void stopVoice(Voice* voice);
@@ -96,12 +105,14 @@ public:
 
 private:
     struct Command {
-        enum class Type : std::uint8_t { Start, Gain, Stop, Pcm };
+        enum class Type : std::uint8_t { Start, StartAfter, EndAtCycleEnd, Gain, Stop, Pcm };
         Type type = Type::Start;
         Voice* voice = nullptr;
         PcmBlock* block = nullptr;
         float left = 0.0f;
         float right = 0.0f;
+        Voice* after = nullptr; // StartAfter: the voice whose cycle end starts this one
+        bool end = false;       // EndAtCycleEnd
     };
 
     static constexpr int kMaxVoices = 128;
@@ -112,8 +123,12 @@ private:
     void publishLocked();
     void collectGarbageLocked();
     void apply(const Command& command);
+    void startNow(Voice* voice);
+    void withdrawSuccessor(Voice& voice);
     void retire(Retired* retired);
-    void mixVoice(Voice& voice, float* out, int frames);
+    void mixVoice(int index, float* out, int frames);
+    void addToMix(Voice& voice, const float* source, float* out, long frames);
+    void handOver(int index, float* out, int frames);
     bool openDevice();
     void closeDevice();
     void housekeeping();
@@ -139,6 +154,8 @@ private:
     // Audio thread only.
     std::array<Voice*, kMaxVoices> m_voices{};
     int m_voiceCount = 0;
+    // Voices waiting for another's cycle end; each holds a place in m_voices for its start.
+    int m_waiting = 0;
     std::array<float, kChunkFrames * 2> m_scratch{};
     StarvationDetector m_starvation;
 

@@ -24,6 +24,9 @@ public:
         return m_written.load(std::memory_order_acquire) - m_read.load(std::memory_order_relaxed);
     }
 
+    // Reader side: every frame read since the ring was made; a stream's play position.
+    std::size_t readCount() const { return m_read.load(std::memory_order_relaxed); }
+
     std::size_t writable() const
     {
         return m_capacity -

@@ -181,9 +181,20 @@ long StreamDecoder::supply(void* self, float** data)
 {
     auto* decoder = static_cast<StreamDecoder*>(self);
     *data = decoder->m_input.data();
-    long got = decoder->m_file->readStereo(decoder->m_input.data(), kChunkFrames);
-    if (got == 0 && decoder->m_loop && decoder->m_file->rewind())
-        got = decoder->m_file->readStereo(decoder->m_input.data(), kChunkFrames);
+    return decoder->readFile(decoder->m_input.data(), kChunkFrames);
+}
+
+long StreamDecoder::readFile(float* out, long frames)
+{
+    long got = m_file->readStereo(out, frames);
+    if (got == 0 && m_loop) {
+        // Every pass decodes the same frames, so the first one's length places all the seams.
+        if (m_passFrames == 0)
+            m_passFrames = m_fileFrames;
+        if (m_file->rewind())
+            got = m_file->readStereo(out, frames);
+    }
+    m_fileFrames += got;
     return got;
 }
 
@@ -195,9 +206,7 @@ long StreamDecoder::read(float* out, long frames)
     if (m_converter) {
         got = src_callback_read(m_converter, m_ratio, frames, out);
     } else {
-        got = m_file->readStereo(out, frames);
-        if (got == 0 && m_loop && m_file->rewind())
-            got = m_file->readStereo(out, frames);
+        got = readFile(out, frames);
     }
     if (got <= 0) {
         m_ended = true;

@@ -57,16 +57,24 @@ public:
     // Up to `frames` frames; 0 when a once-played file is done (or a loop has nothing to play).
     long read(float* out, long frames);
     const SoundFile& file() const { return *m_file; }
+    // Frames delivered per file frame.
+    double ratio() const { return m_ratio; }
+    // A loop's pass in file frames, once the first pass has ended (0 before, and when not
+    // looping). A pass ends at delivered frame n * passFrames() * ratio().
+    std::int64_t passFrames() const { return m_passFrames; }
 
 private:
     StreamDecoder(std::unique_ptr<SoundFile> file, int rate, bool loop);
     static long supply(void* self, float** data);
+    long readFile(float* out, long frames);
 
     std::unique_ptr<SoundFile> m_file;
     SRC_STATE_tag* m_converter = nullptr;
     double m_ratio = 1.0;
     bool m_loop;
     bool m_ended = false;
+    std::int64_t m_fileFrames = 0; // read from the file, over every pass
+    std::int64_t m_passFrames = 0;
     std::vector<float> m_input;
 };
 

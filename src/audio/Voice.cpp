@@ -6,6 +6,26 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+
+double Voice::cycleProgress() const
+{
+    const std::uint64_t packed = m_cycle.load(std::memory_order_relaxed);
+    const auto position = static_cast<double>(packed & 0xffffffffu);
+    const auto length = static_cast<double>(packed >> 32);
+    return length > 0.0 ? std::min(1.0, position / length) : 0.0;
+}
+
+void Voice::publishCycle(std::uint64_t position, std::uint64_t length)
+{
+    // Halving both keeps their ratio when a length outgrows 32 bits (a day of audio).
+    while (length > 0xffffffffu) {
+        length >>= 1;
+        position >>= 1;
+    }
+    position = std::min(position, length);
+    m_cycle.store(position | (length << 32), std::memory_order_relaxed);
+}
 
 SampleVoice::SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop)
     : Voice(Kind::Sample), m_buffer(std::move(buffer)), m_data(m_buffer->data()),
@@ -15,10 +35,13 @@ SampleVoice::SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop)
 
 long SampleVoice::produce(float* out, long frames)
 {
+    // The position wraps only when the next frame is due, so a cycle that ended on the last
+    // frame of the previous block can still be the one that ends the voice.
+    const bool wraps = m_loop && !endAtCycleEnd;
     long done = 0;
     while (done < frames) {
         if (m_position >= m_frames) {
-            if (!m_loop || m_frames == 0)
+            if (!wraps || m_frames == 0)
                 break;
             m_position = 0; // the frame after the last is the first: no gap, no repeat
         }
@@ -28,8 +51,9 @@ long SampleVoice::produce(float* out, long frames)
         m_position += static_cast<std::size_t>(count);
         done += count;
     }
-    if (!m_loop && m_position >= m_frames)
+    if (!wraps && m_position >= m_frames)
         markFinished();
+    publishCycle(m_frames > 0 ? m_position % m_frames : 0, m_frames);
     return done;
 }
 
@@ -40,7 +64,9 @@ constexpr std::size_t kReadChunkFrames = 4096;
 StreamVoice::StreamVoice(std::unique_ptr<StreamDecoder> decoder, std::size_t ringFrames,
                          std::size_t prefillFrames)
     : Voice(Kind::Stream), m_decoder(std::move(decoder)), m_ring(ringFrames),
-      m_chunk(kReadChunkFrames * 2)
+      m_chunk(kReadChunkFrames * 2), m_ratio(m_decoder->ratio()),
+      m_lengthHint(static_cast<std::uint64_t>(
+          std::max<double>(0.0, static_cast<double>(m_decoder->file().framesHint()) * m_ratio)))
 {
     const std::size_t prefill = std::min(prefillFrames, m_ring.capacity());
     while (m_ring.capacity() - m_ring.writable() < prefill) {
@@ -65,6 +91,9 @@ bool StreamVoice::decodeInto(std::size_t frames)
         m_ended.store(true, std::memory_order_release);
         return false;
     }
+    if (m_passFrames.load(std::memory_order_relaxed) == 0 && m_decoder->passFrames() > 0)
+        m_passFrames.store(static_cast<std::uint64_t>(m_decoder->passFrames()),
+                           std::memory_order_release);
     m_ring.write(m_chunk.data(), static_cast<std::size_t>(got));
     return true;
 }
@@ -87,18 +116,86 @@ void StreamVoice::readerLoop()
     }
 }
 
+std::uint64_t StreamVoice::passEnd(std::uint64_t n, std::uint64_t pass) const
+{
+    if (m_ratio == 1.0)
+        return n * pass;
+    // A converted loop's seams fall between frames; each pass ends on the frame nearest.
+    return static_cast<std::uint64_t>(
+        std::llround(static_cast<double>(n) * static_cast<double>(pass) * m_ratio));
+}
+
+std::uint64_t StreamVoice::passesBefore(std::uint64_t position, std::uint64_t pass) const
+{
+    if (m_ratio == 1.0)
+        return position / pass;
+    auto n = static_cast<std::uint64_t>(static_cast<double>(position) /
+                                        (static_cast<double>(pass) * m_ratio));
+    while (n > 0 && passEnd(n, pass) > position)
+        --n;
+    while (passEnd(n + 1, pass) <= position)
+        ++n;
+    return n;
+}
+
+std::size_t StreamVoice::framesToCycleEnd() const
+{
+    const std::uint64_t pass = m_passFrames.load(std::memory_order_acquire);
+    if (pass == 0)
+        return SIZE_MAX;
+    const std::uint64_t position = m_ring.readCount();
+    const std::uint64_t ended = passesBefore(position, pass);
+    // Right on a seam the cycle that just finished is the one that ends, as with a sample.
+    if (position > 0 && passEnd(ended, pass) == position)
+        return 0;
+    return static_cast<std::size_t>(passEnd(ended + 1, pass) - position);
+}
+
+void StreamVoice::publishPosition()
+{
+    const std::uint64_t position = m_ring.readCount();
+    const std::uint64_t pass = m_passFrames.load(std::memory_order_acquire);
+    if (pass == 0) {
+        publishCycle(position, m_lengthHint); // the first pass: the header's guess
+        return;
+    }
+    const std::uint64_t ended = passesBefore(position, pass);
+    const std::uint64_t start = passEnd(ended, pass);
+    publishCycle(position - start, passEnd(ended + 1, pass) - start);
+}
+
 long StreamVoice::produce(float* out, long frames)
 {
     const auto wanted = static_cast<std::size_t>(frames);
-    std::size_t got = m_ring.read(out, wanted);
+    std::size_t got = 0;
+    for (;;) {
+        // What is readable is looked at before the cycle's end: the reader records a pass's
+        // length before it writes a frame past it, so no frame counted here lies beyond an end
+        // this voice does not know.
+        const std::size_t available = std::min(wanted - got, m_ring.readable());
+        if (endAtCycleEnd) {
+            const std::size_t toEnd = framesToCycleEnd();
+            if (toEnd <= available) {
+                got += m_ring.read(out + got * 2, toEnd);
+                markFinished();
+                publishPosition();
+                return static_cast<long>(got);
+            }
+        }
+        if (available == 0)
+            break;
+        got += m_ring.read(out + got * 2, available);
+    }
     if (got < wanted && m_ended.load(std::memory_order_acquire)) {
         got += m_ring.read(out + got * 2, wanted - got);
         if (got < wanted) {
             markFinished();
+            publishPosition();
             return static_cast<long>(got);
         }
     }
     std::fill(out + got * 2, out + wanted * 2, 0.0f); // underrun: silence, never a wait
+    publishPosition();
     return frames;
 }
 

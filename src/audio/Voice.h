@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -26,7 +27,7 @@ public:
 
 // Something the mixer plays. The UI thread creates it and sets its starting gains, the engine
 // publishes it, and from then on only the audio thread touches the mixing fields below until it
-// retires the voice; the UI thread reads only `finished`.
+// retires the voice; the UI thread reads only `finished`, `began` and `cycleProgress`.
 class Voice : public Retired {
 public:
     enum class Kind { Sample, Stream, Pcm };
@@ -39,8 +40,14 @@ public:
     // played its last frame (and then it marks itself finished).
     virtual long produce(float* out, long frames) = 0;
 
-    // A once-played voice that has rendered its last frame.
+    // A once-played voice that has rendered its last frame, a looped one that ended at its cycle
+    // end, or a voice queued behind another that was withdrawn before it began.
     bool finished() const { return m_finished.load(std::memory_order_acquire); }
+    // The voice has entered the mix (at once, or by taking over from the voice it waited on).
+    bool began() const { return m_began.load(std::memory_order_acquire); }
+    // UI thread: how far the voice is through its current cycle, 0..1, as of the last block it
+    // rendered; 0 while the cycle's length is not known.
+    double cycleProgress() const;
 
     // Mixing state, owned by the audio thread once the voice is published.
     float gainLeft = 1.0f;
@@ -55,13 +62,29 @@ public:
     bool inMix = false;
     bool rendered = false;
     bool stopping = false;
+    // A looped voice that ends on the last frame of its current cycle instead of wrapping.
+    bool endAtCycleEnd = false;
+    // The voice that starts on the frame after this one's cycle ends, and its way back.
+    Voice* successor = nullptr;
+    Voice* waitingOn = nullptr;
+    // Where this voice went on once it ended at its cycle end: a command aimed at it follows.
+    Voice* handedTo = nullptr;
 
     // Audio thread.
     void markFinished() { m_finished.store(true, std::memory_order_release); }
+    void markBegan() { m_began.store(true, std::memory_order_release); }
+
+protected:
+    // Audio thread: the position within the current cycle and the cycle's length, in frames.
+    void publishCycle(std::uint64_t position, std::uint64_t length);
 
 private:
     Kind m_kind;
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_began{false};
+    // Position and length in one word, so the UI never pairs one cycle's position with
+    // another's length.
+    std::atomic<std::uint64_t> m_cycle{0};
 };
 
 // A sound decoded into memory.
@@ -95,12 +118,26 @@ public:
 private:
     bool decodeInto(std::size_t frames);
     void readerLoop();
+    // Ring frames up to the end of the n-th pass of the file; passes are `pass` file frames.
+    std::uint64_t passEnd(std::uint64_t n, std::uint64_t pass) const;
+    // How many passes have ended at or before ring frame `position`.
+    std::uint64_t passesBefore(std::uint64_t position, std::uint64_t pass) const;
+    // Frames this voice still plays before its current cycle ends; SIZE_MAX while the end is
+    // not decoded yet.
+    std::size_t framesToCycleEnd() const;
+    void publishPosition();
 
     std::unique_ptr<StreamDecoder> m_decoder;
     FrameRing m_ring;
     std::vector<float> m_chunk;
+    double m_ratio;             // ring frames per file frame
+    std::uint64_t m_lengthHint; // what the file's header claims, in ring frames
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_ended{false}; // the decoder is done; released after its last frames
+    // File frames of one pass, 0 until the reader has seen the first pass end. Stored before
+    // the reader writes any frame of the next pass, so a frame the audio thread can read never
+    // lies past an end it does not know of.
+    std::atomic<std::uint64_t> m_passFrames{0};
     std::thread m_reader;
 };
 
