@@ -14,10 +14,10 @@
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
-#include "settings/Settings.h"
-#include "core/ProgramState.h"
 #include "core/Form.h"
+#include "core/ProgramState.h"
 #include "core/SettingsStore.h"
+#include "settings/Settings.h"
 #include "support/AudioTestKit.h"
 #include "support/PrivatePulseServer.h"
 #include "support/ProgramFolder.h"
@@ -26,8 +26,6 @@
 #include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <atomic>
@@ -38,12 +36,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -404,20 +399,19 @@ struct ServerCpu {
 // Before the player connects: the server with only the recorder, then with paplay.
 ServerCpu measureServerAlone(PrivatePulseServer& server)
 {
-    constexpr int kSeconds = kCpuSeconds;
     ServerCpu cpu;
     cpu.idle = serverShare(server, 0, 10, nullptr);
     // paplay plays the same loop, written out long enough to outlast the measurement.
     const std::string file = server.folder() + "/loop.wav";
     std::vector<float> sine;
-    for (int i = 0; i < kSeconds + 4; ++i) {
+    for (int i = 0; i < kCpuSeconds + 4; ++i) {
         const auto second = sineWave(kRate, 0.5f, 441.0);
         sine.insert(sine.end(), second.begin(), second.end());
     }
     WriteTestSound(QString::fromStdString(file), sine, sine);
     const pid_t paplay = spawn({"paplay", file});
     sleepMs(1000);
-    cpu.paplay = serverShare(server, 0, kSeconds, nullptr);
+    cpu.paplay = serverShare(server, 0, kCpuSeconds, nullptr);
     kill(paplay, SIGTERM);
     waitpid(paplay, nullptr, 0);
     return cpu;

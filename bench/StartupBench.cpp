@@ -3,7 +3,7 @@
 // the bar has been shown and painted. Peak memory is the largest of the children's.
 
 #include "bar/Bar.h"
-#include "core/ProgramState.h"
+#include "startup/AppModul.h"
 
 #include <QApplication>
 #include <QCoreApplication>

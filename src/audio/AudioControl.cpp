@@ -95,13 +95,18 @@ std::unique_ptr<Voice> makeStreamVoice(const std::string& path, bool loop, doubl
     return std::make_unique<StreamVoice>(std::move(decoder), ringFrames, prefill);
 }
 
+void setGains(Voice& voice, int volume, int pan)
+{
+    const Gains gains = gainsFor(volume, pan);
+    voice.gainLeft = voice.targetLeft = gains.left;
+    voice.gainRight = voice.targetRight = gains.right;
+}
+
 Voice* startWithGains(std::unique_ptr<Voice> voice, int volume, int pan)
 {
     if (!voice)
         return nullptr;
-    const Gains gains = gainsFor(volume, pan);
-    voice->gainLeft = voice->targetLeft = gains.left;
-    voice->gainRight = voice->targetRight = gains.right;
+    setGains(*voice, volume, pan);
     return engine().startVoice(std::move(voice));
 }
 
@@ -164,13 +169,6 @@ std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
     if (!slots.largeSamplePath.empty())
         return makeStreamVoice(slots.largeSamplePath, loop, slots.bufferSeconds);
     return nullptr;
-}
-
-void setGains(Voice& voice, int volume, int pan)
-{
-    const Gains gains = gainsFor(volume, pan);
-    voice.gainLeft = voice.targetLeft = gains.left;
-    voice.gainRight = voice.targetRight = gains.right;
 }
 
 // A queued voice has taken over: what played before ended at its cycle end and is freed, and

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <time.h>
 
 namespace {
 bool g_offlineNext = false;
@@ -14,14 +13,6 @@ constexpr auto kHousekeepingTick = std::chrono::milliseconds(10);
 constexpr auto kDeviceCheckInterval = std::chrono::milliseconds(500);
 // How long a reopen waits for the device's thread to fade its output out.
 constexpr auto kDuckTimeout = std::chrono::milliseconds(250);
-
-long long monotonicNs()
-{
-    // clock_gettime on the monotonic clock is a vDSO read: no system call, no lock.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
-}
 } // namespace
 
 AudioEngine& AudioEngine::instance()
@@ -53,7 +44,6 @@ void AudioEngine::start(int sampleRate)
     m_plan = m_bufferSetting.plan;
     m_growthPolicy = {};
     m_underrunsSeen = 0;
-    m_detectedUnderruns.store(0);
     m_earlierUnderruns.store(0);
     m_growths.store(0);
     m_duck.store(Duck::None);
@@ -476,10 +466,6 @@ void AudioEngine::deviceCallback(void* self, float* out, int frames)
 
 void AudioEngine::renderForDevice(float* out, int frames)
 {
-    if (const int reset = m_starvationReset.exchange(0, std::memory_order_acquire); reset > 0)
-        m_starvation.reset(m_sampleRate, reset);
-    if (m_starvation.onRefill(monotonicNs(), frames))
-        m_detectedUnderruns.fetch_add(1, std::memory_order_relaxed);
     render(out, frames);
 
     const Duck duck = m_duck.load(std::memory_order_acquire);
@@ -503,8 +489,6 @@ void AudioEngine::renderForDevice(float* out, int frames)
 
 bool AudioEngine::openDevice()
 {
-    m_starvationReset.store(std::max(1, m_plan.totalFrames()), std::memory_order_release);
-    m_detectedUnderruns.store(0); // no callback runs yet
     // Opened outside the lock: a server that is slow to answer must not hold up the UI thread's
     // questions about the device.
     auto device =
@@ -527,9 +511,7 @@ void AudioEngine::closeDevice()
         std::lock_guard lock(m_deviceMutex);
         device = std::move(m_device);
         if (device)
-            m_earlierUnderruns.fetch_add(device->reportsUnderruns()
-                                             ? device->reportedUnderruns()
-                                             : m_detectedUnderruns.exchange(0));
+            m_earlierUnderruns.fetch_add(device->reportedUnderruns());
     }
     m_deviceOpen.store(false, std::memory_order_release);
     if (device)
@@ -551,25 +533,17 @@ const char* AudioEngine::deviceName() const
 std::uint64_t AudioEngine::underruns() const
 {
     std::lock_guard lock(m_deviceMutex);
-    std::uint64_t count = m_earlierUnderruns.load();
-    if (m_device && m_device->reportsUnderruns())
-        count += m_device->reportedUnderruns();
-    else if (m_device)
-        count += m_detectedUnderruns.load();
-    return count;
+    return m_earlierUnderruns.load() + (m_device ? m_device->reportedUnderruns() : 0);
 }
 
 void AudioEngine::growBufferOnUnderruns()
 {
-    // A device that reports its underruns is believed; the refill times speak for the others.
     std::uint64_t count = 0;
-    bool reports = false;
     {
         std::lock_guard lock(m_deviceMutex);
         if (!m_device)
             return;
-        reports = m_device->reportsUnderruns();
-        count = reports ? m_device->reportedUnderruns() : m_detectedUnderruns.load();
+        count = m_device->reportedUnderruns();
     }
     if (count < m_underrunsSeen)
         m_underrunsSeen = 0; // a new device counts from zero
@@ -577,7 +551,7 @@ void AudioEngine::growBufferOnUnderruns()
     m_underrunsSeen = count;
     if (fresh == 0 || !m_bufferSetting.automatic)
         return;
-    const long long now = monotonicNs();
+    const long long now = MonotonicNs();
     bool grow = false;
     for (std::uint64_t i = 0; i < fresh; ++i)
         grow = m_growthPolicy.onUnderrun(now) || grow;
@@ -594,8 +568,6 @@ void AudioEngine::growBufferOnUnderruns()
     }
     if (!resized)
         reopenDevice(*larger);
-    if (!reports)
-        m_underrunsSeen = m_detectedUnderruns.load();
 }
 
 void AudioEngine::reopenDevice(const BufferPlan& plan)

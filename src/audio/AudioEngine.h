@@ -157,15 +157,12 @@ private:
     // Voices waiting for another's cycle end; each holds a place in m_voices for its start.
     int m_waiting = 0;
     std::array<float, kChunkFrames * 2> m_scratch{};
-    StarvationDetector m_starvation;
 
     // The device's thread fades its output out before a reopen and in after it, so growing a
     // buffer that cannot grow in place does not click. The housekeeping thread asks; the
     // device's thread answers.
     enum class Duck : int { None, FadeOut, Silent, FadeIn };
     std::atomic<Duck> m_duck{Duck::None};
-    std::atomic<int> m_starvationReset{0}; // buffer frames to reset the detector to, or 0
-    std::atomic<std::uint64_t> m_detectedUnderruns{0};
     std::atomic<std::uint64_t> m_earlierUnderruns{0}; // of devices closed since the start
     std::atomic<int> m_growths{0};
 

@@ -28,15 +28,6 @@ protected:
             setenv("SDL_AUDIODRIVER", m_oldDriver.c_str(), 1);
     }
 
-    // Polls until `done` holds, for at most 10 s (generous: only a hang fails).
-    template <typename Done> static bool eventually(Done done)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return done();
-    }
-
     AudioControl control;
     TempDir dir;
 

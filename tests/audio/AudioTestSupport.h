@@ -3,6 +3,7 @@
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <random>
 #include <sndfile.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace audiotest {
@@ -177,5 +179,14 @@ protected:
     AudioControl control;
     TempDir dir;
 };
+
+// Polls until `done` holds, for at most 10 s (generous: only a hang fails).
+template <typename Done> bool eventually(Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
 
 } // namespace audiotest

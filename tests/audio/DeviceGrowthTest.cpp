@@ -54,7 +54,6 @@ public:
         m_state.render = nullptr;
     }
     bool lost() const override { return false; }
-    bool reportsUnderruns() const override { return true; }
     std::uint64_t reportedUnderruns() const override { return m_state.underruns.load(); }
     bool resizeWhilePlaying(const BufferPlan& plan) override
     {

@@ -13,14 +13,6 @@ using namespace audiotest;
 
 namespace {
 
-template <typename Done> bool eventually(Done done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return done();
-}
-
 // A 441 Hz sine that runs on across refills; counts what it rendered.
 struct SineSource {
     std::atomic<long> frames{0};

@@ -22,10 +22,8 @@ public:
     // The device went away (unplugged, or its sound server ended) and will not call back again.
     virtual bool lost() const = 0;
 
-    // True when the device itself reports underruns (then the engine counts those); false when
-    // the engine must tell them from the times of its refills.
-    virtual bool reportsUnderruns() const { return false; }
-    // Underruns the device reported since it opened.
+    // Times the device ran dry since it opened: its server's reports where it has them, else
+    // told from the times of its refills.
     virtual std::uint64_t reportedUnderruns() const { return 0; }
 
     // Changes the buffer while sound plays on, without a gap; false when this device cannot

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <string>
+#include <time.h>
 
 namespace {
 
@@ -73,6 +74,13 @@ BufferSetting ParseBufferSetting(std::string_view text)
     return {false,
             {std::clamp(*period, kMinPeriodFrames, kMaxPeriodFrames),
              std::clamp(*periods, kMinPeriods, kMaxPeriods)}};
+}
+
+long long MonotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
 }
 
 bool BufferGrowthPolicy::onUnderrun(long long nowNs)

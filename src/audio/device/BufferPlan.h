@@ -50,6 +50,10 @@ private:
     std::optional<long long> m_grownAt;
 };
 
+// The monotonic clock in nanoseconds, as the detector and the growth policy count time. A vDSO
+// read: no system call and no lock, so the audio callback may call it.
+long long MonotonicNs();
+
 // Tells from the times of the device's refills alone that it ran dry: the device consumes
 // frames at its rate, so between two refills it cannot have played more than it held. Were it
 // to fall further behind than the whole buffer, it played silence meanwhile. The baseline is

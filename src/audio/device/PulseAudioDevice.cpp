@@ -36,7 +36,6 @@ bool PulseAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallba
     close();
     m_render = render;
     m_renderContext = context;
-    m_rate = sampleRate;
     m_lost.store(false);
     m_underruns.store(0);
     m_priorityRaised = false;

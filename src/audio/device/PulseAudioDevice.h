@@ -26,7 +26,6 @@ public:
               void* context) override;
     void close() override;
     bool lost() const override { return m_lost.load(std::memory_order_acquire); }
-    bool reportsUnderruns() const override { return true; }
     std::uint64_t reportedUnderruns() const override
     {
         return m_underruns.load(std::memory_order_relaxed);
@@ -50,7 +49,6 @@ private:
     pa_stream* m_stream = nullptr;
     RenderCallback m_render = nullptr;
     void* m_renderContext = nullptr;
-    int m_rate = 44100;
     BufferPlan m_plan;
     bool m_priorityRaised = false;
     bool m_playing = false; // the server has begun to play what it was given

@@ -20,6 +20,7 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
     m_subsystemUp = true;
     m_render = render;
     m_context = context;
+    m_underruns.store(0);
 
     SDL_AudioSpec want{};
     want.freq = sampleRate;
@@ -39,6 +40,7 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
     m_plan = {have.samples, 2};
     const char* driver = SDL_GetCurrentAudioDriver();
     m_realTime = !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0);
+    m_starvation.reset(have.freq, m_plan.totalFrames()); // before the first callback
     SDL_PauseAudioDevice(m_device, 0);
     return true;
 }
@@ -65,6 +67,8 @@ void SdlAudioDevice::callback(void* self, unsigned char* stream, int bytes)
         device->m_priorityRaised = true;
         RaiseAudioThreadPriority();
     }
-    device->m_render(device->m_context, reinterpret_cast<float*>(stream),
-                     bytes / static_cast<int>(2 * sizeof(float)));
+    const int frames = bytes / static_cast<int>(2 * sizeof(float));
+    if (device->m_realTime && device->m_starvation.onRefill(MonotonicNs(), frames))
+        device->m_underruns.fetch_add(1, std::memory_order_relaxed);
+    device->m_render(device->m_context, reinterpret_cast<float*>(stream), frames);
 }

@@ -2,8 +2,11 @@
 
 #include "AudioDevice.h"
 
+#include <atomic>
+
 // SDL2's default output device. SDL keeps two periods of `samples` frames on most back ends,
-// so the period asked for is half the plan's whole buffer.
+// so the period asked for is half the plan's whole buffer. SDL reports no underruns: they are
+// told from the times of the refills.
 class SdlAudioDevice final : public AudioDevice {
 public:
     ~SdlAudioDevice() override;
@@ -11,9 +14,10 @@ public:
               void* context) override;
     void close() override;
     bool lost() const override;
-    // SDL's dummy and disk drivers keep no real time, so their refill times tell nothing: they
-    // count as devices that report, and never starve.
-    bool reportsUnderruns() const override { return !m_realTime; }
+    std::uint64_t reportedUnderruns() const override
+    {
+        return m_underruns.load(std::memory_order_relaxed);
+    }
     BufferPlan plan() const override { return m_plan; }
     const char* name() const override { return "sdl"; }
 
@@ -23,7 +27,10 @@ private:
     std::uint32_t m_device = 0;
     bool m_subsystemUp = false;
     bool m_priorityRaised = false;
+    // SDL's dummy and disk drivers keep no real time, so their refill times tell nothing.
     bool m_realTime = true;
+    StarvationDetector m_starvation; // the callback's own
+    std::atomic<std::uint64_t> m_underruns{0};
     BufferPlan m_plan;
     RenderCallback m_render = nullptr;
     void* m_context = nullptr;
