@@ -5,19 +5,61 @@
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
 
+namespace {
+
+const QString kSwitchKey = QStringLiteral("Switch");
+const QString kAtLoopEnd = QStringLiteral("at loop end");
+
+// How often the deck looks whether the audio thread made a waiting switch: well under a frame
+// of the pads' redraw, so the lights follow the sound at once.
+constexpr int kPendingWatchMs = 10;
+
+} // namespace
+
+PadDeck::PadDeck()
+{
+    m_pendingWatch.setInterval(kPendingWatchMs);
+    QObject::connect(&m_pendingWatch, &QTimer::timeout, this, [this] { settlePending(); });
+}
+
+PadDeck::SwitchMode PadDeck::StoredSwitchMode()
+{
+    using namespace AppModul;
+    const QString stored = ReadSetting(AppTitle, kSwitchKey, SettingsFile, QString());
+    return stored.trimmed().compare(kAtLoopEnd, Qt::CaseInsensitive) == 0 ? SwitchMode::AtLoopEnd
+                                                                          : SwitchMode::AtOnce;
+}
+
+void PadDeck::StoreSwitchMode(SwitchMode mode)
+{
+    using namespace AppModul;
+    WriteSetting(AppTitle, kSwitchKey,
+                 mode == SwitchMode::AtLoopEnd ? kAtLoopEnd : QStringLiteral("at once"),
+                 SettingsFile);
+}
+
 void PadDeck::press(int index)
 {
     using namespace AppModul;
     if (index < 0 || index >= kPadCount)
         return;
-    for (int pad = 0; pad < kPadCount; ++pad)
-        setLit(pad, false);
-    setLit(index, true);
+    settlePending();
 
     const QString name = ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1),
                                      SettingsFile, QString());
     const QString path = SoundsFolder + name;
-    if (name.isEmpty() || !FileExists(path)) {
+    const bool playable = !name.isEmpty() && FileExists(path);
+    // Switching at the loop's end needs a loop that plays; with none the press acts at once.
+    if (playable && ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive()) &&
+        StoredSwitchMode() == SwitchMode::AtLoopEnd) {
+        pressAtLoopEnd(index, path);
+        return;
+    }
+
+    for (int pad = 0; pad < kPadCount; ++pad)
+        setLit(pad, false);
+    setLit(index, true);
+    if (!playable) {
         PadPressFailed = 1;
         return;
     }
@@ -30,6 +72,38 @@ void PadDeck::press(int index)
     }
 
     PlayFile(DMC, AudioPath(path), true);
+    applyStoredGains();
+    setActivePad(static_cast<short>(index));
+    PadPressFailed = 0;
+}
+
+void PadDeck::pressAtLoopEnd(int index, const QString& path)
+{
+    PadPressFailed = 0;
+    const short pad = static_cast<short>(index);
+    if (pad == PendingPad) { // pressed again: what waited is called off, the loop plays on
+        DMC.CancelQueued();
+        if (pad != ActivePad)
+            setLit(pad, false);
+        setPendingPad(kNoPad);
+        return;
+    }
+    if (PendingPad != kNoPad && PendingPad != ActivePad)
+        setLit(PendingPad, false);
+    if (pad == ActivePad) {
+        DMC.StopAtLoopEnd();
+    } else {
+        DMC.QueueAtLoopEnd(AudioPath(path));
+        applyStoredGains(); // reaches the queued file from its first frame
+        setLit(pad, true);
+    }
+    setPendingPad(pad);
+    settlePending(); // a loop that had already ended switches at once
+}
+
+void PadDeck::applyStoredGains()
+{
+    using namespace AppModul;
     const int pan = RoundHalfEven(LeadingNumber(
         ReadSetting(AppTitle, QStringLiteral("PanVal"), SettingsFile, QStringLiteral("0"))));
     DMC.SamplePan(pan);
@@ -38,9 +112,22 @@ void PadDeck::press(int index)
         ReadSetting(AppTitle, QStringLiteral("Volume"), SettingsFile, QStringLiteral("80"))));
     DMC.SampleVol(volume);
     DMC.StreamVol(volume);
+}
 
-    setActivePad(static_cast<short>(index));
-    PadPressFailed = 0;
+void PadDeck::settlePending()
+{
+    if (PendingPad == kNoPad || DMC.HasQueued())
+        return;
+    // The cycle ended: the waiting pad took over, or the loop stopped.
+    const short next = PendingPad;
+    setPendingPad(kNoPad);
+    setLit(ActivePad, false);
+    if (next == ActivePad) {
+        setActivePad(kNoPad);
+    } else {
+        setActivePad(next);
+        setLit(next, true);
+    }
 }
 
 void PadDeck::release(int index)
@@ -50,11 +137,15 @@ void PadDeck::release(int index)
         return;
     setLit(ActivePad, true);
     setLit(index, false);
+    setLit(PendingPad, true); // it still waits for the cycle end
 }
 
 void PadDeck::silence()
 {
-    Silence(DMC);
+    Silence(DMC); // also drops what waited for the cycle end
+    if (PendingPad != kNoPad && PendingPad != ActivePad)
+        setLit(PendingPad, false);
+    setPendingPad(kNoPad);
 }
 
 void PadDeck::forgetActivePad()
@@ -74,6 +165,18 @@ void PadDeck::setLit(int index, bool lit)
         return;
     m_lit[static_cast<std::size_t>(index)] = lit;
     emit padLit(index, lit);
+}
+
+void PadDeck::setPendingPad(short index)
+{
+    if (PendingPad == index)
+        return;
+    PendingPad = index;
+    if (index == kNoPad)
+        m_pendingWatch.stop();
+    else
+        m_pendingWatch.start();
+    emit pendingPadChanged(index);
 }
 
 void PadDeck::setActivePad(short index)

@@ -3,6 +3,7 @@
 #include "audio/AudioControl.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 
@@ -16,9 +17,18 @@ public:
     static constexpr int kPadCount = 28;
     static constexpr short kNoPad = 100;
 
+    // When a press on another pad takes over: at once, or on the frame after the playing loop's
+    // current cycle ends, so a live set changes in time.
+    enum class SwitchMode { AtOnce, AtLoopEnd };
+
     AudioControl DMC;
     short ActivePad = kNoPad; // pad 0..27 whose file plays on DMC; 100 = none
     short PadPressFailed = 0; // 1 when the last press found nothing to play
+    // The pad that takes over at the playing loop's cycle end; ActivePad itself when the loop is
+    // to stop there; 100 = nothing waits.
+    short PendingPad = kNoPad;
+
+    PadDeck();
 
     // A press on pad index: it lights alone, and its file loops, stops (the playing pad) or
     // takes over from the one that played. A pad without a playable file lights only until its
@@ -31,6 +41,14 @@ public:
     // The pad that played plays no more (something else took the audio control): it goes dark.
     void forgetActivePad();
 
+    // How far the playing pad's loop is through its current cycle, 0..1.
+    double loopProgress() const { return DMC.LoopProgress(); }
+
+    // The switch mode, stored in the main section of the settings file ("Switch": "at once" or
+    // "at loop end"); anything else reads as at once.
+    static SwitchMode StoredSwitchMode();
+    static void StoreSwitchMode(SwitchMode mode);
+
     bool isLit(int index) const;
     // Index 100 (no pad) and other indexes outside the pads do nothing.
     void setLit(int index, bool lit);
@@ -40,9 +58,19 @@ signals:
     void padLit(int index, bool lit);
     // ActivePad changed.
     void activePadChanged(int index);
+    // PendingPad changed (100: nothing waits any more).
+    void pendingPadChanged(int index);
 
 private:
     void setActivePad(short index);
+    void setPendingPad(short index);
+    void pressAtLoopEnd(int index, const QString& path);
+    // Brings ActivePad and the lights up to date once the audio thread made the switch or the
+    // stop at the cycle's end.
+    void settlePending();
+    void applyStoredGains();
+
+    QTimer m_pendingWatch; // runs while something waits for the cycle end
 
     std::array<bool, kPadCount> m_lit{};
 };

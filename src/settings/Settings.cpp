@@ -9,6 +9,7 @@
 #include "skin/SkinBlit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QPushButton>
 #include <QScrollBar>
@@ -141,6 +142,21 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Picture4 = new SliderKnob(Picture3);
     Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25, Qt::AlignHCenter);
 
+    // When another pad takes over; beside the window's name, between the two sliders.
+    SwitchHeading = headingLabel(this, QRect(676, 114, 134, 14), QStringLiteral("SWITCH"));
+    SwitchChoice = new QComboBox(this);
+    SwitchChoice->setGeometry(676, 129, 134, 21);
+    SwitchChoice->setFont(BoldSansFont(8.25));
+    SwitchChoice->addItem(QStringLiteral("at once"));
+    SwitchChoice->addItem(QStringLiteral("at the loop's end"));
+    SwitchChoice->setToolTip(QStringLiteral(
+        "When a pad press takes over from the pad that plays: at once, or on the frame after the "
+        "playing loop ends its cycle"));
+    QObject::connect(SwitchChoice, &QComboBox::activated, this, [](int choice) {
+        PadDeck::StoreSwitchMode(choice == 1 ? PadDeck::SwitchMode::AtLoopEnd
+                                             : PadDeck::SwitchMode::AtOnce);
+    });
+
     // Moving over the volume knob applies the volume even without a button held.
     Picture2->setMouseTracking(true);
     routeKnob(Picture2, &Settings::Picture2_MouseDown, &Settings::Picture2_MouseMove,
@@ -204,6 +220,8 @@ void Settings::ShowPage()
 {
     show();
     readSliders();
+    SwitchChoice->setCurrentIndex(PadDeck::StoredSwitchMode() == PadDeck::SwitchMode::AtLoopEnd ? 1
+                                                                                                : 0);
 }
 
 void Settings::readSliders()

@@ -11,6 +11,7 @@
 
 class PadDeck;
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 
 // The sample settings window: binds files to pads, previews them, and holds the volume and pan
@@ -45,6 +46,8 @@ public:
     PictureBox* Picture3 = nullptr;        // pan track
     SliderKnob* Picture4 = nullptr;        // pan knob
     LabelControl* Label5 = nullptr;        // pan value
+    LabelControl* SwitchHeading = nullptr; // "SWITCH"
+    QComboBox* SwitchChoice = nullptr;     // "at once" or "at the loop's end"
 
     // Where the mouse went down inside a knob (twips), at the last press on either knob.
     float KnobGrabX = 0;
