@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -72,6 +73,45 @@ void BM_PadRedraws(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PadRedraws)->Unit(benchmark::kMicrosecond);
+
+// Every pad's name and the loop bar drawn once, as a full repaint of the pads draws them: the
+// overlays alone, into an image of the pad's size.
+void BM_PadNamesAndLoopBarFrame(benchmark::State& state)
+{
+    StartedBar started;
+    Bar& bar = *started.bar;
+    for (int pad = 0; pad < Bar::kPadCount; ++pad)
+        bar.PadNames[pad]->setName(QStringLiteral("Funky Clavinet Riff %1.wav").arg(pad), pad == 5);
+    bar.PadNames[7]->setLoop(0.4, false);
+    QImage canvas(bar.Picture6[0]->size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        for (PadOverlay* overlay : bar.PadNames)
+            overlay->render(&canvas, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        benchmark::DoNotOptimize(canvas.bits());
+    }
+}
+BENCHMARK(BM_PadNamesAndLoopBarFrame)->Unit(benchmark::kMicrosecond);
+
+// One tick of the loop bar while a pad plays: the progress read from the engine, the bar grown
+// by a pixel and the bar window's repaint of that strip (its pad face beneath included). At 30
+// ticks a second, the UI thread's share of a core is 30 times this.
+void BM_LoopBarTick(benchmark::State& state)
+{
+    StartedBar started;
+    Bar& bar = *started.bar;
+    if (!QTest::qWaitForWindowExposed(&bar)) // else a repaint would be put off, and cost nothing
+        state.SkipWithError("the bar was never shown");
+    started.press(0);
+    std::vector<float> block(512);
+    AudioEngine::instance().render(block.data(), 256);
+    int step = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bar.Deck.loopProgress());
+        bar.PadNames[0]->setLoop((step++ % 38) / 38.0, false);
+        bar.PadNames[0]->repaint(PadOverlay::kLoopBar.adjusted(-1, -1, 1, 1));
+    }
+}
+BENCHMARK(BM_LoopBarTick)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

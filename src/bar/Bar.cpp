@@ -1,5 +1,6 @@
 #include "Bar.h"
 
+#include "PadDrop.h"
 #include "audio/AudioEngine.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
@@ -32,6 +33,7 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
             Picture6_MouseUp(i, b, s, x, y);
         };
         Picture6[i] = pad;
+        PadNames[i] = new PadOverlay(pad);
     }
 
     const std::array<QRect, 3> pageRects = {SkinLayout::kSamplesButton, SkinLayout::kTunerButton,
@@ -74,15 +76,28 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
         label->setFont(BoldSansFont(9.75));
     Label4->setForeColor(Qt::black);
     Label5->setForeColor(Qt::white);
+    StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
+    new PadDrop(*this); // sound files dropped on the pads
 
     MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
     MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
 
     // The pads show what the deck says, whichever trigger changed it.
-    QObject::connect(&Deck, &PadDeck::padLit, this,
-                     [this](int index, bool lit) { DrawControl(Picture6[index], lit); });
+    QObject::connect(&Deck, &PadDeck::padLit, this, [this](int index, bool lit) {
+        DrawControl(Picture6[index], lit);
+        PadNames[index]->setLit(lit);
+    });
+    QObject::connect(&Deck, &PadDeck::activePadChanged, this, [this] { followPlayingPad(); });
+    QObject::connect(&Deck, &PadDeck::pendingPadChanged, this, [this] { followPlayingPad(); });
+    QObject::connect(&Bindings, &PadBindings::changed, this, [this] { ShowPadNames(); });
+    LoopTimer.setInterval(33);
+    QObject::connect(&LoopTimer, &QTimer::timeout, this, [this] { showLoopProgress(); });
 
-    Timer1.setInterval(20);
+    // The tooltips name each pad's keys, anew whenever a key is learned.
+    PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
+    QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,
+                     [this] { ShowPadNames(); });
+
     Timer2.setInterval(100);
     Timer3.setInterval(250);
     QObject::connect(&Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
@@ -120,6 +135,10 @@ void Bar::Form_Load()
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
 
+    Keys.reload(); // the trigger map, also as edited by hand since the last start
+    Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);
+    ShowPadNames();
+
     Timer2.start();
     Timer3.start();
 }
@@ -145,6 +164,7 @@ void Bar::endProgram()
     Deck.DMC.TerminateBASS();
     Timer2.stop();
     Timer3.stop();
+    LoopTimer.stop();
     AppModul::EndProgram();
 }
 
@@ -158,6 +178,51 @@ void Bar::Picture6_MouseDown(int index, int, int, double, double)
 void Bar::Picture6_MouseUp(int index, int, int, double, double)
 {
     Deck.release(index);
+}
+
+QString Bar::PadToolTip(int index) const
+{
+    const PadBindings::Pad& pad = Bindings.pad(index);
+    QString tip = pad.fileName.isEmpty() ? QStringLiteral("Pad %1: no sound").arg(index + 1)
+                  : pad.missing ? QStringLiteral("%1 (missing from Sounds)").arg(pad.fileName)
+                                : pad.fileName;
+    const QString keys = PadKeysText ? PadKeysText(index) : QString();
+    if (!keys.isEmpty())
+        tip += QStringLiteral("\nKeys: ") + keys;
+    return tip;
+}
+
+void Bar::ShowPadNames()
+{
+    for (int i = 0; i < kPadCount; ++i) {
+        const PadBindings::Pad& pad = Bindings.pad(i);
+        PadNames[i]->setName(pad.fileName, pad.missing);
+        Picture6[i]->setToolTip(PadToolTip(i));
+    }
+}
+
+void Bar::followPlayingPad()
+{
+    for (int i = 0; i < kPadCount; ++i) {
+        PadNames[i]->setWaiting(i == Deck.PendingPad && i != Deck.ActivePad);
+        if (i != Deck.ActivePad)
+            PadNames[i]->setLoop(-1.0, false);
+    }
+    if (Deck.ActivePad < kPadCount)
+        LoopTimer.start();
+    else
+        LoopTimer.stop();
+    showLoopProgress();
+}
+
+void Bar::showLoopProgress()
+{
+    if (Deck.ActivePad >= kPadCount)
+        return;
+    // A pad left lit after STOP plays nothing: it shows no loop bar.
+    const bool sounds = Deck.DMC.SampleIsActive() || Deck.DMC.StreamIsActive();
+    PadNames[Deck.ActivePad]->setLoop(sounds ? Deck.loopProgress() : -1.0,
+                                      Deck.PendingPad == Deck.ActivePad);
 }
 
 // ---- Page buttons -----------------------------------------------------------------------------
@@ -201,8 +266,10 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
         unloadIfLoaded<Tuner>();
     if (CurrentPage == 2 && index != 2)
         leaveToneGeneratorPage();
-    if (CurrentPage == 3)
+    if (CurrentPage == 3) {
         unloadIfLoaded<Settings>();
+        Bindings.reload(); // the pads are seen again with what was bound meanwhile
+    }
     CurrentPage = static_cast<short>(index);
     drawPageButtons(Picture1[index]);
 
@@ -236,7 +303,6 @@ void Bar::Picture4_MouseDown(int, int, double, double)
     Settings& settings = toolWindow<Settings>();
     settings.move(ToolWindowPosition());
     settings.ShowPage(); // the window sets its sliders from the settings file
-
 }
 
 // ---- Exit, title, minimise and drag -----------------------------------------------------------
@@ -327,4 +393,9 @@ void Bar::Timer3_Timer()
 QPoint Bar::ToolWindowPosition(int offset) const
 {
     return pos() + kImage1.topLeft() + QPoint(offset, offset);
+}
+
+void Bar::showStatus(const QString& text)
+{
+    StatusLine->showMessage(text);
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "BarKeys.h"
+#include "PadOverlay.h"
+#include "StatusLabel.h"
+#include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
@@ -11,6 +15,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 // The main window: a frameless skinned bar with the 28 sample pads, the page buttons that lay the
@@ -32,12 +37,21 @@ public:
     MouseArea* Image1 = nullptr;                   // placeholder over which tool windows lie
     MouseArea* Image2 = nullptr;                   // title area
     MinimiseLabel* Label3 = nullptr;
-    LabelControl* Label4 = nullptr; // clock shadow (black)
-    LabelControl* Label5 = nullptr; // clock (white)
-    QTimer Timer1;                  // 20 ms, never enabled
-    QTimer Timer2;                  // 100 ms: keeps the current page's tool window in place
-    QTimer Timer3;                  // 250 ms: clock
-    PadDeck Deck; // the pads' state and the program's main audio control (Deck.DMC)
+    LabelControl* Label4 = nullptr;    // clock shadow (black)
+    LabelControl* Label5 = nullptr;    // clock (white)
+    StatusLabel* StatusLine = nullptr; // notes beside the engraving: drops, copies, refusals
+    // No key-polling timer: keys reach the bar as key events, through Keys.
+    QTimer Timer2; // 100 ms: keeps the current page's tool window in place
+    QTimer Timer3; // 250 ms: clock
+    PadDeck Deck;  // the pads' state and the program's main audio control (Deck.DMC)
+    // The computer keyboard on the pads and page buttons.
+    BarKeys Keys{*this};
+    // What the pads show: the names of their files, and where the playing pad's loop is.
+    PadBindings Bindings;
+    std::array<PadOverlay*, kPadCount> PadNames{};
+    QTimer LoopTimer; // 30 frames a second while a pad plays: its loop bar
+    // The keys of a pad as its tooltip names them; empty without keys.
+    std::function<QString(int pad)> PadKeysText;
 
     // ---- Bar state ------------------------------------------------------------------------
     short CurrentPage = 0;       // 0 pads, 1 tuner, 2 tone generator, 3 settings
@@ -68,12 +82,23 @@ public:
     // The clock's text for a time: the system's time format with seconds, without a time zone.
     static QString ClockText(const QTime& time, const QLocale& locale);
 
+    // A note on the status line, which clears itself after a few seconds; never a dialog.
+    void showStatus(const QString& text);
+
+    // The pad's tooltip: its file's full name (or that it has none), whether the file is missing,
+    // and its keys.
+    QString PadToolTip(int index) const;
+    // Names and tooltips again from what Bindings holds.
+    void ShowPadNames();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void drawPageButtons(PictureBox* lit);
+    void showLoopProgress();
+    void followPlayingPad();
     // The tool window of a page, loaded if need be, with the deck in hand.
     template <class W> W& toolWindow();
     void leaveToneGeneratorPage();

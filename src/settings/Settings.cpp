@@ -1,11 +1,14 @@
 #include "Settings.h"
 
+#include "FileListDrop.h"
+#include "PadKeyLearn.h"
 #include "SliderScale.h"
 #include "core/NumberText.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
 #include "deck/PadDeck.h"
+#include "import/SoundImport.h"
 #include "skin/SkinBlit.h"
 
 #include <QCheckBox>
@@ -107,9 +110,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
     darkList(List1);
     List1->Click = [this] { List1_Click(); };
 
-    File1 = new FileListBox(this, twips(3300, 435, 2355, 2820), QStringLiteral("*.wav;*.mp3"));
+    // Every format the pads play, so what can be dropped can also be picked.
+    File1 = new FileListBox(this, twips(3300, 435, 2355, 2820), SoundImport::FilePattern());
     darkList(File1);
     File1->Click = [this] { File1_Click(); };
+    File1Drop = new FileListDrop(*this);
 
     Command1 = new QPushButton(QStringLiteral("<  Change Sample"), this);
     Command1->setGeometry(twips(3300, 3375, 2355, 315));
@@ -156,6 +161,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
         PadDeck::StoreSwitchMode(choice == 1 ? PadDeck::SwitchMode::AtLoopEnd
                                              : PadDeck::SwitchMode::AtOnce);
     });
+
+    // The keys that play the selected pad, in the free row under the pan slider.
+    Learn = new PadKeyLearn(*this, *List1,
+                            *valueLabel(this, QRect(590, 240, 220, 18), 8.25, Qt::AlignLeft),
+                            QRect(488, 240, 96, 18));
 
     // Moving over the volume knob applies the volume even without a button held.
     Picture2->setMouseTracking(true);
@@ -219,9 +229,10 @@ void Settings::Form_Load()
 void Settings::ShowPage()
 {
     show();
+    File1Drop->soundsChanged(); // files that came into Sounds meanwhile
     readSliders();
-    SwitchChoice->setCurrentIndex(PadDeck::StoredSwitchMode() == PadDeck::SwitchMode::AtLoopEnd ? 1
-                                                                                                : 0);
+    SwitchChoice->setCurrentIndex(
+        PadDeck::StoredSwitchMode() == PadDeck::SwitchMode::AtLoopEnd ? 1 : 0);
 }
 
 void Settings::readSliders()

@@ -10,6 +10,8 @@
 #include <optional>
 
 class PadDeck;
+class FileListDrop;
+class PadKeyLearn;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -48,6 +50,8 @@ public:
     LabelControl* Label5 = nullptr;        // pan value
     LabelControl* SwitchHeading = nullptr; // "SWITCH"
     QComboBox* SwitchChoice = nullptr;     // "at once" or "at the loop's end"
+    PadKeyLearn* Learn = nullptr;          // LEARN: the selected pad's keys
+    FileListDrop* File1Drop = nullptr;     // sound files dropped on File1
 
     // Where the mouse went down inside a knob (twips), at the last press on either knob.
     float KnobGrabX = 0;

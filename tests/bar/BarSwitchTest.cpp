@@ -6,10 +6,6 @@
 #include "settings/Settings.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QThread>
-
-#include <chrono>
 
 namespace {
 
@@ -39,17 +35,6 @@ protected:
         bind(2, "C.mp3");
     }
 
-    // Lets the deck see what the audio thread did; only a hang fails.
-    template <typename Done> static bool settles(Done done)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-        return done();
-    }
-
     // The left channel of the next frames.
     static std::vector<float> left(int frames)
     {
@@ -77,7 +62,7 @@ TEST_F(BarSwitch, AnotherPadWaitsLitAndStartsOnTheFrameAfterTheCycleEnds)
     EXPECT_NEAR(out[700], 0.5f, 2e-4f) << "no gap, fade or overlap";
     EXPECT_NEAR(out[1100], 0.5f + 400 / 10000.0f, 2e-4f);
 
-    ASSERT_TRUE(settles([&] { return bar->Deck.PendingPad == PadDeck::kNoPad; }));
+    ASSERT_TRUE(Settles([&] { return bar->Deck.PendingPad == PadDeck::kNoPad; }));
     EXPECT_EQ(bar->Deck.ActivePad, 1);
     EXPECT_EQ(litPads(), std::vector<int>{1});
 }
@@ -93,7 +78,7 @@ TEST_F(BarSwitch, PressesWhileOneWaitsReplaceOrCancelIt)
     const std::vector<float> out = left(1000);
     EXPECT_NEAR(out[899], 0.1f + 999 / 10000.0f, 2e-4f);
     EXPECT_NEAR(LevelsOf(Render(2000), 1000).left, 0.3f, 0.01f);
-    ASSERT_TRUE(settles([&] { return bar->Deck.ActivePad == 2; }));
+    ASSERT_TRUE(Settles([&] { return bar->Deck.ActivePad == 2; }));
 
     click(0);
     click(0); // the same pad again calls the change off
@@ -113,7 +98,7 @@ TEST_F(BarSwitch, ThePlayingPadStopsAtItsCycleEnd)
     EXPECT_NEAR(out[749], 0.1f + 999 / 10000.0f, 2e-4f);
     EXPECT_EQ(out[750], 0.0f);
     EXPECT_EQ(out[999], 0.0f);
-    ASSERT_TRUE(settles([&] { return bar->Deck.ActivePad == PadDeck::kNoPad; }));
+    ASSERT_TRUE(Settles([&] { return bar->Deck.ActivePad == PadDeck::kNoPad; }));
     EXPECT_TRUE(litPads().empty());
 }
 

@@ -11,7 +11,24 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QThread>
+
+#include <chrono>
 #include <memory>
+
+// Runs the event loop until done holds, for at most 10 s: timers and file watches get their turn,
+// and only a hang fails.
+template <typename Done>
+bool Settles(Done done, std::chrono::milliseconds limit = std::chrono::seconds(10))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return done();
+}
 
 // A started bar in a program folder of the test's own, with pattern skins and the engine
 // rendering offline.

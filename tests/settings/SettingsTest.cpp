@@ -97,6 +97,7 @@ TEST_F(SettingsWindow, ABindingIsWrittenAndThenPlayedByThePad)
 
     padPage();
     EXPECT_EQ(LoadedForm<Settings>(), nullptr);
+    EXPECT_EQ(bar->PadNames[11]->lines(), QStringList{"Drums"}) << "seen as the pads show again";
     click(11);
     EXPECT_EQ(bar->Deck.ActivePad, 11);
     EXPECT_NEAR(levelsNow().left, 0.3 * 0.8, 0.002);
@@ -186,7 +187,7 @@ TEST_F(SettingsWindow, TheLoopBoxDecidesForTheNextPreviewOnly)
     QTest::mouseClick(settings->Check2, Qt::LeftButton);
     ASSERT_TRUE(settings->Check2->isChecked());
     EXPECT_FALSE(bar->Deck.DMC.SampleIsActive()); // ticking plays nothing
-    pick(settings->File1, "Drums.wav");      // the same entry again plays it again
+    pick(settings->File1, "Drums.wav");           // the same entry again plays it again
     Render(44100);
     EXPECT_TRUE(bar->Deck.DMC.SampleIsActive());
 

@@ -3,9 +3,31 @@
 #include "audio/AudioEngine.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <sndfile.h>
+
+namespace {
+
+// The container by the name's ending, as the engine's users name their files.
+int formatFor(const QString& path)
+{
+    const QString ending = QFileInfo(path).suffix().toLower();
+    if (ending == QLatin1String("mp3"))
+        return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    if (ending == QLatin1String("flac"))
+        return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    if (ending == QLatin1String("ogg") || ending == QLatin1String("oga"))
+        return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    if (ending == QLatin1String("opus"))
+        return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    if (ending == QLatin1String("aif") || ending == QLatin1String("aiff"))
+        return SF_FORMAT_AIFF | SF_FORMAT_PCM_16;
+    return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+}
+
+} // namespace
 
 bool WriteTestSound(const QString& path, const std::vector<float>& left,
                     const std::vector<float>& right, int rate)
@@ -14,9 +36,7 @@ bool WriteTestSound(const QString& path, const std::vector<float>& left,
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = path.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive)
-                      ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III)
-                      : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    info.format = formatFor(path);
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (file == nullptr)
         return false;

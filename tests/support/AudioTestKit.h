@@ -6,7 +6,8 @@
 
 // Writes sound files for tests and renders the engine offline, on the test's own thread.
 
-// A 16-bit WAV (or MP3 when the name ends in ".mp3") at rate, mono when right is empty.
+// A 16-bit WAV at rate, mono when right is empty; by the name's ending an MP3, FLAC, Ogg Vorbis
+// (".ogg", ".oga"), Ogg Opus (".opus": 48000 Hz only) or AIFF (".aif", ".aiff") instead.
 bool WriteTestSound(const QString& path, const std::vector<float>& left,
                     const std::vector<float>& right = {}, int rate = 44100);
 // A constant level for frames frames: easy to read back through gain and balance.

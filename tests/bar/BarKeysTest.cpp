@@ -1,0 +1,124 @@
+#include "BarTestSupport.h"
+
+#include "settings/Settings.h"
+#include "tonegen/frmToneGen.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+class BarKeysFixture : public BarFixture {
+protected:
+    void SetUp() override
+    {
+        BarFixture::SetUp();
+        ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Groove.wav", Constant(0.5f, 4410)));
+        for (int pad : {0, 5, 15, 19})
+            bind(pad, "Groove.wav");
+    }
+    // A key as the window system delivers it: with the native scan code of its place.
+    static void send(QWidget* to, QEvent::Type type, int key, quint32 scan = 0,
+                     bool autoRepeat = false, const QString& text = QString())
+    {
+        QKeyEvent event(type, key, Qt::NoModifier, scan, 0, 0, text, autoRepeat);
+        QApplication::sendEvent(to, &event);
+    }
+    void tap(int key, quint32 scan = 0, QWidget* to = nullptr) const
+    {
+        send(to ? to : bar, QEvent::KeyPress, key, scan);
+        send(to ? to : bar, QEvent::KeyRelease, key, scan);
+    }
+    static float levelNow() { return LevelsOf(Render(1024), 256).left; }
+};
+
+TEST_F(BarKeysFixture, F1PlaysPadOneAsTheMouseDoesAndAHeldKeyIsOnePress)
+{
+    QTest::keyPress(bar, Qt::Key_F1);
+    EXPECT_EQ(bar->Deck.ActivePad, 0);
+    EXPECT_EQ(litPads(), std::vector<int>{0});
+    EXPECT_NEAR(levelNow(), 0.4f, 0.002f);
+    // Auto-repeat, and a second press without a release, would stop the pad if they retriggered.
+    for (int i = 0; i < 5; ++i) {
+        send(bar, QEvent::KeyRelease, Qt::Key_F1, 0, true);
+        send(bar, QEvent::KeyPress, Qt::Key_F1, 0, true);
+    }
+    QTest::keyPress(bar, Qt::Key_F1);
+    QTest::keyRelease(bar, Qt::Key_F1);
+    EXPECT_EQ(bar->Deck.ActivePad, 0);
+    EXPECT_NEAR(levelNow(), 0.4f, 0.002f);
+
+    QTest::keyClick(bar, Qt::Key_F1); // a new press: the playing pad stops
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+}
+
+TEST_F(BarKeysFixture, PositionKeysPlayTheMirroredPadAndAFailedPressLightsOnlyWhileHeld)
+{
+    tap(Qt::Key_A, 24); // AZERTY's A on the place of Q: pad 16
+    EXPECT_EQ(bar->Deck.ActivePad, 15);
+    // The place of 3 (AZERTY's "), pad 4, has no sound.
+    send(bar, QEvent::KeyPress, Qt::Key_QuoteDbl, 12);
+    send(bar, QEvent::KeyPress, Qt::Key_QuoteDbl, 12, true);
+    EXPECT_EQ(litPads(), (std::vector<int>{3}));
+    send(bar, QEvent::KeyRelease, Qt::Key_QuoteDbl, 12);
+    EXPECT_EQ(litPads(), std::vector<int>{15});
+    EXPECT_EQ(bar->Deck.ActivePad, 15);
+    EXPECT_NEAR(levelNow(), 0.4f, 0.002f);
+}
+
+TEST_F(BarKeysFixture, EnterAndSpaceChangePagesAndEscEndsNothing)
+{
+    tap(Qt::Key_F1);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_FALSE(AppModul::ProgramEnded());
+    EXPECT_EQ(bar->Deck.ActivePad, 0);
+
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_EQ(bar->CurrentPage, 2);
+    frmToneGen* toneGen = LoadedForm<frmToneGen>();
+    ASSERT_NE(toneGen, nullptr);
+    EXPECT_EQ(bar->Deck.ActivePad, 100); // the tone generator silences the pads
+    QTest::keyClick(toneGen, Qt::Key_Enter);
+    EXPECT_EQ(bar->CurrentPage, 0);
+    QTest::keyClick(bar, Qt::Key_Space);
+    EXPECT_EQ(bar->CurrentPage, 3);
+    Settings* settings = LoadedForm<Settings>();
+    ASSERT_NE(settings, nullptr);
+    QTest::keyClick(settings->List1, Qt::Key_Return);
+    EXPECT_EQ(bar->CurrentPage, 2);
+    EXPECT_FALSE(AppModul::ProgramEnded());
+}
+
+TEST_F(BarKeysFixture, PageDownAndUpWalkTheBoundPadsFromTheOneThatWaits)
+{
+    const std::vector<std::pair<int, int>> steps = {{Qt::Key_PageUp, 19},   {Qt::Key_PageDown, 0},
+                                                    {Qt::Key_PageDown, 5},  {Qt::Key_PageDown, 15},
+                                                    {Qt::Key_PageDown, 19}, {Qt::Key_PageDown, 0},
+                                                    {Qt::Key_PageUp, 19},   {Qt::Key_PageUp, 15}};
+    for (const auto& [key, pad] : steps) {
+        QTest::keyClick(bar, static_cast<Qt::Key>(key));
+        EXPECT_EQ(bar->Deck.ActivePad, pad);
+    }
+
+    writeSetting("Switch", "at loop end");
+    Render(1000); // the loop is under way
+    QTest::keyClick(bar, Qt::Key_PageDown);
+    EXPECT_EQ(bar->Deck.ActivePad, 15);
+    EXPECT_EQ(bar->Deck.PendingPad, 19);
+    QTest::keyClick(bar, Qt::Key_PageDown);
+    EXPECT_EQ(bar->Deck.PendingPad, 0);
+}
+
+TEST_F(BarKeysFixture, TheSettingsListPlaysTriggersButKeepsItsArrows)
+{
+    QTest::keyClick(bar, Qt::Key_Space);
+    Settings& settings = *LoadedForm<Settings>();
+    settings.List1->setCurrentRow(0);
+    QTest::keyClick(settings.List1, Qt::Key_F6);
+    EXPECT_EQ(bar->Deck.ActivePad, 5);
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_End, Qt::Key_Up})
+        QTest::keyClick(settings.List1, key);
+    EXPECT_EQ(settings.List1->currentRow(), 26);
+    EXPECT_EQ(bar->Deck.ActivePad, 5);
+}
+
+} // namespace
