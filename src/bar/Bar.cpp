@@ -90,6 +90,11 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
     QObject::connect(&Deck, &PadDeck::activePadChanged, this, [this] { followPlayingPad(); });
     QObject::connect(&Deck, &PadDeck::pendingPadChanged, this, [this] { followPlayingPad(); });
     QObject::connect(&Bindings, &PadBindings::changed, this, [this] { ShowPadNames(); });
+    // Keys edited by hand in the settings file apply, and show in the tooltips, as names do.
+    QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
+        Keys.reload();
+        ShowPadNames();
+    });
     LoopTimer.setInterval(33);
     QObject::connect(&LoopTimer, &QTimer::timeout, this, [this] { showLoopProgress(); });
 

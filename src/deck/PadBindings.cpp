@@ -109,6 +109,7 @@ void PadBindings::read(bool trustNow)
     m_hasCandidate = false;
     m_accepted = text;
     apply(NamesIn(text));
+    emit fileChanged();
 }
 
 void PadBindings::apply(const std::array<QString, kPadCount>& names)

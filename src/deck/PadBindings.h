@@ -38,6 +38,9 @@ public:
 signals:
     // Some pad's file name or its presence in Sounds changed.
     void changed();
+    // The settings file was read anew and its text differs from the last reading (a hand edit,
+    // or a setting stored by any window): what else it holds may have changed too.
+    void fileChanged();
 
 private:
     void noticeChange();

@@ -32,6 +32,26 @@ constexpr double kPanKnobAtOpen = 1650;
 
 const QColor kValueGreen(0, 255, 0);
 
+// Buttons and choices of the panel's own making: dark, like the wells and lists around them.
+void darkControl(QWidget* control)
+{
+    QPalette p = control->palette();
+    p.setColor(QPalette::Button, QColor(0x2c, 0x2c, 0x31));
+    p.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
+    p.setColor(QPalette::Window, QColor(0x2c, 0x2c, 0x31));
+    p.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    p.setColor(QPalette::Base, QColor(0x0c, 0x0c, 0x0e));
+    p.setColor(QPalette::Text, QColor(0xdc, 0xdc, 0xdc));
+    p.setColor(QPalette::Highlight, QColor(0xff, 0xa8, 0x30));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
+    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
+    p.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
+    p.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
+    p.setColor(QPalette::Shadow, Qt::black);
+    control->setPalette(p);
+}
+
 // Twips to pixels for the layout, which is drawn to the same numbers as the skin.
 constexpr QRect twips(int left, int top, int width, int height)
 {
@@ -148,10 +168,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25, Qt::AlignHCenter);
 
     // When another pad takes over; beside the window's name, between the two sliders.
-    SwitchHeading = headingLabel(this, QRect(676, 114, 134, 14), QStringLiteral("SWITCH"));
+    SwitchHeading = headingLabel(this, QRect(692, 112, 118, 14), QStringLiteral("SWITCH"));
     SwitchChoice = new QComboBox(this);
-    SwitchChoice->setGeometry(676, 129, 134, 21);
+    SwitchChoice->setGeometry(692, 127, 118, 20);
     SwitchChoice->setFont(BoldSansFont(8.25));
+    darkControl(SwitchChoice);
     SwitchChoice->addItem(QStringLiteral("at once"));
     SwitchChoice->addItem(QStringLiteral("at the loop's end"));
     SwitchChoice->setToolTip(QStringLiteral(
@@ -163,9 +184,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
     });
 
     // The keys that play the selected pad, in the free row under the pan slider.
+    headingLabel(this, QRect(452, 242, 36, 16), QStringLiteral("KEYS"));
     Learn = new PadKeyLearn(*this, *List1,
-                            *valueLabel(this, QRect(590, 240, 220, 18), 8.25, Qt::AlignLeft),
-                            QRect(488, 240, 96, 18));
+                            *valueLabel(this, QRect(582, 240, 212, 18), 8.25, Qt::AlignLeft),
+                            QRect(490, 240, 86, 18));
+    darkControl(Learn->Button);
 
     // Moving over the volume knob applies the volume even without a button held.
     Picture2->setMouseTracking(true);

@@ -71,8 +71,10 @@ TEST(PadOverlayFit, LongNamesTakeTwoLinesAndAreElidedToTheWidth)
 TEST_F(BarPadNames, AHandEditIsFollowedAndATornFileKeepsTheNames)
 {
     const QString file = folder->settingsFile();
-    writeFile(file, "[Samples]\nSample 3=Bass.wav\nSample 7=Drums 120.wav\n");
+    writeFile(file,
+              "[Samples]\nSample 3=Bass.wav\nSample 7=Drums 120.wav\n[Triggers]\nPad 3=F12\n");
     ASSERT_TRUE(Settles([&] { return shown(6) == "Drums 120"; }));
+    EXPECT_EQ(bar->Picture6[2]->toolTip(), "Bass.wav\nKeys: F12") << "hand-edited keys apply too";
     EXPECT_EQ(shown(2), "Bass");
     EXPECT_TRUE(name(3).lines().isEmpty());
 
