@@ -32,6 +32,16 @@ constexpr double kPanKnobAtOpen = 1650;
 
 const QColor kValueGreen(0, 255, 0);
 
+// The edges Fusion shades its buttons and scroll bars with, for a dark control.
+void darkBevel(QPalette& p)
+{
+    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
+    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
+    p.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
+    p.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
+    p.setColor(QPalette::Shadow, Qt::black);
+}
+
 // Buttons and choices of the panel's own making: dark, like the wells and lists around them.
 void darkControl(QWidget* control)
 {
@@ -44,11 +54,7 @@ void darkControl(QWidget* control)
     p.setColor(QPalette::Text, QColor(0xdc, 0xdc, 0xdc));
     p.setColor(QPalette::Highlight, QColor(0xff, 0xa8, 0x30));
     p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
-    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
-    p.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
-    p.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
-    p.setColor(QPalette::Shadow, Qt::black);
+    darkBevel(p);
     control->setPalette(p);
 }
 
@@ -106,11 +112,7 @@ void darkList(ListControl* list)
     bar.setColor(QPalette::Base, QColor(0x16, 0x16, 0x19));
     bar.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x40));
     bar.setColor(QPalette::ButtonText, QColor(0xb0, 0xb0, 0xb0));
-    bar.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
-    bar.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
-    bar.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
-    bar.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
-    bar.setColor(QPalette::Shadow, Qt::black);
+    darkBevel(bar);
     list->verticalScrollBar()->setPalette(bar);
 }
 
