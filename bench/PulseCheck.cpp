@@ -37,6 +37,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <sys/wait.h>
@@ -234,6 +235,29 @@ long long cpuNs(pid_t pid)
     return total;
 }
 
+// Nanoseconds each thread of a process has spent on a core, by the thread's name.
+std::map<std::string, long long> cpuNsByThread(pid_t pid)
+{
+    std::map<std::string, long long> byName;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return byName;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string task = tasks + "/" + entry->d_name;
+        std::ifstream stat(task + "/schedstat");
+        std::ifstream comm(task + "/comm");
+        long long onCpu = 0;
+        std::string name;
+        if (stat >> onCpu && std::getline(comm, name))
+            byName[name] += onCpu;
+    }
+    closedir(dir);
+    return byName;
+}
+
 class Player {
 public:
     bool start(const std::string& self, const std::string& buffer)
@@ -421,6 +445,24 @@ void measureCpu(PrivatePulseServer& server, Player& player, const ServerCpu& alo
 {
     const double idle = alone.idle;
     const double withPaplay = alone.paplay;
+
+    // Idle: the device open and nothing playing, thread by thread.
+    const auto threadsBefore = cpuNsByThread(player.pid());
+    sleepMs(kCpuSeconds * 1000);
+    const auto threadsAfter = cpuNsByThread(player.pid());
+    double idleTotal = 0.0;
+    std::string idleThreads;
+    for (const auto& [name, after] : threadsAfter) {
+        const auto before = threadsBefore.find(name);
+        const double share = (after - (before != threadsBefore.end() ? before->second : 0)) /
+                             (kCpuSeconds * 1e9) * 100.0;
+        idleTotal += share;
+        if (share >= 0.005)
+            idleThreads += " " + name + " " + std::to_string(share).substr(0, 5);
+    }
+    std::printf("Quendel's own CPU idle (device open, nothing playing): %.2f %% of a core;%s\n",
+                idleTotal, idleThreads.c_str());
+
     player.ask("press 1");
     sleepMs(1000);
     double quendel = 0.0;

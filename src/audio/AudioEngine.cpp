@@ -5,11 +5,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <pthread.h>
 
 namespace {
 bool g_offlineNext = false;
 AudioEngine::DeviceFactory g_deviceFactory;
 constexpr auto kHousekeepingTick = std::chrono::milliseconds(10);
+// With a device open and the UI thread publishing its own batches, housekeeping has only
+// garbage, underruns and a lost device to see to: waking ten times a second is plenty, and an
+// idle Quendel costs the machine next to nothing.
+constexpr auto kDeviceHousekeepingTick = std::chrono::milliseconds(100);
 constexpr auto kDeviceCheckInterval = std::chrono::milliseconds(500);
 // How long a reopen waits for the device's thread to fade its output out.
 constexpr auto kDuckTimeout = std::chrono::milliseconds(250);
@@ -54,6 +59,7 @@ void AudioEngine::start(int sampleRate)
     m_nowhere.assign(static_cast<std::size_t>(kChunkFrames) * 2, 0.0f);
     m_stopHousekeeping = false;
     m_housekeeper = std::thread([this] { housekeeping(); });
+    pthread_setname_np(m_housekeeper.native_handle(), "quendel-house"); // for top and perf
 }
 
 void AudioEngine::stop()
@@ -595,17 +601,22 @@ void AudioEngine::housekeeping()
     auto lastCheck = Clock::now();
     auto lastRender = Clock::now();
     double owedFrames = 0.0;
+    bool publishesHere = true;
     for (;;) {
+        const auto tick = publishesHere || !m_deviceOpen.load(std::memory_order_acquire)
+                              ? kHousekeepingTick
+                              : kDeviceHousekeepingTick;
         {
             std::unique_lock lock(m_wakeMutex);
-            if (m_wake.wait_for(lock, kHousekeepingTick, [this] { return m_stopHousekeeping; }))
+            if (m_wake.wait_for(lock, tick, [this] { return m_stopHousekeeping; }))
                 return;
         }
         {
             // Only a batch that found the queue full waits here; with a scheduler installed the
             // UI thread decides when a batch is complete, so this thread must not split one.
             std::lock_guard lock(m_mutex);
-            if (!m_scheduler)
+            publishesHere = !m_scheduler;
+            if (publishesHere)
                 publishLocked();
             collectGarbageLocked();
         }
