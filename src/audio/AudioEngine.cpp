@@ -1,5 +1,6 @@
 #include "AudioEngine.h"
 
+#include "RateBridge.h"
 #include "Voice.h"
 #include "device/AudioDevice.h"
 
@@ -41,9 +42,8 @@ void AudioEngine::start(int sampleRate)
 {
     if (isRunning())
         return;
-    m_sampleRate = (sampleRate >= 8000 && sampleRate <= 192000) ? sampleRate : 44100;
+    setRate((sampleRate >= 8000 && sampleRate <= 192000) ? sampleRate : 44100);
     m_offline = g_offlineNext;
-    m_fadeFrames = std::max(1, m_sampleRate * 4 / 1000); // a stop is silent within 5 ms
     m_rampFrames = kGainRampFrames;
     ++m_generation;
     m_plan = m_bufferSetting.plan;
@@ -55,11 +55,19 @@ void AudioEngine::start(int sampleRate)
     m_running.store(true, std::memory_order_release);
     if (m_offline)
         return;
+    m_adoptDeviceRate = true;
     openDevice();
+    m_adoptDeviceRate = false;
     m_nowhere.assign(static_cast<std::size_t>(kChunkFrames) * 2, 0.0f);
     m_stopHousekeeping = false;
     m_housekeeper = std::thread([this] { housekeeping(); });
     pthread_setname_np(m_housekeeper.native_handle(), "quendel-house"); // for top and perf
+}
+
+void AudioEngine::setRate(int sampleRate)
+{
+    m_sampleRate = sampleRate;
+    m_fadeFrames = std::max(1, m_sampleRate * 4 / 1000); // a stop is silent within 5 ms
 }
 
 void AudioEngine::stop()
@@ -470,9 +478,22 @@ void AudioEngine::deviceCallback(void* self, float* out, int frames)
     static_cast<AudioEngine*>(self)->renderForDevice(out, frames);
 }
 
+void AudioEngine::bridgeSource(void* self, float* out, int frames)
+{
+    static_cast<AudioEngine*>(self)->render(out, frames);
+}
+
 void AudioEngine::renderForDevice(float* out, int frames)
 {
-    render(out, frames);
+    if (!m_deviceReady.load(std::memory_order_acquire)) {
+        // The device called back before its rate was known: nothing plays at a wrong pitch.
+        std::fill(out, out + static_cast<std::ptrdiff_t>(std::max(frames, 0)) * 2, 0.0f);
+        return;
+    }
+    if (m_bridge)
+        m_bridge->pull(out, frames);
+    else
+        render(out, frames);
 
     const Duck duck = m_duck.load(std::memory_order_acquire);
     if (duck == Duck::None || frames <= 0)
@@ -502,9 +523,22 @@ bool AudioEngine::openDevice()
             ? g_deviceFactory(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this)
             : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this);
     const bool opened = device != nullptr;
+    if (opened) {
+        const int rate = device->rate() > 0 ? device->rate() : m_sampleRate;
+        if (rate != m_sampleRate && m_adoptDeviceRate) {
+            setRate(rate);
+        } else if (rate != m_sampleRate) {
+            m_bridge =
+                std::make_unique<RateBridge>(m_sampleRate, rate, &AudioEngine::bridgeSource, this);
+            if (!m_bridge->valid())
+                m_bridge.reset(); // no converter: heard off pitch rather than not at all
+        }
+        m_deviceReady.store(true, std::memory_order_release);
+    }
     {
         std::lock_guard lock(m_deviceMutex);
         m_device = std::move(device);
+        m_midi.attach(m_device ? m_device->midi() : nullptr);
     }
     m_deviceOpen.store(opened, std::memory_order_release);
     return opened;
@@ -518,10 +552,13 @@ void AudioEngine::closeDevice()
         device = std::move(m_device);
         if (device)
             m_earlierUnderruns.fetch_add(device->reportedUnderruns());
+        m_midi.detach();
     }
     m_deviceOpen.store(false, std::memory_order_release);
     if (device)
         device->close(); // returns once no callback runs
+    m_deviceReady.store(false, std::memory_order_relaxed);
+    m_bridge.reset();
 }
 
 BufferPlan AudioEngine::bufferPlan() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineMidi.h"
 #include "SpscQueue.h"
 #include "device/AudioDevice.h"
 
@@ -16,12 +17,13 @@
 #include <vector>
 
 class PcmBlock;
+class RateBridge;
 class Retired;
 class Voice;
 
 // The one process-wide mixer. It plays every AudioControl's voices and the PCM buffers on one
-// device (float stereo: a PulseAudio stream, or SDL2's device), rendering through one function,
-// `render`, that the device callback and the tests call alike.
+// device (float stereo: a JACK client, a PulseAudio stream, or SDL2's device), rendering through
+// one function, `render`, that the device callback and the tests call alike.
 //
 // Threads: the UI thread (AudioControl, DirectSound, commitPending) queues commands; the audio
 // thread (the device callback, or in offline mode whoever calls render) applies them at the top
@@ -46,6 +48,10 @@ public:
     static constexpr int kGainRampFrames = 256;
 
     // Starts the engine (does nothing when it runs). A rate outside 8000..192000 means 44100.
+    // A device that imposes its own rate (a JACK server at 48 kHz) overrides it: the engine then
+    // renders at the device's rate, and sampleRate() says so. Should a device reopened later
+    // run at another rate, the engine keeps its rate (what is loaded stays valid) and converts
+    // the mix on its way to the device.
     void start(int sampleRate);
     // Stops the device and frees every voice; AudioControls forget what they held.
     void stop();
@@ -78,8 +84,15 @@ public:
     std::uint64_t underruns() const;
     // Steps the automatic buffer grew since the engine started.
     int bufferGrowths() const { return m_growths.load(std::memory_order_relaxed); }
-    // "pulseaudio", "sdl", or "" with no device open.
+    // "jack", "pulseaudio", "sdl", or "" with no device open.
     const char* deviceName() const;
+
+    // MIDI through the open device: one object for the life of the process, relaying to the
+    // JACK client's "midi_in" and "midi_out" whichever JACK device is open now. connected() is
+    // true only while a JACK client is open; otherwise send() drops and nothing is received, and
+    // the pads' MIDI side should use the ALSA sequencer. Set the receiver once; it is called on
+    // JACK's process thread with one whole message at a time and carries over device reopens.
+    MidiTransport& midi() { return m_midi; }
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
@@ -136,6 +149,8 @@ private:
     void reopenDevice(const BufferPlan& plan);
     void renderForDevice(float* out, int frames);
     static void deviceCallback(void* self, float* out, int frames);
+    static void bridgeSource(void* self, float* out, int frames);
+    void setRate(int sampleRate);
 
     // UI side (guarded by m_mutex; the housekeeping thread shares it).
     std::mutex m_mutex;
@@ -165,10 +180,15 @@ private:
     std::atomic<Duck> m_duck{Duck::None};
     std::atomic<std::uint64_t> m_earlierUnderruns{0}; // of devices closed since the start
     std::atomic<int> m_growths{0};
+    // Set once a newly opened device's rate is known (and the bridge made, if one is needed);
+    // until then its callbacks get silence. Released after m_bridge is written.
+    std::atomic<bool> m_deviceReady{false};
+    std::unique_ptr<RateBridge> m_bridge; // only while the device's rate differs from ours
 
     // Settings and lifecycle (UI thread).
     bool m_offline = false;
     bool m_offlineStreamWait = true;
+    bool m_adoptDeviceRate = false; // the first open of a start: nothing is loaded yet
     int m_sampleRate = 44100;
     BufferSetting m_bufferSetting;
     BufferPlan m_plan;
@@ -186,4 +206,5 @@ private:
     std::condition_variable m_wake;
     bool m_stopHousekeeping = false;
     std::vector<float> m_nowhere;
+    EngineMidi m_midi;
 };

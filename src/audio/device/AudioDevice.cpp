@@ -1,5 +1,6 @@
 #include "AudioDevice.h"
 
+#include "JackAudioDevice.h"
 #include "PulseAudioDevice.h"
 #include "SdlAudioDevice.h"
 
@@ -12,13 +13,41 @@
 
 namespace {
 
-// SDL_AUDIODRIVER chooses the back end when it is set, as it would for any SDL program; names
-// that mean PulseAudio get the native stream.
-bool pulseWanted()
+enum class Backend { Jack, Pulse, Sdl };
+
+bool named(const char* value, const char* a, const char* b = nullptr)
 {
+    return std::strcmp(value, a) == 0 || (b != nullptr && std::strcmp(value, b) == 0);
+}
+
+// QUENDEL_AUDIO names the one back end to use (tests and measurements pin it this way). Else
+// SDL_AUDIODRIVER chooses, as it would for any SDL program; names that mean JACK or PulseAudio
+// get our own clients. With neither, every back end is tried in order.
+bool wanted(Backend backend)
+{
+    const char* own = std::getenv("QUENDEL_AUDIO");
+    if (own != nullptr && *own != '\0') {
+        switch (backend) {
+        case Backend::Jack:
+            return named(own, "jack");
+        case Backend::Pulse:
+            return named(own, "pulse", "pulseaudio");
+        case Backend::Sdl:
+            return named(own, "sdl");
+        }
+    }
     const char* driver = std::getenv("SDL_AUDIODRIVER");
-    return driver == nullptr || *driver == '\0' || std::strcmp(driver, "pulseaudio") == 0 ||
-           std::strcmp(driver, "pulse") == 0;
+    if (driver == nullptr || *driver == '\0')
+        return true;
+    switch (backend) {
+    case Backend::Jack:
+        return named(driver, "jack");
+    case Backend::Pulse:
+        return named(driver, "pulseaudio", "pulse");
+    case Backend::Sdl:
+        return true; // SDL's own driver of that name, should ours not open
+    }
+    return false;
 }
 
 template <typename Device>
@@ -36,10 +65,16 @@ std::unique_ptr<AudioDevice> tryOpen(int sampleRate, const BufferPlan& plan,
 std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
                                                  AudioDevice::RenderCallback render, void* context)
 {
-    if (pulseWanted())
+    // A JACK server that answers is where the user routes sound (and MIDI) on this machine.
+    if (wanted(Backend::Jack))
+        if (auto device = tryOpen<JackAudioDevice>(sampleRate, plan, render, context))
+            return device;
+    if (wanted(Backend::Pulse))
         if (auto device = tryOpen<PulseAudioDevice>(sampleRate, plan, render, context))
             return device;
-    return tryOpen<SdlAudioDevice>(sampleRate, plan, render, context);
+    if (wanted(Backend::Sdl))
+        return tryOpen<SdlAudioDevice>(sampleRate, plan, render, context);
+    return nullptr;
 }
 
 void RaiseAudioThreadPriority()

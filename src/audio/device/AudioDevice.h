@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+class MidiTransport;
+
 // The device side of the engine: something that calls back for sound at a rate, in float
 // stereo, from a thread of its own. The engine renders in the callback and never waits there.
 class AudioDevice {
@@ -32,12 +34,20 @@ public:
 
     // What the device actually holds ahead, which may differ from what was asked.
     virtual BufferPlan plan() const = 0;
+    // The rate the device plays at. A sound server such as JACK imposes its own and ignores the
+    // rate asked for; 0 means the rate the device was opened at.
+    virtual int rate() const { return 0; }
+    // The device's own MIDI ports (a JACK client's), or null when it has none. They live as long
+    // as the device; the engine offers them to the pads through AudioEngine::midi().
+    virtual MidiTransport* midi() { return nullptr; }
     virtual const char* name() const = 0;
 };
 
-// Opens the device the engine should use here: PulseAudio's native protocol when a server (or
-// PipeWire's PulseAudio service) answers, SDL otherwise. SDL_AUDIODRIVER, when set, names the
-// back end and is obeyed. Null when no device opens.
+// Opens the device the engine should use here: a JACK client when a JACK server answers, else
+// PulseAudio's native protocol when a server (or PipeWire's PulseAudio service) answers, else
+// SDL. An explicit choice is obeyed: QUENDEL_AUDIO ("jack", "pulse" or "sdl") names the only back
+// end to try; otherwise SDL_AUDIODRIVER, when set, names the back end ("jack" and "pulseaudio"
+// mean our own devices). Null when no device opens.
 std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
                                                  AudioDevice::RenderCallback render, void* context);
 

@@ -1,0 +1,154 @@
+#include "JackAudioDevice.h"
+
+#include <algorithm>
+#include <jack/jack.h>
+#include <mutex>
+
+namespace {
+
+// libjack writes to stderr whenever no server answers; with the engine asking again twice a
+// second while a server is away, that would fill the terminal Quendel was started from.
+void quiet(const char*) {}
+
+void silenceLibraryMessages()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function(&quiet);
+        jack_set_info_function(&quiet);
+    });
+}
+
+} // namespace
+
+JackAudioDevice::~JackAudioDevice()
+{
+    close();
+}
+
+bool JackAudioDevice::open(int, const BufferPlan&, RenderCallback render, void* context)
+{
+    close();
+    if (render == nullptr)
+        return false;
+    silenceLibraryMessages();
+    jack_status_t status{};
+    // JackNoStartServer: a missing server fails here at once instead of being started for us.
+    m_client = jack_client_open(kClientName, JackNoStartServer, &status);
+    if (m_client == nullptr)
+        return false;
+    m_render = render;
+    m_renderContext = context;
+    m_lost.store(false);
+    m_xruns.store(0);
+    m_rate = static_cast<int>(jack_get_sample_rate(m_client));
+    m_periodFrames.store(static_cast<int>(jack_get_buffer_size(m_client)));
+    m_outputs[0] =
+        jack_port_register(m_client, kLeftPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    m_outputs[1] =
+        jack_port_register(m_client, kRightPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    m_midiIn =
+        jack_port_register(m_client, kMidiInPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    m_midiOut =
+        jack_port_register(m_client, kMidiOutPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    const bool ported = m_outputs[0] && m_outputs[1] && m_midiIn && m_midiOut;
+    if (!ported || m_rate <= 0 || jack_set_process_callback(m_client, &process, this) != 0 ||
+        jack_set_buffer_size_callback(m_client, &bufferSizeChanged, this) != 0 ||
+        jack_set_xrun_callback(m_client, &xrun, this) != 0) {
+        close();
+        return false;
+    }
+    jack_on_info_shutdown(m_client, &shutdown, this);
+    m_midi.setConnected(true); // before the first period, so nothing sent early is dropped
+    if (jack_activate(m_client) != 0) {
+        close();
+        return false;
+    }
+    joinPlaybackPorts();
+    return true;
+}
+
+void JackAudioDevice::close()
+{
+    m_midi.setConnected(false);
+    if (m_client == nullptr)
+        return;
+    // Deactivating returns once the process callback has run for the last time. It reads the
+    // server's shared memory, which is gone with the server: then there is no callback to wait
+    // for, and closing alone frees the client.
+    if (!lost())
+        jack_deactivate(m_client);
+    jack_client_close(m_client);
+    m_client = nullptr;
+    m_outputs = {};
+    m_midiIn = m_midiOut = nullptr;
+}
+
+BufferPlan JackAudioDevice::plan() const
+{
+    return {m_periodFrames.load(std::memory_order_relaxed), 2};
+}
+
+const char* JackAudioDevice::clientName() const
+{
+    return m_client ? jack_get_client_name(m_client) : "";
+}
+
+void JackAudioDevice::joinPlaybackPorts()
+{
+    const char** playback = jack_get_ports(m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                           JackPortIsPhysical | JackPortIsInput);
+    if (playback == nullptr)
+        return;
+    if (playback[0] != nullptr) {
+        // A single speaker hears both sides.
+        const char* right = playback[1] != nullptr ? playback[1] : playback[0];
+        jack_connect(m_client, jack_port_name(m_outputs[0]), playback[0]);
+        jack_connect(m_client, jack_port_name(m_outputs[1]), right);
+    }
+    jack_free(static_cast<void*>(playback));
+}
+
+// ---- JACK's threads --------------------------------------------------------------------------
+
+int JackAudioDevice::process(jack_nframes_t frames, void* self)
+{
+    auto& device = *static_cast<JackAudioDevice*>(self);
+    auto* left = static_cast<float*>(jack_port_get_buffer(device.m_outputs[0], frames));
+    auto* right = static_cast<float*>(jack_port_get_buffer(device.m_outputs[1], frames));
+    // MIDI first: a note that arrived is handed on before this period's sound is made.
+    device.m_midi.process(jack_port_get_buffer(device.m_midiIn, frames),
+                          jack_port_get_buffer(device.m_midiOut, frames));
+    const int total = static_cast<int>(frames);
+    float* scratch = device.m_scratch.data();
+    for (int offset = 0; offset < total; offset += kScratchFrames) {
+        const int chunk = std::min(kScratchFrames, total - offset);
+        device.m_render(device.m_renderContext, scratch, chunk);
+        for (int i = 0; i < chunk; ++i) {
+            left[offset + i] = scratch[2 * i];
+            right[offset + i] = scratch[2 * i + 1];
+        }
+    }
+    return 0;
+}
+
+int JackAudioDevice::bufferSizeChanged(jack_nframes_t frames, void* self)
+{
+    static_cast<JackAudioDevice*>(self)->m_periodFrames.store(static_cast<int>(frames),
+                                                              std::memory_order_relaxed);
+    return 0;
+}
+
+int JackAudioDevice::xrun(void* self)
+{
+    static_cast<JackAudioDevice*>(self)->m_xruns.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+void JackAudioDevice::shutdown(jack_status_t, const char*, void* self)
+{
+    // The server ended or threw the client out: no process callback comes any more.
+    auto& device = *static_cast<JackAudioDevice*>(self);
+    device.m_midi.setConnected(false);
+    device.m_lost.store(true, std::memory_order_release);
+}

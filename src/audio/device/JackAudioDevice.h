@@ -1,0 +1,72 @@
+#pragma once
+
+#include "AudioDevice.h"
+#include "JackMidiPorts.h"
+
+#include <array>
+#include <atomic>
+#include <jack/types.h>
+
+// Quendel as a JACK client: the client "Quendel" with the audio outputs "out_left" and
+// "out_right" (joined to the first two physical playback ports when there are any) and the MIDI
+// ports "midi_in" and "midi_out" (left for the user's patchbay to join).
+//
+// The server decides the rate and the period: rate() and plan() report them, and the engine
+// renders at that rate. Opening never starts a server, so without one it fails at once. When the
+// server ends, lost() turns true and the engine opens a device again once one answers.
+//
+// The process callback renders through the RenderCallback into a stereo scratch buffer of the
+// device's own and spreads it over the two ports; it neither allocates nor locks.
+class JackAudioDevice final : public AudioDevice {
+public:
+    static constexpr const char* kClientName = "Quendel";
+    static constexpr const char* kLeftPort = "out_left";
+    static constexpr const char* kRightPort = "out_right";
+    static constexpr const char* kMidiInPort = "midi_in";
+    static constexpr const char* kMidiOutPort = "midi_out";
+
+    ~JackAudioDevice() override;
+    // The rate and plan asked for are not JACK's to take: the server's own hold.
+    bool open(int sampleRate, const BufferPlan& plan, RenderCallback render,
+              void* context) override;
+    void close() override;
+    bool lost() const override { return m_lost.load(std::memory_order_acquire); }
+    // The server's xrun reports since the client opened.
+    std::uint64_t reportedUnderruns() const override
+    {
+        return m_xruns.load(std::memory_order_relaxed);
+    }
+    // The period is the server's, shared by every client on it: a larger buffer is not ours to
+    // ask for, and reopening the client would change nothing. The request is taken as done.
+    bool resizeWhilePlaying(const BufferPlan&) override { return true; }
+    // The server's period, twice: what a JACK server holds ahead by default.
+    BufferPlan plan() const override;
+    int rate() const override { return m_rate; }
+    MidiTransport* midi() override { return &m_midi; }
+    const char* name() const override { return "jack"; }
+
+    // The name the server gave the client: "Quendel", or "Quendel-01" beside another one.
+    const char* clientName() const;
+
+private:
+    static constexpr int kScratchFrames = 4096;
+
+    static int process(jack_nframes_t frames, void* self);
+    static int bufferSizeChanged(jack_nframes_t frames, void* self);
+    static int xrun(void* self);
+    static void shutdown(jack_status_t code, const char* reason, void* self);
+    void joinPlaybackPorts();
+
+    jack_client_t* m_client = nullptr;
+    std::array<jack_port_t*, 2> m_outputs{};
+    jack_port_t* m_midiIn = nullptr;
+    jack_port_t* m_midiOut = nullptr;
+    RenderCallback m_render = nullptr;
+    void* m_renderContext = nullptr;
+    int m_rate = 0;
+    std::atomic<int> m_periodFrames{0};
+    std::atomic<bool> m_lost{false};
+    std::atomic<std::uint64_t> m_xruns{0};
+    JackMidiPorts m_midi;
+    std::array<float, kScratchFrames * 2> m_scratch{};
+};

@@ -1,0 +1,40 @@
+#include "JackMidiPorts.h"
+
+#include <algorithm>
+#include <jack/midiport.h>
+
+void JackMidiPorts::send(const std::uint8_t* bytes, std::size_t size)
+{
+    if (!connected() || bytes == nullptr || size == 0)
+        return;
+    if (size > kMaxMessageBytes) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    Outgoing message;
+    std::copy_n(bytes, size, message.bytes.begin());
+    message.size = static_cast<std::uint8_t>(size);
+    if (!m_outgoing.push(message))
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+}
+
+void JackMidiPorts::process(void* inBuffer, void* outBuffer)
+{
+    if (inBuffer != nullptr) {
+        const jack_nframes_t count = jack_midi_get_event_count(inBuffer);
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, inBuffer, i) == 0 && event.size > 0)
+                m_receiver.deliver(event.buffer, event.size);
+        }
+    }
+    if (outBuffer == nullptr)
+        return;
+    // The port's buffer must be cleared every period, or last period's messages go out again.
+    jack_midi_clear_buffer(outBuffer);
+    Outgoing message;
+    while (m_outgoing.pop(message))
+        // All at the period's first frame: the earliest they can be heard, in the order sent.
+        if (jack_midi_event_write(outBuffer, 0, message.bytes.data(), message.size) != 0)
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+}

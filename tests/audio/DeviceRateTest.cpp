@@ -1,0 +1,151 @@
+// The engine on a device that imposes its rate (as a JACK server does): sounds keep their pitch
+// at the device's rate, and after a reopen at another rate.
+
+#include "AudioTestSupport.h"
+#include "audio/DirectSound.h"
+
+#include <mutex>
+
+using namespace audiotest;
+
+namespace {
+
+struct RatedDeviceState {
+    std::mutex mutex;
+    AudioDevice::RenderCallback render = nullptr;
+    void* context = nullptr;
+    int rate = 48000;
+    std::atomic<int> opens{0};
+    std::atomic<int> lostOpen{-1}; // which open's device the server threw out
+
+    std::vector<float> pull(int frames)
+    {
+        std::lock_guard lock(mutex);
+        std::vector<float> block(static_cast<std::size_t>(frames) * 2);
+        if (render)
+            render(context, block.data(), frames);
+        return block;
+    }
+};
+
+class RatedDevice final : public AudioDevice {
+public:
+    explicit RatedDevice(RatedDeviceState& state) : m_state(state) {}
+    ~RatedDevice() override { close(); }
+    bool open(int, const BufferPlan&, RenderCallback render, void* context) override
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.render = render;
+        m_state.context = context;
+        m_rate = m_state.rate;
+        m_open = ++m_state.opens;
+        return true;
+    }
+    void close() override
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.render = nullptr;
+    }
+    bool lost() const override { return m_state.lostOpen.load() == m_open; }
+    BufferPlan plan() const override { return {256, 2}; }
+    int rate() const override { return m_rate; }
+    const char* name() const override { return "rated"; }
+
+private:
+    RatedDeviceState& m_state;
+    int m_rate = 0;
+    int m_open = 0;
+};
+
+// The left channel's frequency from its rising zero crossings, placed between frames.
+double measuredHz(const std::vector<float>& stereo, int rate)
+{
+    double first = -1.0, last = -1.0;
+    int crossings = 0;
+    for (std::size_t i = 1; i < stereo.size() / 2; ++i) {
+        const float a = stereo[2 * (i - 1)], b = stereo[2 * i];
+        if (a < 0.0f && b >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + a / (a - b);
+            (first < 0.0 ? first : last) = at;
+            ++crossings;
+        }
+    }
+    return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0.0;
+}
+
+class DeviceRateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AudioEngine::setOfflineForTests(false);
+        AudioEngine::setDeviceFactoryForTests(
+            [this](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
+                   void* context) -> std::unique_ptr<AudioDevice> {
+                auto device = std::make_unique<RatedDevice>(state);
+                device->open(rate, plan, render, context);
+                return device;
+            });
+        control.InitBASS(0, 44100, false, false);
+        ASSERT_STREQ(engine().deviceName(), "rated");
+    }
+    void TearDown() override
+    {
+        control.TerminateBASS();
+        AudioEngine::setDeviceFactoryForTests({});
+        AudioEngine::setOfflineForTests(true);
+    }
+    static AudioEngine& engine() { return AudioEngine::instance(); }
+    // One second of what the device plays, after a block for the start to settle.
+    std::vector<float> listen(int rate)
+    {
+        state.pull(1024);
+        std::vector<float> heard;
+        while (heard.size() < static_cast<std::size_t>(rate) * 2) {
+            const auto block = state.pull(256);
+            heard.insert(heard.end(), block.begin(), block.end());
+        }
+        return heard;
+    }
+
+    RatedDeviceState state;
+    AudioControl control;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(DeviceRateTest, A1000HzPadAndToneKeepTheirPitchAtTheDevicesRateAndAfterAReopenAtAnother)
+{
+    EXPECT_EQ(engine().sampleRate(), 48000);
+    // One second at 44.1 kHz holds exactly 1000 periods: the loop is seamless.
+    const std::string path = dir.file("tone.wav");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+                           sine(44100, 1, 1000.0, 44100, 0.5f)));
+    control.OpenSample(path);
+    control.PlaySample(true);
+    EXPECT_NEAR(measuredHz(listen(48000), 48000), 1000.0, 0.5) << "sample file";
+
+    // The server comes back at 44.1 kHz with the pad still playing.
+    state.rate = 44100;
+    state.lostOpen = state.opens.load();
+    ASSERT_TRUE(eventually([&] { return state.opens == state.lostOpen + 1; }));
+    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_NEAR(measuredHz(listen(44100), 44100), 1000.0, 0.5) << "after the reopen";
+    control.StopSample();
+
+    // The tone generator's 8-bit block at 44.1 kHz, on a fresh start at 48 kHz.
+    control.TerminateBASS();
+    state.rate = 48000;
+    control.InitBASS(0, 44100, false, false);
+    ASSERT_EQ(engine().sampleRate(), 48000);
+    std::vector<std::uint8_t> block(44100);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(std::lround(
+            127.5 + 100.0 * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(i) / 44100.0)));
+    DirectX7 dx;
+    auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer({DSBCAPS_STATIC, 44100}, {});
+    ASSERT_TRUE(buffer);
+    buffer->WriteBuffer(0, 44100, block.data(), DSBLOCK_ENTIREBUFFER);
+    buffer->Play(DSBPLAY_LOOPING);
+    EXPECT_NEAR(measuredHz(listen(48000), 48000), 1000.0, 0.5) << "tone block";
+}

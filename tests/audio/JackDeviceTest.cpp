@@ -1,0 +1,188 @@
+// Quendel as a JACK client, on a private jackd with the dummy driver (48 kHz, 256 frames), heard
+// and played to by a client of the test's own.
+
+#include "AudioTestSupport.h"
+#include "audio/device/JackAudioDevice.h"
+#include "support/PrivateJackServer.h"
+
+#include <algorithm>
+#include <jack/jack.h>
+
+using namespace audiotest;
+
+namespace {
+
+// Frame n holds code (n % 1000 + 1) / 1024 on the left and its negative on the right: every
+// frame tells its position, so a gap, a repeat or swapped sides show.
+struct CountingSource {
+    std::atomic<long> frames{0};
+    static void render(void* self, float* out, int count)
+    {
+        auto* source = static_cast<CountingSource*>(self);
+        const long first = source->frames.load(std::memory_order_relaxed);
+        for (int i = 0; i < count; ++i) {
+            const auto value = static_cast<float>((first + i) % 1000 + 1) / 1024.0f;
+            out[2 * i] = value;
+            out[2 * i + 1] = -value;
+        }
+        source->frames.store(first + count, std::memory_order_relaxed);
+    }
+};
+
+// Incoming MIDI, kept without allocating on JACK's thread.
+struct MidiLog {
+    std::array<std::array<std::uint8_t, 3>, 16> messages{};
+    std::atomic<std::size_t> count{0};
+    void receive(const std::uint8_t* bytes, std::size_t size)
+    {
+        const std::size_t slot = count.load(std::memory_order_relaxed);
+        if (slot >= messages.size() || size != 3)
+            return;
+        std::copy_n(bytes, 3, messages[slot].begin());
+        count.store(slot + 1, std::memory_order_release);
+    }
+    bool holds(std::array<std::uint8_t, 3> message) const
+    {
+        const std::size_t n = count.load(std::memory_order_acquire);
+        return std::find(messages.begin(), messages.begin() + static_cast<long>(n), message) !=
+               messages.begin() + static_cast<long>(n);
+    }
+};
+
+bool holds(const std::vector<std::vector<std::uint8_t>>& got, std::vector<std::uint8_t> message)
+{
+    return std::find(got.begin(), got.end(), message) != got.end();
+}
+
+std::vector<std::string> quendelPorts(jack_client_t* client)
+{
+    std::vector<std::string> names;
+    if (const char** ports = jack_get_ports(client, "^Quendel:", nullptr, 0)) {
+        for (const char** port = ports; *port; ++port)
+            names.emplace_back(*port);
+        jack_free(static_cast<void*>(ports));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class JackDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!PrivateJackServer::installed())
+            GTEST_SKIP() << "jackd is not installed (scripts/setup installs jackd2)";
+        ASSERT_TRUE(server.start(48000, 256));
+        ASSERT_TRUE(probe.open(48000 * 30));
+    }
+    bool listenTo(const char* client)
+    {
+        const std::string from = std::string(client) + ":";
+        return probe.connect(from + JackAudioDevice::kLeftPort, probe.port("in_left")) &&
+               probe.connect(from + JackAudioDevice::kRightPort, probe.port("in_right")) &&
+               probe.connect(probe.port("midi_out"), from + JackAudioDevice::kMidiInPort) &&
+               probe.connect(from + JackAudioDevice::kMidiOutPort, probe.port("midi_in"));
+    }
+
+    PrivateJackServer server;
+    JackTestClient probe;
+};
+
+} // namespace
+
+TEST_F(JackDeviceTest, TheClientShowsItsPortsAndPlaysWhatItRendersOnThemFrameForFrame)
+{
+    CountingSource source;
+    JackAudioDevice device;
+    ASSERT_TRUE(device.open(44100, DefaultBufferPlan(), &CountingSource::render, &source));
+    EXPECT_STREQ(device.clientName(), "Quendel");
+    EXPECT_EQ(device.rate(), 48000); // the server's, not the one asked for
+    EXPECT_EQ(device.plan(), (BufferPlan{256, 2}));
+    EXPECT_EQ(quendelPorts(probe.client()),
+              (std::vector<std::string>{"Quendel:midi_in", "Quendel:midi_out", "Quendel:out_left",
+                                        "Quendel:out_right"}));
+    jack_port_t* left = jack_port_by_name(probe.client(), "Quendel:out_left");
+    jack_port_t* right = jack_port_by_name(probe.client(), "Quendel:out_right");
+    EXPECT_TRUE(jack_port_connected_to(left, "system:playback_1"));
+    EXPECT_TRUE(jack_port_connected_to(right, "system:playback_2"));
+    EXPECT_STREQ(jack_port_type(jack_port_by_name(probe.client(), "Quendel:midi_in")),
+                 JACK_DEFAULT_MIDI_TYPE);
+
+    ASSERT_TRUE(listenTo("Quendel"));
+    ASSERT_TRUE(eventually([&] { return probe.frames() >= 256 * 40; }));
+    const float* l = probe.left();
+    const float* r = probe.right();
+    std::size_t first = 0;
+    while (first < probe.frames() && l[first] == 0.0f)
+        ++first;
+    ASSERT_LT(first + 256 * 20, probe.frames());
+    for (std::size_t i = first; i + 1 < probe.frames(); ++i) {
+        const long code = std::lround(l[i] * 1024.0f) % 1000 + 1;
+        ASSERT_EQ(std::lround(l[i + 1] * 1024.0f), code) << "frame " << i;
+        ASSERT_EQ(r[i], -l[i]) << "frame " << i;
+    }
+}
+
+TEST_F(JackDeviceTest, NoServerMeansNoClientAtOnce)
+{
+    probe.close();
+    server.stop();
+    CountingSource source;
+    JackAudioDevice device;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(device.open(48000, DefaultBufferPlan(), &CountingSource::render, &source));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(device.midi()->connected());
+}
+
+TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterTheServer)
+{
+    setenv("QUENDEL_AUDIO", "jack", 1);
+    TempDir dir;
+    const std::string path = dir.file("level.wav");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                           std::vector<float>(44100, 0.25f)));
+    AudioEngine::setOfflineForTests(false);
+    AudioEngine& engine = AudioEngine::instance();
+    MidiLog log;
+    engine.midi().setReceiver(
+        [&log](const std::uint8_t* bytes, std::size_t size) { log.receive(bytes, size); });
+    AudioControl control;
+    control.InitBASS(0, 44100, false, false);
+    ASSERT_STREQ(engine.deviceName(), "jack");
+    EXPECT_EQ(engine.sampleRate(), 48000);
+    EXPECT_TRUE(engine.midi().connected());
+    control.OpenSample(path);
+    control.PlaySample(true);
+    ASSERT_TRUE(listenTo("Quendel"));
+    EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
+
+    probe.sendMidi({0x90, 60, 100});
+    EXPECT_TRUE(eventually([&] { return log.holds({0x90, 60, 100}); }));
+    const std::uint8_t light[] = {0x90, 36, 127};
+    engine.midi().send(light, sizeof light);
+    EXPECT_TRUE(eventually([&] { return holds(probe.receivedMidi(), {0x90, 36, 127}); }));
+
+    // The server ends: the device is lost, MIDI falls silent, the pad plays on unheard.
+    probe.close();
+    server.stop();
+    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()).empty(); }));
+    EXPECT_FALSE(engine.midi().connected());
+    EXPECT_TRUE(control.SampleIsActive());
+
+    // It comes back at another rate: the loop is heard again at its level, through the same
+    // MIDI transport, while the engine keeps its own rate.
+    ASSERT_TRUE(server.start(44100, 256));
+    ASSERT_TRUE(probe.open(44100 * 30));
+    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
+    EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4410) - 0.25f) < 0.01f; }));
+    EXPECT_EQ(engine.sampleRate(), 48000);
+    probe.sendMidi({0x80, 60, 0});
+    EXPECT_TRUE(eventually([&] { return log.holds({0x80, 60, 0}); }));
+
+    control.TerminateBASS();
+    engine.midi().setReceiver({});
+    AudioEngine::setOfflineForTests(true);
+    unsetenv("QUENDEL_AUDIO");
+}
