@@ -139,6 +139,7 @@ void Bar::Form_Load()
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
+    Midi = std::make_unique<BarMidi>(*this);
 
     Keys.reload(); // the trigger map, also as edited by hand since the last start
     Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BarKeys.h"
+#include "BarMidi.h"
 #include "PadOverlay.h"
 #include "StatusLabel.h"
 #include "deck/PadBindings.h"
@@ -49,6 +50,8 @@ public:
     // What the pads show: the names of their files, and where the playing pad's loop is.
     PadBindings Bindings;
     std::array<PadOverlay*, kPadCount> PadNames{};
+    // A MIDI controller on the pads, from the start of the sound on (see BarMidi).
+    std::unique_ptr<BarMidi> Midi;
     QTimer LoopTimer; // 30 frames a second while a pad plays: its loop bar
     // The keys of a pad as its tooltip names them; empty without keys.
     std::function<QString(int pad)> PadKeysText;

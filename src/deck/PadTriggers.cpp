@@ -137,6 +137,54 @@ QList<int> PadTriggers::learn(int action, int qtKey, quint32 nativeScanCode)
     return changed;
 }
 
+int PadTriggers::actionForNote(int channel, int note) const
+{
+    for (int action = 0; action < kActionCount; ++action)
+        for (const Trigger& trigger : m_keys[static_cast<std::size_t>(action)])
+            if (trigger.midi && trigger.midi->matches(MidiTrigger::Kind::Note, channel, note))
+                return action;
+    const int pad = note - kFirstDefaultNote;
+    return pad >= 0 && pad < kPadActions ? pad : kNoAction;
+}
+
+std::optional<MidiTrigger> PadTriggers::padNote(int pad) const
+{
+    if (pad < 0 || pad >= kPadActions)
+        return std::nullopt;
+    for (const Trigger& trigger : m_keys[static_cast<std::size_t>(pad)])
+        if (trigger.midi && trigger.midi->kind == MidiTrigger::Kind::Note)
+            return trigger.midi;
+    const MidiTrigger fallback{MidiTrigger::Kind::Note, kFirstDefaultNote + pad, 1};
+    if (actionForNote(fallback.channel, fallback.number) == pad)
+        return fallback;
+    return std::nullopt;
+}
+
+QList<int> PadTriggers::learnMidi(int action, const MidiTrigger& learned)
+{
+    QList<int> changed;
+    if (action < 0 || action >= kActionCount)
+        return changed;
+    for (int other = 0; other < kActionCount; ++other) {
+        if (other == action)
+            continue;
+        if (std::erase_if(m_keys[static_cast<std::size_t>(other)],
+                          [&](const Trigger& t) { return t.midi && t.midi->overlaps(learned); }))
+            changed.append(other);
+    }
+    std::vector<Trigger>& own = m_keys[static_cast<std::size_t>(action)];
+    const Trigger trigger{0, 0, learned};
+    if (std::find(own.begin(), own.end(), trigger) == own.end()) {
+        // A note learned again on another channel replaces the pad's old one of that number.
+        std::erase_if(own, [&](const Trigger& t) { return t.midi && t.midi->overlaps(learned); });
+        own.push_back(trigger);
+        if (own.size() > static_cast<std::size_t>(kMaxKeysPerAction))
+            own.erase(own.begin());
+        changed.prepend(action);
+    }
+    return changed;
+}
+
 bool PadTriggers::clear(int action)
 {
     if (action < 0 || action >= kActionCount)
@@ -222,6 +270,8 @@ std::optional<PadTriggers::Trigger> PadTriggers::parseToken(QStringView token)
     token = token.trimmed();
     if (token.isEmpty())
         return std::nullopt;
+    if (const std::optional<MidiTrigger> midi = MidiTrigger::Parse(token))
+        return Trigger{0, 0, midi};
     if (token.startsWith(kScanWord, Qt::CaseInsensitive) && token.size() > kScanWord.size() &&
         token.at(kScanWord.size()).isSpace()) {
         bool ok = false;
@@ -247,6 +297,8 @@ std::optional<PadTriggers::Trigger> PadTriggers::parseToken(QStringView token)
 
 QString PadTriggers::tokenText(const Trigger& trigger)
 {
+    if (trigger.midi)
+        return trigger.midi->text();
     if (trigger.scan != 0)
         return QStringLiteral("%1 %2").arg(kScanWord).arg(trigger.scan);
     return QKeySequence(trigger.key).toString(QKeySequence::PortableText);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MidiTrigger.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
@@ -25,6 +27,11 @@
 // native scan code of a key position (an X11/evdev keycode: evdev code + 8). A missing line
 // means that action's default keys; a line with an empty value means no keys. Tokens that name
 // no key (also names with modifiers, such as "Ctrl+F1") are skipped.
+//
+// MIDI notes stand in the same lists as keys, as "Note 36" (any channel) or "Note 36 Ch 10"
+// (see MidiTrigger): "Pad 1=F1, Scan 49, Note 40 Ch 10". Notes no list holds play by default:
+// notes 36..63 on any channel play pads 1..28, so a controller works before anything is learned,
+// and files written before MIDI stay valid as they are.
 //
 // Defaults: F1..F10 play pads 1..10; the number row (` 1 2 .. 0 - = Backspace) plays pads 1..14
 // and the row below (Tab Q .. P [ ] \) pads 15..28, by position, so the two key rows mirror the
@@ -62,6 +69,19 @@ public:
     // whose keys changed (none when the key cannot be stored: modifiers alone, no name and no
     // position).
     QList<int> learn(int action, int qtKey, quint32 nativeScanCode);
+    // ---- MIDI notes ------------------------------------------------------------------------
+    static constexpr int kFirstDefaultNote = 36; // note 36 plays pad 1 by default
+
+    // The action a note on channel (1..16) plays: a learned note first (the lower action among
+    // equals), else the default note of a pad; kNoAction for any other note.
+    int actionForNote(int channel, int note) const;
+    // The note and channel a pad's light is sent on: the pad's first learned note, else its
+    // default note on channel 1 while that still plays it; nothing when neither.
+    std::optional<MidiTrigger> padNote(int pad) const;
+    // Adds a note (or control) to an action and takes it from every other action that held an
+    // overlapping one, as learn() does for keys. Returns the actions whose lists changed.
+    QList<int> learnMidi(int action, const MidiTrigger& trigger);
+
     // Takes every key from an action; true when it had any.
     bool clear(int action);
 
@@ -82,8 +102,14 @@ public:
 
 private:
     struct Trigger {
-        int key = 0;      // a Qt key, or 0
-        quint32 scan = 0; // a native scan code, or 0
+        int key = 0;                     // a Qt key, or 0
+        quint32 scan = 0;                // a native scan code, or 0
+        std::optional<MidiTrigger> midi; // a note or control instead of a key
+        Trigger() = default;
+        Trigger(int k, quint32 s, std::optional<MidiTrigger> m = std::nullopt)
+            : key(k), scan(s), midi(m)
+        {
+        }
         bool operator==(const Trigger&) const = default;
     };
     static std::optional<Trigger> parseToken(QStringView token);

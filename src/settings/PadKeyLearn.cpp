@@ -2,6 +2,7 @@
 
 #include "ListControl.h"
 #include "deck/PadTriggers.h"
+#include "midi/MidiLearn.h"
 #include "skin/LabelControl.h"
 
 #include <QApplication>
@@ -37,6 +38,7 @@ PadKeyLearn::PadKeyLearn(QWidget& window, ListControl& pads, LabelControl& keysL
 
 PadKeyLearn::~PadKeyLearn()
 {
+    MidiLearn::stopWaiting(this);
     if (isWaiting()) { // the button may be gone already
         s_waiting = nullptr;
         qApp->removeEventFilter(this);
@@ -55,6 +57,10 @@ void PadKeyLearn::start()
     Button->setText(kWaitingCaption);
     // Installed last, the filter sees every key before the bar's keys and the focus widget do.
     qApp->installEventFilter(this);
+    // The next note on a MIDI controller is learned as well as the next key.
+    MidiLearn::wait(
+        this, [this](const MidiMessage& message) { return takeNote(message); },
+        [this] { cancel(); });
 }
 
 void PadKeyLearn::cancel()
@@ -64,6 +70,7 @@ void PadKeyLearn::cancel()
     s_waiting = nullptr;
     m_pad = -1;
     qApp->removeEventFilter(this);
+    MidiLearn::stopWaiting(this);
     Button->setText(kLearnCaption);
 }
 
@@ -119,6 +126,17 @@ void PadKeyLearn::takeKey(const QKeyEvent& event)
         return; // a modifier alone, or a key with neither name nor position: wait on
     triggers.store(triggers.learn(m_pad, key, event.nativeScanCode()));
     finish();
+}
+
+bool PadKeyLearn::takeNote(const MidiMessage& message)
+{
+    if (message.type != MidiMessage::Type::NoteOn || !isWaiting())
+        return false;
+    PadTriggers triggers = PadTriggers::Stored();
+    triggers.store(triggers.learnMidi(
+        m_pad, MidiTrigger{MidiTrigger::Kind::Note, message.number, message.channel}));
+    finish();
+    return true;
 }
 
 void PadKeyLearn::finish()

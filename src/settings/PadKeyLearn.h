@@ -7,12 +7,14 @@ class LabelControl;
 class ListControl;
 class QKeyEvent;
 class QPushButton;
+struct MidiMessage;
 
 // The settings window's LEARN button and the label with the selected pad's keys.
 //
 // With a pad entry selected, LEARN waits for the next key ("PRESS A KEY") and adds that key to
 // the pad's triggers in the settings file, taking it from any pad that had it; Backspace takes
-// all keys from the pad; Esc, a click anywhere else, another selection or the window going
+// all keys from the pad; a note on a MIDI controller is learned for the pad as a key is (with
+// its channel, see MidiTrigger); Esc, a click anywhere else, another selection or the window going
 // away stop the wait. Modifier keys alone are not learned. While it waits, no key plays a pad.
 class PadKeyLearn : public QObject {
 public:
@@ -40,6 +42,7 @@ protected:
 
 private:
     void takeKey(const QKeyEvent& event);
+    bool takeNote(const MidiMessage& message);
     void finish();
 
     static inline PadKeyLearn* s_waiting = nullptr;

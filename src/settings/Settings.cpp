@@ -2,6 +2,7 @@
 
 #include "FileListDrop.h"
 #include "PadKeyLearn.h"
+#include "SliderMidiLearn.h"
 #include "SliderScale.h"
 #include "core/NumberText.h"
 #include "core/ProgramState.h"
@@ -170,9 +171,9 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25, Qt::AlignHCenter);
 
     // When another pad takes over; beside the window's name, between the two sliders.
-    SwitchHeading = headingLabel(this, QRect(692, 112, 118, 14), QStringLiteral("SWITCH"));
+    SwitchHeading = headingLabel(this, QRect(676, 112, 134, 14), QStringLiteral("SWITCH"));
     SwitchChoice = new QComboBox(this);
-    SwitchChoice->setGeometry(692, 127, 118, 20);
+    SwitchChoice->setGeometry(676, 127, 134, 20);
     SwitchChoice->setFont(BoldSansFont(8.25));
     darkControl(SwitchChoice);
     SwitchChoice->addItem(QStringLiteral("at once"));
@@ -191,6 +192,13 @@ Settings::Settings() : SkinnedForm(kClientSize)
                             *valueLabel(this, QRect(582, 240, 212, 18), 8.25, Qt::AlignLeft),
                             QRect(490, 240, 86, 18));
     darkControl(Learn->Button);
+    // Each slider's MIDI control, learned with the small button beside its value.
+    SliderLearn = {
+        new SliderMidiLearn(*this, MidiControls::Volume, *Picture2, *Label4,
+                            QRect(737, 36, 36, 17)),
+        new SliderMidiLearn(*this, MidiControls::Pan, *Picture4, *Label5, QRect(737, 164, 36, 17))};
+    for (SliderMidiLearn* learn : SliderLearn)
+        darkControl(learn->Button);
 
     // Moving over the volume knob applies the volume even without a button held.
     Picture2->setMouseTracking(true);

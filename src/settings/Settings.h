@@ -12,6 +12,7 @@
 class PadDeck;
 class FileListDrop;
 class PadKeyLearn;
+class SliderMidiLearn;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -52,6 +53,8 @@ public:
     QComboBox* SwitchChoice = nullptr;     // "at once" or "at the loop's end"
     PadKeyLearn* Learn = nullptr;          // LEARN: the selected pad's keys
     FileListDrop* File1Drop = nullptr;     // sound files dropped on File1
+    // MIDI: learns the volume's (0) and the pan's (1) control.
+    std::array<SliderMidiLearn*, 2> SliderLearn{};
 
     // Where the mouse went down inside a knob (twips), at the last press on either knob.
     float KnobGrabX = 0;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "midi/MidiPads.h"
+#include "midi/MidiTransport.h"
+
+#include <memory>
+
+class Bar;
+
+// The bar's MIDI: the pads' MIDI side on the JACK client's ports when the sound goes out through
+// JACK, else on the ALSA sequencer when there is one, else nothing (Quendel plays without MIDI,
+// and says nothing about it).
+class BarMidi {
+public:
+    explicit BarMidi(Bar& bar);
+    ~BarMidi();
+    BarMidi(const BarMidi&) = delete;
+    BarMidi& operator=(const BarMidi&) = delete;
+
+    // The pads play from transport from now on (a back end that comes later; the tests' own).
+    void useTransport(MidiTransport& transport);
+    // The pads' MIDI side; nullptr without a transport.
+    MidiPads* pads() { return m_pads.get(); }
+
+private:
+    Bar& m_bar;
+    std::unique_ptr<MidiTransport> m_sequencer; // the ALSA sequencer's client, when used
+    std::unique_ptr<MidiPads> m_pads;           // goes before the transport it listens to
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// One channel message as the pads' MIDI side sees it. Everything else MIDI carries (SysEx,
+// clock, pitch bend, aftertouch...) plays no pad and is left out before it gets here.
+struct MidiMessage {
+    enum class Type : std::uint8_t { NoteOn, NoteOff, Control };
+
+    Type type = Type::NoteOff;
+    std::uint8_t channel = 1; // 1..16
+    std::uint8_t number = 0;  // note or control number
+    std::uint8_t value = 0;   // velocity or control value
+
+    bool operator==(const MidiMessage&) const = default;
+
+    // A whole message's bytes (status first); note-on with velocity 0 reads as a note-off.
+    // Nothing for other messages and for malformed ones.
+    static std::optional<MidiMessage> FromBytes(const std::uint8_t* bytes, std::size_t size)
+    {
+        if (size < 3 || (bytes[0] & 0x80) == 0 || (bytes[1] & 0x80) != 0 || (bytes[2] & 0x80) != 0)
+            return std::nullopt;
+        MidiMessage message;
+        message.channel = static_cast<std::uint8_t>((bytes[0] & 0x0F) + 1);
+        message.number = bytes[1];
+        message.value = bytes[2];
+        switch (bytes[0] & 0xF0) {
+        case 0x90:
+            message.type = bytes[2] > 0 ? Type::NoteOn : Type::NoteOff;
+            return message;
+        case 0x80:
+            message.type = Type::NoteOff;
+            return message;
+        case 0xB0:
+            message.type = Type::Control;
+            return message;
+        default:
+            return std::nullopt;
+        }
+    }
+};

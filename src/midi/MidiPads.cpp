@@ -1,0 +1,196 @@
+#include "MidiPads.h"
+
+#include "MidiLearn.h"
+#include "deck/PadDeck.h"
+
+#include <algorithm>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+MidiPads::MidiPads(PadDeck& deck, MidiTransport& transport)
+    : m_deck(deck), m_transport(transport), m_controls(deck), m_triggers(PadTriggers::Stored())
+{
+    m_lights.fill(Light::Unknown);
+    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad)
+        m_lightNotes[static_cast<std::size_t>(pad)] = m_triggers.padNote(pad);
+
+    QObject::connect(&m_deck, &PadDeck::padLit, this,
+                     [this](int pad, bool lit) { showLight(pad, lit); });
+    QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,
+                     [this] { reload(); });
+    m_drainTimer.setSingleShot(true);
+    m_drainTimer.setInterval(kDrainMs);
+    QObject::connect(&m_drainTimer, &QTimer::timeout, this, [this] { drain(); });
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd >= 0) {
+        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+        QObject::connect(m_wakeNotifier, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
+            // Cleared before draining: a message that comes in meanwhile wakes us again.
+            m_wakePending.store(false, std::memory_order_release);
+            drain();
+        });
+    } else {
+        m_drainTimer.setSingleShot(false); // no eventfd: poll, as the only way left
+        m_drainTimer.start();
+    }
+    m_lightFlush.setSingleShot(true);
+    m_lightFlush.setInterval(0);
+    QObject::connect(&m_lightFlush, &QTimer::timeout, this, [this] { flushLights(); });
+
+    // The controller shows the pads as they are now.
+    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad)
+        showLight(pad, m_deck.isLit(pad));
+    flushLights();
+
+    m_transport.setReceiver(
+        [this](const std::uint8_t* bytes, std::size_t size) { receive(bytes, size); });
+}
+
+MidiPads::~MidiPads()
+{
+    m_transport.setReceiver({});
+    if (m_wakeFd >= 0)
+        close(m_wakeFd);
+}
+
+void MidiPads::receive(const std::uint8_t* bytes, std::size_t size)
+{
+    const std::optional<MidiMessage> message = MidiMessage::FromBytes(bytes, size);
+    if (!message)
+        return;
+    if (!m_queue.push(*message)) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    if (m_wakeFd >= 0 && !m_wakePending.exchange(true, std::memory_order_acq_rel)) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t put = write(m_wakeFd, &one, sizeof one);
+    }
+}
+
+void MidiPads::reload()
+{
+    m_triggers = PadTriggers::Stored();
+    m_controls.reload();
+    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad) {
+        const auto p = static_cast<std::size_t>(pad);
+        const std::optional<MidiTrigger> note = m_triggers.padNote(pad);
+        if (note == m_lightNotes[p])
+            continue;
+        if (m_lightNotes[p] && m_lights[p] == Light::On)
+            sendLight(*m_lightNotes[p], false);
+        m_lightNotes[p] = note;
+        m_lights[p] = Light::Unknown;
+        showLight(pad, m_deck.isLit(pad));
+    }
+    flushLights();
+}
+
+int MidiPads::padOf(const MidiMessage& message) const
+{
+    const int action = m_triggers.actionForNote(message.channel, message.number);
+    return action >= 0 && action < PadTriggers::kPadActions ? action : -1;
+}
+
+void MidiPads::drain()
+{
+    // Where in this drain each pad was last pressed and released (-1: not).
+    std::array<int, PadTriggers::kPadActions> lastPress;
+    std::array<int, PadTriggers::kPadActions> lastRelease;
+    lastPress.fill(-1);
+    lastRelease.fill(-1);
+    bool controlsMoved = false;
+
+    MidiMessage message;
+    int seen = 0;
+    for (; seen < kMaxMessagesPerDrain && m_queue.pop(message); ++seen) {
+        const bool offered = message.type != MidiMessage::Type::NoteOff;
+        if (offered && MidiLearn::waiting() && MidiLearn::offer(message)) {
+            if (message.type == MidiMessage::Type::NoteOn)
+                m_learnedNote = message;
+            continue;
+        }
+        if (message.type == MidiMessage::Type::Control) {
+            controlsMoved = m_controls.take(message) || controlsMoved;
+            continue;
+        }
+        if (message.type == MidiMessage::Type::NoteOff && m_learnedNote &&
+            m_learnedNote->channel == message.channel && m_learnedNote->number == message.number) {
+            m_learnedNote.reset();
+            continue;
+        }
+        const int pad = padOf(message);
+        if (pad < 0)
+            continue;
+        (message.type == MidiMessage::Type::NoteOn ? lastPress
+                                                   : lastRelease)[static_cast<std::size_t>(pad)] =
+            seen;
+    }
+    if (seen == kMaxMessagesPerDrain && m_drainTimer.isSingleShot())
+        m_drainTimer.start(); // the rest of a flood, a moment later: the UI keeps breathing
+    if (controlsMoved)
+        m_controls.flush();
+    if (seen == 0)
+        return;
+
+    // Of the presses only the newest few are played; a release counts after its pad's press.
+    std::array<int, PadTriggers::kPadActions> pressOrder = lastPress;
+    std::sort(pressOrder.begin(), pressOrder.end(), std::greater<>());
+    const int oldestPlayed = pressOrder[kMaxPressesPerDrain - 1];
+    struct Step {
+        int at;
+        int pad;
+        bool press;
+    };
+    std::array<Step, 2 * PadTriggers::kPadActions> steps{};
+    std::size_t count = 0;
+    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad) {
+        const auto p = static_cast<std::size_t>(pad);
+        if (lastPress[p] >= 0 && lastPress[p] >= oldestPlayed)
+            steps[count++] = {lastPress[p], pad, true};
+        if (lastRelease[p] > lastPress[p])
+            steps[count++] = {lastRelease[p], pad, false};
+    }
+    std::sort(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(count),
+              [](const Step& a, const Step& b) { return a.at < b.at; });
+    for (std::size_t i = 0; i < count; ++i) {
+        if (steps[i].press)
+            m_deck.press(steps[i].pad);
+        else
+            m_deck.release(steps[i].pad);
+    }
+    flushLights();
+}
+
+void MidiPads::showLight(int pad, bool lit)
+{
+    if (pad < 0 || pad >= PadTriggers::kPadActions)
+        return;
+    m_wanted[static_cast<std::size_t>(pad)] = lit;
+    if (!m_lightFlush.isActive())
+        m_lightFlush.start();
+}
+
+void MidiPads::flushLights()
+{
+    m_lightFlush.stop();
+    for (std::size_t p = 0; p < m_lights.size(); ++p) {
+        const Light light = m_wanted[p] ? Light::On : Light::Off;
+        if (m_lights[p] == light || !m_lightNotes[p])
+            continue;
+        m_lights[p] = light;
+        sendLight(*m_lightNotes[p], m_wanted[p]);
+    }
+}
+
+void MidiPads::sendLight(const MidiTrigger& note, bool lit)
+{
+    const std::uint8_t status =
+        static_cast<std::uint8_t>((lit ? 0x90 : 0x80) | ((note.replyChannel() - 1) & 0x0F));
+    const std::array<std::uint8_t, 3> bytes = {status, static_cast<std::uint8_t>(note.number),
+                                               static_cast<std::uint8_t>(lit ? 127 : 0)};
+    m_transport.send(bytes.data(), bytes.size());
+}

@@ -1,0 +1,255 @@
+#include "settings/SettingsTestSupport.h"
+
+#include "midi/MidiPads.h"
+#include "settings/PadKeyLearn.h"
+#include "settings/SliderMidiLearn.h"
+
+#include <QFile>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+// The controller's side of a transport: what it plays into Quendel, what Quendel lights on it.
+class FakeTransport : public MidiTransport {
+public:
+    void setReceiver(Receiver r) override { receiver = std::move(r); }
+    void send(const std::uint8_t* bytes, std::size_t size) override
+    {
+        sent.emplace_back(bytes, bytes + size);
+    }
+    bool connected() const override { return true; }
+    const char* name() const override { return "test"; }
+
+    void message(int status, int channel, int number, int value)
+    {
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(status | (channel - 1)),
+                                       static_cast<std::uint8_t>(number),
+                                       static_cast<std::uint8_t>(value)};
+        if (receiver)
+            receiver(bytes, 3);
+    }
+    void noteOn(int note, int channel = 1) { message(0x90, channel, note, 100); }
+    void noteOff(int note, int channel = 1) { message(0x90, channel, note, 0); }
+    void control(int number, int value, int channel = 1) { message(0xB0, channel, number, value); }
+
+    Receiver receiver;
+    std::vector<std::vector<std::uint8_t>> sent;
+};
+
+class MidiBar : public SettingsFixture {
+protected:
+    void SetUp() override
+    {
+        SettingsFixture::SetUp();
+        ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Beat.wav", Constant(0.5f, 4410)));
+        bind(6, "Beat.wav");
+        if (!bar->Midi)
+            bar->Midi = std::make_unique<BarMidi>(*bar);
+        bar->Midi->useTransport(midi);
+        pads = bar->Midi->pads();
+        midi.sent.clear();
+    }
+    void TearDown() override
+    {
+        bar->Midi.reset(); // the transport goes with the test
+        SettingsFixture::TearDown();
+    }
+    void drain() const { pads->drain(); }
+    // The lights sent, as "note:on" / "note:off" with channel when not 1.
+    // The controller's last word on every pad's default note is what the bar shows.
+    void expectLightsMatchPads() const
+    {
+        QCoreApplication::processEvents();
+        std::map<int, bool> last;
+        for (const auto& m : midi.sent)
+            last[m[1]] = (m[0] & 0xF0) == 0x90 && m[2] == 127;
+        const std::vector<int> lit = litPads();
+        for (const auto& [note, on] : last)
+            EXPECT_EQ(on, std::find(lit.begin(), lit.end(), note - 36) != lit.end()) << note;
+    }
+    std::vector<std::string> lights() const
+    {
+        QCoreApplication::processEvents(); // lights go out once the event that set them is over
+        std::vector<std::string> out;
+        for (const auto& m : midi.sent) {
+            std::string text =
+                std::to_string(m[1]) + ((m[0] & 0xF0) == 0x90 && m[2] == 127 ? ":on" : ":off");
+            if ((m[0] & 0x0F) != 0)
+                text += " ch" + std::to_string((m[0] & 0x0F) + 1);
+            out.push_back(text);
+        }
+        return out;
+    }
+    std::optional<QString> storedTrigger(const QString& key) const
+    {
+        QFile file(folder->settingsFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return FindSettingValue(file.readAll(), u"Triggers", key);
+    }
+
+    FakeTransport midi;
+    MidiPads* pads = nullptr;
+};
+
+TEST_F(MidiBar, ANoteOnPlaysItsPadAsTheMouseDoesAndLightsIt)
+{
+    midi.noteOn(39); // pad 4
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
+    EXPECT_EQ(litPads(), std::vector<int>{3});
+    EXPECT_GT(levelsNow().left, 0.1f);
+    midi.noteOff(39);
+    midi.noteOn(39, 10); // any channel: the playing pad stops
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+    EXPECT_EQ(litPads(), std::vector<int>{});
+    EXPECT_LT(levelsNow().left, 0.001f);
+    midi.noteOn(70); // no pad
+    drain();
+    // The stop lit the pad for a moment: the controller hears only the end of it.
+    EXPECT_EQ(lights(), (std::vector<std::string>{"39:on", "39:off"}));
+
+    midi.noteOn(42); // left to the wake-up from the transport's thread: no drain by hand
+    EXPECT_TRUE(Settles([&] { return bar->Deck.ActivePad == 6; }));
+}
+
+TEST_F(MidiBar, TheNoteOffOfAFailedPressDarkensThePad)
+{
+    midi.noteOn(42); // pad 7 plays
+    drain();
+    midi.noteOn(41); // pad 6 has no sound: lit while held
+    drain();
+    EXPECT_EQ(litPads(), std::vector<int>{5});
+    midi.noteOff(41);
+    drain();
+    EXPECT_EQ(litPads(), std::vector<int>{6});
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    EXPECT_EQ(lights(), (std::vector<std::string>{"42:on", "41:on", "42:off", "41:off", "42:on"}));
+}
+
+TEST_F(MidiBar, LightsFollowSwitchesAndPageChangesOncePerChange)
+{
+    midi.noteOn(39);
+    drain();
+    QTest::mouseClick(bar->Picture6[6], Qt::LeftButton, {}, QPoint(10, 10)); // the mouse switches
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    EXPECT_EQ(lights(), (std::vector<std::string>{"39:on", "39:off", "42:on"}));
+    QTest::mousePress(bar->Picture1[1], Qt::LeftButton, {}, QPoint(5, 5)); // tuner: pads stop
+    EXPECT_EQ(litPads(), std::vector<int>{});
+    EXPECT_EQ(lights(), (std::vector<std::string>{"39:on", "39:off", "42:on", "42:off"}));
+    QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5)); // back: all dark
+    EXPECT_EQ(lights().size(), 4u);
+}
+
+TEST_F(MidiBar, LearnTakesTheNextNoteForTheSelectedPad)
+{
+    open();
+    pick(settings->List1, "Sample 4");
+    QTest::mouseClick(settings->Learn->Button, Qt::LeftButton);
+    ASSERT_TRUE(settings->Learn->isWaiting());
+    midi.noteOn(50, 10);
+    drain();
+    EXPECT_FALSE(settings->Learn->isWaiting());
+    EXPECT_EQ(storedTrigger("Pad 4"), "F4, Scan 12, Note 50 Ch 10");
+    EXPECT_EQ(settings->Learn->KeysLabel->text(), "F4, 3, Note 50 Ch 10");
+    EXPECT_EQ(bar->Deck.ActivePad, 100); // the note only taught
+    midi.noteOff(50, 10);
+    drain();
+    EXPECT_EQ(litPads(), std::vector<int>{});
+    // The pad's light moved to the learned note; the note plays it, on its channel only.
+    EXPECT_EQ(lights(), (std::vector<std::string>{"50:off ch10"}));
+    midi.sent.clear();
+    midi.noteOn(50, 10);
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
+    EXPECT_EQ(lights(), (std::vector<std::string>{"50:on ch10"}));
+}
+
+TEST_F(MidiBar, ALearnedControlMovesTheVolumeAndIsStoredOnceItRests)
+{
+    open();
+    QTest::mouseClick(settings->SliderLearn[0]->Button, Qt::LeftButton);
+    ASSERT_TRUE(settings->SliderLearn[0]->isWaiting());
+    midi.control(7, 100);
+    drain();
+    EXPECT_FALSE(settings->SliderLearn[0]->isWaiting());
+    EXPECT_EQ(storedTrigger("Volume"), "CC 7 Ch 1");
+    EXPECT_EQ(stored("Volume"), "<none>"); // learning moved nothing
+
+    midi.noteOn(39);
+    drain();
+    QTimer& rest = pads->controls().restTimer(MidiControls::Volume);
+    rest.setInterval(3600 * 1000); // the test says when the control has rested
+    for (int value : {127, 64, 0, 40}) {
+        midi.control(7, value);
+        drain();
+    }
+    EXPECT_EQ(settings->Label4->text(), "31"); // 40/127 of the knob's travel
+    EXPECT_EQ(settings->Picture2->KnobLeft(), 1035);
+    EXPECT_NEAR(levelsNow().left, 0.5 * 0.31, 0.002); // heard at once
+    EXPECT_TRUE(rest.isActive());
+    EXPECT_EQ(stored("Volume"), "<none>");
+    rest.start(0);
+    EXPECT_TRUE(Settles([&] { return stored("Volume") == "31"; }));
+    EXPECT_EQ(stored("VolPos"), "1035");
+}
+
+TEST_F(MidiBar, ALearnedControlSetsThePanWithTheWindowClosed)
+{
+    WriteSetting("Triggers", "Pan", "CC 10 Ch 2", folder->settingsFile());
+    pads->reload();
+    midi.noteOn(39);
+    drain();
+    ASSERT_EQ(LoadedForm<Settings>(), nullptr);
+    QTimer& rest = pads->controls().restTimer(MidiControls::Pan);
+    midi.control(10, 127, 1); // another channel: not the pan
+    drain();
+    EXPECT_FALSE(rest.isActive());
+    midi.control(10, 0, 2);
+    drain();
+    const ChannelLevels levels = levelsNow();
+    EXPECT_NEAR(levels.left, 0.5 * 0.8, 0.002);
+    EXPECT_LT(levels.right, 0.001f);
+    EXPECT_TRUE(Settles([&] { return stored("PanVal") == "-100"; }));
+    EXPECT_EQ(stored("PanPos"), "0");
+    EXPECT_EQ(open().Label5->text(), "-100"); // the window shows what was stored
+}
+
+TEST_F(MidiBar, AFloodOfNotesNeitherHangsNorLeavesAWrongState)
+{
+    // 10,000 notes on the pads without sounds, in the bursts a controller gives between two
+    // drains, each burst ending on a pad with a sound.
+    for (int burst = 0; burst < 10; ++burst) {
+        for (int i = 0; i < 1000; ++i) {
+            const int pad = (i / 2 * 5 + burst) % 28;
+            if (pad == 3 || pad == 6)
+                continue;
+            if (i % 2 == 0)
+                midi.noteOn(36 + pad);
+            else
+                midi.noteOff(36 + pad);
+        }
+        midi.noteOn(burst % 2 == 0 ? 39 : 42);
+        drain();
+        drain();
+        EXPECT_EQ(pads->dropped(), 0u);
+    }
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    EXPECT_EQ(litPads(), std::vector<int>{6});
+    expectLightsMatchPads();
+
+    // More than the queue holds at once: the rest is dropped, nothing blocks, and a bounded
+    // number of drains plays what was kept.
+    for (int i = 0; i < 10000; ++i)
+        midi.noteOn(36 + i % 28);
+    EXPECT_EQ(pads->dropped(), 10000u - MidiPads::kQueueSize);
+    for (std::size_t i = 0; i <= MidiPads::kQueueSize / MidiPads::kMaxMessagesPerDrain; ++i)
+        drain();
+    EXPECT_EQ(litPads().size(), 1u);
+    expectLightsMatchPads();
+}
+
+} // namespace
