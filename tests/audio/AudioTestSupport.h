@@ -2,6 +2,7 @@
 
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
+#include "audio/device/AudioDevice.h"
 
 #include <chrono>
 #include <cmath>
@@ -179,6 +180,20 @@ protected:
     AudioControl control;
     TempDir dir;
 };
+
+// Makes the engine open a device of the test's own, Device(state), instead of a real one; the
+// engine then renders on that device's thread, not offline.
+template <class Device, class State> void UseTestDevice(State& state)
+{
+    AudioEngine::setOfflineForTests(false);
+    AudioEngine::setDeviceFactoryForTests([&state](int rate, const BufferPlan& plan,
+                                                   AudioDevice::RenderCallback render,
+                                                   void* context) -> std::unique_ptr<AudioDevice> {
+        auto device = std::make_unique<Device>(state);
+        device->open(rate, plan, render, context);
+        return device;
+    });
+}
 
 // Polls until `done` holds, for at most 10 s (generous: only a hang fails).
 template <typename Done> bool eventually(Done done)

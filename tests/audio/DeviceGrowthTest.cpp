@@ -74,17 +74,7 @@ private:
 
 class DeviceGrowthTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        AudioEngine::setOfflineForTests(false);
-        AudioEngine::setDeviceFactoryForTests(
-            [this](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
-                   void* context) -> std::unique_ptr<AudioDevice> {
-                auto device = std::make_unique<FakeDevice>(state);
-                device->open(rate, plan, render, context);
-                return device;
-            });
-    }
+    void SetUp() override { UseTestDevice<FakeDevice>(state); }
     void TearDown() override
     {
         control.TerminateBASS();

@@ -77,14 +77,7 @@ class DeviceRateTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        AudioEngine::setOfflineForTests(false);
-        AudioEngine::setDeviceFactoryForTests(
-            [this](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
-                   void* context) -> std::unique_ptr<AudioDevice> {
-                auto device = std::make_unique<RatedDevice>(state);
-                device->open(rate, plan, render, context);
-                return device;
-            });
+        UseTestDevice<RatedDevice>(state);
         control.InitBASS(0, 44100, false, false);
         ASSERT_STREQ(engine().deviceName(), "rated");
     }
