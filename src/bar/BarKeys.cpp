@@ -136,7 +136,7 @@ bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
     if (action < PadTriggers::kPadActions)
         pad = action;
     else if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad)
-        pad = stepPad(action == PadTriggers::kNextPad ? 1 : -1);
+        pad = m_bar.Deck.steppedPad(action == PadTriggers::kNextPad ? 1 : -1);
     // Held from here on: a page change may give another window the focus, and the release.
     m_held.push_back({event.key(), event.nativeScanCode(), pad});
     if (pad >= 0) {
@@ -170,31 +170,4 @@ void BarKeys::releaseAll()
     for (const HeldKey& key : keys)
         if (key.pad >= 0)
             m_bar.Deck.release(key.pad);
-}
-
-int BarKeys::stepPad(int direction) const
-{
-    using namespace AppModul;
-    // One read of the settings file for all 28 bindings.
-    QFile file(SettingsFile);
-    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const auto bound = [&](int pad) {
-        const std::optional<QString> name =
-            FindSettingValue(text, PadSection, QStringLiteral("Sample %1").arg(pad + 1));
-        return name && !name->trimmed().isEmpty();
-    };
-
-    const PadDeck& deck = m_bar.Deck;
-    const int current = deck.PendingPad != PadDeck::kNoPad ? deck.PendingPad : deck.ActivePad;
-    const int from =
-        current != PadDeck::kNoPad ? current : (direction > 0 ? -1 : PadDeck::kPadCount);
-    for (int n = 1; n <= PadDeck::kPadCount; ++n) {
-        const int pad =
-            ((from + direction * n) % PadDeck::kPadCount + PadDeck::kPadCount) % PadDeck::kPadCount;
-        if (pad == current)
-            break; // round once: the pad that plays is not pressed again, which would stop it
-        if (bound(pad))
-            return pad;
-    }
-    return -1;
 }

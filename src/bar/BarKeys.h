@@ -50,8 +50,6 @@ private:
     // What a press of the key does here: a trigger action, kPageKey, or kNoAction.
     int actionOf(const QKeyEvent& event, const QWidget& receiver) const;
     std::vector<HeldKey>::iterator held(const QKeyEvent& event);
-    // The bound pad a step in direction (+1, -1) reaches, or -1.
-    int stepPad(int direction) const;
     void releaseAll();
 
     static constexpr int kPageKey = PadTriggers::kActionCount;

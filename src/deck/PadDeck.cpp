@@ -5,6 +5,8 @@
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
 
+#include <QFile>
+
 namespace {
 
 const QString kSwitchKey = QStringLiteral("Switch");
@@ -128,6 +130,30 @@ void PadDeck::settlePending()
         setActivePad(next);
         setLit(next, true);
     }
+}
+
+int PadDeck::steppedPad(int direction) const
+{
+    using namespace AppModul;
+    // One read of the settings file for all 28 bindings.
+    QFile file(SettingsFile);
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto bound = [&](int pad) {
+        const std::optional<QString> name =
+            FindSettingValue(text, PadSection, QStringLiteral("Sample %1").arg(pad + 1));
+        return name && !name->trimmed().isEmpty();
+    };
+
+    const int current = PendingPad != kNoPad ? PendingPad : ActivePad;
+    const int from = current != kNoPad ? current : (direction > 0 ? -1 : kPadCount);
+    for (int n = 1; n <= kPadCount; ++n) {
+        const int pad = ((from + direction * n) % kPadCount + kPadCount) % kPadCount;
+        if (pad == current)
+            break; // round once: the pad that plays is not pressed again, which would stop it
+        if (bound(pad))
+            return pad;
+    }
+    return -1;
 }
 
 void PadDeck::release(int index)

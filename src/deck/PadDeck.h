@@ -41,6 +41,11 @@ public:
     // The pad that played plays no more (something else took the audio control): it goes dark.
     void forgetActivePad();
 
+    // The next (direction +1) or previous (-1) pad with a binding after the pad that waits to
+    // take over, else the one that plays, wrapping round; with neither, the first (last) bound
+    // pad. -1 when no other pad is bound. For foot pedals and page turners.
+    int steppedPad(int direction) const;
+
     // How far the playing pad's loop is through its current cycle, 0..1.
     double loopProgress() const { return DMC.LoopProgress(); }
 

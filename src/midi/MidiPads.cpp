@@ -4,6 +4,7 @@
 #include "deck/PadDeck.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -103,6 +104,7 @@ void MidiPads::drain()
     lastPress.fill(-1);
     lastRelease.fill(-1);
     bool controlsMoved = false;
+    int steps = 0; // next-pad presses less previous-pad presses
 
     MidiMessage message;
     int seen = 0;
@@ -120,6 +122,12 @@ void MidiPads::drain()
         if (message.type == MidiMessage::Type::NoteOff && m_learnedNote &&
             m_learnedNote->channel == message.channel && m_learnedNote->number == message.number) {
             m_learnedNote.reset();
+            continue;
+        }
+        const int action = m_triggers.actionForNote(message.channel, message.number);
+        if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad) {
+            if (message.type == MidiMessage::Type::NoteOn)
+                steps += action == PadTriggers::kNextPad ? 1 : -1;
             continue;
         }
         const int pad = padOf(message);
@@ -145,22 +153,32 @@ void MidiPads::drain()
         int pad;
         bool press;
     };
-    std::array<Step, 2 * PadTriggers::kPadActions> steps{};
+    std::array<Step, 2 * PadTriggers::kPadActions> order{};
     std::size_t count = 0;
     for (int pad = 0; pad < PadTriggers::kPadActions; ++pad) {
         const auto p = static_cast<std::size_t>(pad);
         if (lastPress[p] >= 0 && lastPress[p] >= oldestPlayed)
-            steps[count++] = {lastPress[p], pad, true};
+            order[count++] = {lastPress[p], pad, true};
         if (lastRelease[p] > lastPress[p])
-            steps[count++] = {lastRelease[p], pad, false};
+            order[count++] = {lastRelease[p], pad, false};
     }
-    std::sort(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(count),
+    std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
               [](const Step& a, const Step& b) { return a.at < b.at; });
     for (std::size_t i = 0; i < count; ++i) {
-        if (steps[i].press)
-            m_deck.press(steps[i].pad);
+        if (order[i].press)
+            m_deck.press(order[i].pad);
         else
-            m_deck.release(steps[i].pad);
+            m_deck.release(order[i].pad);
+    }
+    // A pedal's next and previous pad, after the pads pressed in this drain. A flood of them is
+    // capped like presses are.
+    const int stepCount = std::min(std::abs(steps), kMaxPressesPerDrain);
+    for (int i = 0; i < stepCount; ++i) {
+        const int pad = m_deck.steppedPad(steps > 0 ? 1 : -1);
+        if (pad < 0)
+            break;
+        m_deck.press(pad);
+        m_deck.release(pad);
     }
     flushLights();
 }

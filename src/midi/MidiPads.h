@@ -27,7 +27,8 @@ class PadDeck;
 // the pan. A waiting learn sees every note-on and control change first.
 //
 // Which note plays which pad comes from the trigger map (notes 36..63 play pads 1..28 unless
-// learned otherwise); notes on the next- and previous-pad actions are kept but play nothing.
+// learned otherwise); a note learned for the next- or previous-pad action presses the next or
+// previous bound pad, as Page Down and Page Up do (a pedal's note-off does nothing more).
 //
 // Floods: one drain handles at most kMaxMessagesPerDrain messages, and of them only each pad's
 // last press (with the release after it) and only the newest kMaxPressesPerDrain presses are

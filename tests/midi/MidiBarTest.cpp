@@ -116,6 +116,25 @@ TEST_F(MidiBar, ANoteOnPlaysItsPadAsTheMouseDoesAndLightsIt)
     EXPECT_TRUE(Settles([&] { return bar->Deck.ActivePad == 6; }));
 }
 
+TEST_F(MidiBar, APedalsNotesStepThroughTheBoundPads)
+{
+    WriteSetting("Triggers", "Next Pad", "Note 70", folder->settingsFile());
+    WriteSetting("Triggers", "Previous Pad", "Note 71", folder->settingsFile());
+    pads->reload();
+    midi.noteOn(70);
+    midi.noteOff(70);
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 3) << "the first bound pad";
+    midi.noteOn(70);
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    midi.noteOn(70);
+    midi.noteOn(71);
+    midi.noteOn(71); // one back in all, from pad 7, wrapping round
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 3);
+}
+
 TEST_F(MidiBar, TheNoteOffOfAFailedPressDarkensThePad)
 {
     midi.noteOn(42); // pad 7 plays
