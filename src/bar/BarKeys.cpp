@@ -11,7 +11,6 @@
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -326,10 +326,11 @@ QByteArray storedValue(QStringView value)
     return text.toUtf8();
 }
 
-// The whole file, or nothing when it is missing, not a plain file (a folder, a pipe), unreadable,
-// or absurdly large. Every pad press reads the file, so this uses the four system calls it needs
-// (open, fstat, read, close) rather than QFile's eight.
-std::optional<QByteArray> readSettingsFile(const QString& file)
+} // namespace
+
+// Every pad press reads the file, so this uses the four system calls it needs (open, fstat,
+// read, close) rather than QFile's eight.
+std::optional<QByteArray> ReadSettingsText(const QString& file)
 {
     const QByteArray path = QFile::encodeName(file);
     // Without O_NONBLOCK a pipe in the file's place would hang the program in open().
@@ -371,8 +372,6 @@ std::optional<QByteArray> readSettingsFile(const QString& file)
     ::close(fd);
     return result;
 }
-
-} // namespace
 
 std::optional<QString> FindSettingValue(QByteArrayView text, QStringView section, QStringView key)
 {
@@ -435,16 +434,18 @@ QByteArray TextWithSetting(QByteArrayView text, QStringView section, QStringView
     return result;
 }
 
+QString SettingIn(QByteArrayView text, QStringView section, QStringView key,
+                  const QString& defaultValue)
+{
+    const std::optional<QString> value = FindSettingValue(text, section, key);
+    return value && !value->isEmpty() ? *value : defaultValue;
+}
+
 QString ReadSetting(const QString& section, const QString& key, const QString& file,
                     const QString& defaultValue)
 {
-    const std::optional<QByteArray> bytes = readSettingsFile(file);
-    if (!bytes)
-        return defaultValue;
-    const std::optional<QString> value = FindSettingValue(*bytes, section, key);
-    if (!value || value->isEmpty())
-        return defaultValue;
-    return *value;
+    const std::optional<QByteArray> text = ReadSettingsText(file);
+    return text ? SettingIn(*text, section, key, defaultValue) : defaultValue;
 }
 
 void WriteSetting(const QString& section, const QString& key, const QString& value,
@@ -457,7 +458,7 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         // from what little could be read would lose the rest.
         if (!info.isFile() || !info.isWritable())
             return;
-        std::optional<QByteArray> bytes = readSettingsFile(file);
+        std::optional<QByteArray> bytes = ReadSettingsText(file);
         if (!bytes)
             return;
         before = std::move(*bytes);

@@ -21,6 +21,15 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 void WriteSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file);
 
+// The whole settings file in one read, or nothing when it is missing, not a plain file (a folder,
+// a pipe, which is never waited on), unreadable or absurdly large. For a reader that wants
+// several values of one moment: one read, then SettingIn for each.
+std::optional<QByteArray> ReadSettingsText(const QString& file);
+
+// What ReadSetting gives for key in section of text read from a settings file.
+QString SettingIn(QByteArrayView text, QStringView section, QStringView key,
+                  const QString& defaultValue);
+
 // The two calls above work on the file's bytes through these, so the file's rules can be checked
 // without touching a disk.
 //

@@ -3,7 +3,6 @@
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -12,8 +11,6 @@ namespace {
 // apart that agree are taken as the file the user meant. Well inside the second in which a hand
 // edit must show.
 constexpr int kSettleMs = 80;
-// Larger files are not settings a person edits; they are left unread.
-constexpr qint64 kLargestRead = qint64(16) << 20;
 
 } // namespace
 
@@ -80,16 +77,10 @@ void PadBindings::read(bool trustNow)
     if (m_watcher.files().isEmpty() || m_watcher.directories().size() < 2)
         rewatch();
 
-    QFile file(m_settingsFile);
-    QByteArray text;
-    bool readable = false;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kLargestRead) {
-        text = file.readAll();
-        readable = file.error() == QFileDevice::NoError;
-    }
+    const QByteArray text = ReadSettingsText(m_settingsFile).value_or(QByteArray());
     // A missing or empty file is a save in progress (or a file deleted by hand, which stores
     // nothing): the pads keep their names. The presence of the files in Sounds is still checked.
-    if (!readable || text.trimmed().isEmpty()) {
+    if (text.trimmed().isEmpty()) {
         m_hasCandidate = false;
         apply(m_names);
         return;

@@ -5,8 +5,6 @@
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
 
-#include <QFile>
-
 namespace {
 
 const QString kSwitchKey = QStringLiteral("Switch");
@@ -24,12 +22,16 @@ PadDeck::PadDeck()
     QObject::connect(&m_pendingWatch, &QTimer::timeout, this, [this] { settlePending(); });
 }
 
-PadDeck::SwitchMode PadDeck::StoredSwitchMode()
+PadDeck::SwitchMode PadDeck::SwitchModeIn(const QByteArray& settings)
 {
-    using namespace AppModul;
-    const QString stored = ReadSetting(AppTitle, kSwitchKey, SettingsFile, QString());
+    const QString stored = SettingIn(settings, AppModul::AppTitle, kSwitchKey, QString());
     return stored.trimmed().compare(kAtLoopEnd, Qt::CaseInsensitive) == 0 ? SwitchMode::AtLoopEnd
                                                                           : SwitchMode::AtOnce;
+}
+
+PadDeck::SwitchMode PadDeck::StoredSwitchMode()
+{
+    return SwitchModeIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()));
 }
 
 void PadDeck::StoreSwitchMode(SwitchMode mode)
@@ -47,14 +49,16 @@ void PadDeck::press(int index)
         return;
     settlePending();
 
-    const QString name = ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1),
-                                     SettingsFile, QString());
+    // The binding, the switch mode, volume and pan, all from one read of the settings file.
+    const QByteArray settings = ReadSettingsText(SettingsFile).value_or(QByteArray());
+    const QString name =
+        SettingIn(settings, PadSection, QStringLiteral("Sample %1").arg(index + 1), QString());
     const QString path = SoundsFolder + name;
     const bool playable = !name.isEmpty() && FileExists(path);
     // Switching at the loop's end needs a loop that plays; with none the press acts at once.
     if (playable && ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive()) &&
-        StoredSwitchMode() == SwitchMode::AtLoopEnd) {
-        pressAtLoopEnd(index, path);
+        SwitchModeIn(settings) == SwitchMode::AtLoopEnd) {
+        pressAtLoopEnd(index, path, settings);
         return;
     }
 
@@ -74,12 +78,12 @@ void PadDeck::press(int index)
     }
 
     PlayFile(DMC, AudioPath(path), true);
-    applyStoredGains();
+    applyStoredGains(settings);
     setActivePad(static_cast<short>(index));
     PadPressFailed = 0;
 }
 
-void PadDeck::pressAtLoopEnd(int index, const QString& path)
+void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& settings)
 {
     PadPressFailed = 0;
     const short pad = static_cast<short>(index);
@@ -96,22 +100,22 @@ void PadDeck::pressAtLoopEnd(int index, const QString& path)
         DMC.StopAtLoopEnd();
     } else {
         DMC.QueueAtLoopEnd(AudioPath(path));
-        applyStoredGains(); // reaches the queued file from its first frame
+        applyStoredGains(settings); // reaches the queued file from its first frame
         setLit(pad, true);
     }
     setPendingPad(pad);
     settlePending(); // a loop that had already ended switches at once
 }
 
-void PadDeck::applyStoredGains()
+void PadDeck::applyStoredGains(const QByteArray& settings)
 {
     using namespace AppModul;
     const int pan = RoundHalfEven(LeadingNumber(
-        ReadSetting(AppTitle, QStringLiteral("PanVal"), SettingsFile, QStringLiteral("0"))));
+        SettingIn(settings, AppTitle, QStringLiteral("PanVal"), QStringLiteral("0"))));
     DMC.SamplePan(pan);
     DMC.StreamPan(pan);
     const int volume = RoundHalfEven(LeadingNumber(
-        ReadSetting(AppTitle, QStringLiteral("Volume"), SettingsFile, QStringLiteral("80"))));
+        SettingIn(settings, AppTitle, QStringLiteral("Volume"), QStringLiteral("80"))));
     DMC.SampleVol(volume);
     DMC.StreamVol(volume);
 }
@@ -136,8 +140,7 @@ int PadDeck::steppedPad(int direction) const
 {
     using namespace AppModul;
     // One read of the settings file for all 28 bindings.
-    QFile file(SettingsFile);
-    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray text = ReadSettingsText(SettingsFile).value_or(QByteArray());
     const auto bound = [&](int pad) {
         const std::optional<QString> name =
             FindSettingValue(text, PadSection, QStringLiteral("Sample %1").arg(pad + 1));

@@ -52,6 +52,7 @@ public:
     // The switch mode, stored in the main section of the settings file ("Switch": "at once" or
     // "at loop end"); anything else reads as at once.
     static SwitchMode StoredSwitchMode();
+    static SwitchMode SwitchModeIn(const QByteArray& settings);
     static void StoreSwitchMode(SwitchMode mode);
 
     bool isLit(int index) const;
@@ -69,11 +70,12 @@ signals:
 private:
     void setActivePad(short index);
     void setPendingPad(short index);
-    void pressAtLoopEnd(int index, const QString& path);
+    void pressAtLoopEnd(int index, const QString& path, const QByteArray& settings);
     // Brings ActivePad and the lights up to date once the audio thread made the switch or the
     // stop at the cycle's end.
     void settlePending();
-    void applyStoredGains();
+    // Volume and pan as the settings file's text stores them.
+    void applyStoredGains(const QByteArray& settings);
 
     QTimer m_pendingWatch; // runs while something waits for the cycle end
 

@@ -3,7 +3,6 @@
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 
-#include <QFile>
 #include <QKeySequence>
 
 #include <algorithm>
@@ -65,10 +64,8 @@ PadTriggers PadTriggers::FromSettingsText(QByteArrayView text)
 
 PadTriggers PadTriggers::Stored()
 {
-    QFile file(AppModul::SettingsFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return PadTriggers();
-    return FromSettingsText(file.readAll());
+    const std::optional<QByteArray> text = ReadSettingsText(AppModul::SettingsFile);
+    return text ? FromSettingsText(*text) : PadTriggers();
 }
 
 bool PadTriggers::matches(const Trigger& trigger, int qtKey, quint32 nativeScanCode)

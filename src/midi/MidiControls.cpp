@@ -6,8 +6,6 @@
 #include "deck/PadDeck.h"
 #include "deck/PadTriggers.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cmath>
 
@@ -32,11 +30,11 @@ QString MidiControls::Key(Control control)
 
 std::optional<MidiTrigger> MidiControls::Stored(Control control)
 {
-    QFile file(AppModul::SettingsFile);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> text = ReadSettingsText(AppModul::SettingsFile);
+    if (!text)
         return std::nullopt;
     const std::optional<QString> value =
-        FindSettingValue(file.readAll(), PadTriggers::kSection, Key(control));
+        FindSettingValue(*text, PadTriggers::kSection, Key(control));
     if (!value)
         return std::nullopt;
     const std::optional<MidiTrigger> trigger = MidiTrigger::Parse(*value);
