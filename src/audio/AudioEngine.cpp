@@ -19,6 +19,45 @@ constexpr auto kDeviceHousekeepingTick = std::chrono::milliseconds(100);
 constexpr auto kDeviceCheckInterval = std::chrono::milliseconds(500);
 // How long a reopen waits for the device's thread to fade its output out.
 constexpr auto kDuckTimeout = std::chrono::milliseconds(250);
+// While another device stands in for a sound server that went away, the server is asked this
+// often whether it is back; a server that answers but then fails to open is asked less often.
+constexpr auto kReturnCheckInterval = std::chrono::milliseconds(1000);
+constexpr auto kLongestReturnInterval = std::chrono::milliseconds(16000);
+// Silence that lasts this long lets the device refill sparsely.
+constexpr auto kSilenceBeforeSparse = std::chrono::milliseconds(1000);
+
+OutputChoice::Backend backendNamed(const char* name)
+{
+    const std::string_view device = name;
+    if (device == "jack")
+        return OutputChoice::Backend::Jack;
+    if (device == "pulseaudio")
+        return OutputChoice::Backend::Pulse;
+    if (device == "sdl")
+        return OutputChoice::Backend::Sdl;
+    return OutputChoice::Backend::Automatic;
+}
+
+// The usual order: a lower rank is preferred. Automatic stands for "no device".
+int rankOf(OutputChoice::Backend backend)
+{
+    switch (backend) {
+    case OutputChoice::Backend::Jack:
+        return 0;
+    case OutputChoice::Backend::Pulse:
+        return 1;
+    case OutputChoice::Backend::Sdl:
+        return 2;
+    case OutputChoice::Backend::Automatic:
+        break;
+    }
+    return 3;
+}
+
+bool isServer(OutputChoice::Backend backend)
+{
+    return backend == OutputChoice::Backend::Jack || backend == OutputChoice::Backend::Pulse;
+}
 } // namespace
 
 AudioEngine& AudioEngine::instance()
@@ -55,6 +94,11 @@ void AudioEngine::start(int sampleRate)
     m_running.store(true, std::memory_order_release);
     if (m_offline)
         return;
+    m_returnTo = isServer(outputChoice().backend) ? outputChoice().backend
+                                                  : OutputChoice::Backend::Automatic;
+    m_returnInterval = kReturnCheckInterval;
+    m_nextReturnCheck = std::chrono::steady_clock::now();
+    m_choiceChanged.store(false);
     m_adoptDeviceRate = true;
     openDevice();
     m_adoptDeviceRate = false;
@@ -387,6 +431,7 @@ void AudioEngine::render(float* out, int frames)
             m_voices[static_cast<std::size_t>(kept++)] = voice;
     }
     m_voiceCount = kept;
+    m_soundingVoices.store(m_voiceCount, std::memory_order_relaxed);
 }
 
 void AudioEngine::mixVoice(int index, float* out, int frames)
@@ -518,10 +563,11 @@ bool AudioEngine::openDevice()
 {
     // Opened outside the lock: a server that is slow to answer must not hold up the UI thread's
     // questions about the device.
+    const OutputChoice choice = outputChoice();
     auto device =
         g_deviceFactory
             ? g_deviceFactory(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this)
-            : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this);
+            : OpenBestAudioDevice(m_sampleRate, m_plan, &AudioEngine::deviceCallback, this, choice);
     const bool opened = device != nullptr;
     if (opened) {
         const int rate = device->rate() > 0 ? device->rate() : m_sampleRate;
@@ -538,6 +584,7 @@ bool AudioEngine::openDevice()
     {
         std::lock_guard lock(m_deviceMutex);
         m_device = std::move(device);
+        m_deviceChanged = true;
         m_midi.attach(m_device ? m_device->midi() : nullptr);
     }
     m_deviceOpen.store(opened, std::memory_order_release);
@@ -571,6 +618,79 @@ const char* AudioEngine::deviceName() const
 {
     std::lock_guard lock(m_deviceMutex);
     return m_device ? m_device->name() : "";
+}
+
+void AudioEngine::setOutputChoice(const OutputChoice& choice)
+{
+    {
+        std::lock_guard lock(m_deviceMutex);
+        m_choice = choice;
+    }
+    if (!isRunning() || m_offline)
+        return;
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_choiceChanged.store(true, std::memory_order_release);
+    }
+    m_wake.notify_one();
+}
+
+OutputChoice AudioEngine::outputChoice() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_choice;
+}
+
+void AudioEngine::followOutputChoice()
+{
+    if (!m_choiceChanged.exchange(false, std::memory_order_acq_rel))
+        return;
+    const OutputChoice choice = outputChoice();
+    m_returnTo = isServer(choice.backend) ? choice.backend : OutputChoice::Backend::Automatic;
+    m_returnInterval = kReturnCheckInterval;
+    reopenDevice(m_plan);
+}
+
+void AudioEngine::followSilence()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const bool sounding = m_soundingVoices.load(std::memory_order_relaxed) > 0;
+    if (sounding)
+        m_lastSound = now;
+    const bool sparse = !sounding && now - m_lastSound >= kSilenceBeforeSparse;
+    std::lock_guard lock(m_deviceMutex);
+    // A device opened anew starts with the usual refills; it hears the wish at the next tick.
+    if (m_device && (sparse != m_sparse || m_deviceChanged)) {
+        m_device->setSparseRefills(sparse);
+        m_sparse = sparse;
+        m_deviceChanged = false;
+    }
+}
+
+void AudioEngine::returnToBetterServer()
+{
+    if (m_returnTo == OutputChoice::Backend::Automatic ||
+        !m_deviceOpen.load(std::memory_order_acquire))
+        return; // with no device at all, the lost-device check already tries every back end
+    if (rankOf(backendNamed(deviceName())) <= rankOf(m_returnTo)) {
+        // Back where it belongs (or somewhere better): only a chosen server stays watched.
+        if (!isServer(outputChoice().backend))
+            m_returnTo = OutputChoice::Backend::Automatic;
+        m_returnInterval = kReturnCheckInterval;
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextReturnCheck)
+        return;
+    const bool answers =
+        m_returnTo == OutputChoice::Backend::Jack ? JackServerAnswers() : PulseServerAnswers();
+    if (answers) {
+        reopenDevice(m_plan);
+        const bool returned = rankOf(backendNamed(deviceName())) <= rankOf(m_returnTo);
+        m_returnInterval = returned ? kReturnCheckInterval
+                                    : std::min(m_returnInterval * 2, kLongestReturnInterval);
+    }
+    m_nextReturnCheck = std::chrono::steady_clock::now() + m_returnInterval;
 }
 
 std::uint64_t AudioEngine::underruns() const
@@ -645,9 +765,15 @@ void AudioEngine::housekeeping()
                               : kDeviceHousekeepingTick;
         {
             std::unique_lock lock(m_wakeMutex);
-            if (m_wake.wait_for(lock, tick, [this] { return m_stopHousekeeping; }))
+            if (m_wake.wait_for(lock, tick,
+                                [this] {
+                                    return m_stopHousekeeping ||
+                                           m_choiceChanged.load(std::memory_order_acquire);
+                                }) &&
+                m_stopHousekeeping)
                 return;
         }
+        followOutputChoice();
         {
             // Only a batch that found the queue full waits here; with a scheduler installed the
             // UI thread decides when a batch is complete, so this thread must not split one.
@@ -658,26 +784,37 @@ void AudioEngine::housekeeping()
             collectGarbageLocked();
         }
         const bool hasDevice = m_deviceOpen.load(std::memory_order_acquire);
-        if (hasDevice)
+        if (hasDevice) {
+            followSilence();
             growBufferOnUnderruns();
+        }
         const auto now = Clock::now();
         if (now - lastCheck >= kDeviceCheckInterval) {
             lastCheck = now;
             // A device that went away (unplugged, or its server ended) is closed; the best one
             // there is opens again once there is one.
             bool lost = false;
+            OutputChoice::Backend lostBackend = OutputChoice::Backend::Automatic;
             {
                 std::lock_guard lock(m_deviceMutex);
                 lost = m_device && m_device->lost();
+                if (lost)
+                    lostBackend = backendNamed(m_device->name());
             }
-            if (lost)
+            if (lost) {
                 closeDevice();
+                // Should another device take over, the sound goes back to this server when
+                // it returns.
+                if (isServer(lostBackend) && rankOf(lostBackend) < rankOf(m_returnTo))
+                    m_returnTo = lostBackend;
+            }
             if (!m_deviceOpen.load(std::memory_order_acquire)) {
                 // Sound that comes back after a loss fades in rather than starting mid-wave.
                 m_duck.store(Duck::FadeIn, std::memory_order_release);
                 openDevice();
             }
         }
+        returnToBetterServer();
         if (m_deviceOpen.load(std::memory_order_acquire)) {
             lastRender = now;
             owedFrames = 0.0;

@@ -3,9 +3,11 @@
 #include "EngineMidi.h"
 #include "SpscQueue.h"
 #include "device/AudioDevice.h"
+#include "device/OutputChoice.h"
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +88,11 @@ public:
     int bufferGrowths() const { return m_growths.load(std::memory_order_relaxed); }
     // "jack", "pulseaudio", "sdl", or "" with no device open.
     const char* deviceName() const;
+    // Where to play. Set before the start, it is what the start opens; set while the engine
+    // runs, the housekeeping thread moves the sound there at once (with a short fade), and the
+    // playing voices play on. A choice that cannot open means the usual order.
+    void setOutputChoice(const OutputChoice& choice);
+    OutputChoice outputChoice() const;
 
     // MIDI through the open device: one object for the life of the process, relaying to the
     // JACK client's "midi_in" and "midi_out" whichever JACK device is open now. connected() is
@@ -147,6 +154,9 @@ private:
     void housekeeping();
     void growBufferOnUnderruns();
     void reopenDevice(const BufferPlan& plan);
+    void followOutputChoice();
+    void returnToBetterServer();
+    void followSilence();
     void renderForDevice(float* out, int frames);
     static void deviceCallback(void* self, float* out, int frames);
     static void bridgeSource(void* self, float* out, int frames);
@@ -183,6 +193,8 @@ private:
     // Set once a newly opened device's rate is known (and the bridge made, if one is needed);
     // until then its callbacks get silence. Released after m_bridge is written.
     std::atomic<bool> m_deviceReady{false};
+    // Voices the last rendered block mixed (the audio thread tells housekeeping).
+    std::atomic<int> m_soundingVoices{0};
     std::unique_ptr<RateBridge> m_bridge; // only while the device's rate differs from ours
 
     // Settings and lifecycle (UI thread).
@@ -207,4 +219,18 @@ private:
     bool m_stopHousekeeping = false;
     std::vector<float> m_nowhere;
     EngineMidi m_midi;
+
+    // The output choice (guarded by m_deviceMutex) and what the housekeeping thread does
+    // about it.
+    OutputChoice m_choice;
+    std::atomic<bool> m_choiceChanged{false};
+    // A sound server the engine played through, or was told to, and should go back to once it
+    // answers again while another device plays in its place (housekeeping thread only).
+    OutputChoice::Backend m_returnTo = OutputChoice::Backend::Automatic;
+    std::chrono::steady_clock::time_point m_nextReturnCheck;
+    std::chrono::milliseconds m_returnInterval{0};
+    // Housekeeping's view of the device's refills: sparse once silence has lasted a while.
+    bool m_sparse = false;
+    bool m_deviceChanged = false; // guarded by m_deviceMutex
+    std::chrono::steady_clock::time_point m_lastSound;
 };

@@ -76,6 +76,15 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
         label->setFont(BoldSansFont(9.75));
     Label4->setForeColor(Qt::black);
     Label5->setForeColor(Qt::white);
+    // A left click on the title still opens the intro; the right button chooses the output.
+    Outputs = new OutputMenu(this);
+    for (QWidget* area : std::initializer_list<QWidget*>{Image2, Label4, Label5}) {
+        auto* handlers = dynamic_cast<MouseHandlers*>(area);
+        handlers->MouseDown = [this, area](int button, int, double x, double y) {
+            if (button == kRightButton)
+                Outputs->popup(area->mapToGlobal(QPointF(x, y)).toPoint());
+        };
+    }
     StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
     new PadDrop(*this); // sound files dropped on the pads
 
@@ -136,6 +145,7 @@ void Bar::Form_Load()
         ParseBufferSetting(ReadSetting(AppModul::AppTitle, QStringLiteral("AudioBuffer"),
                                        AppModul::SettingsFile, QStringLiteral("auto"))
                                .toStdString()));
+    AudioEngine::instance().setOutputChoice(OutputMenu::storedChoice());
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);

@@ -2,6 +2,7 @@
 
 #include "BarKeys.h"
 #include "BarMidi.h"
+#include "OutputMenu.h"
 #include "PadOverlay.h"
 #include "StatusLabel.h"
 #include "deck/PadBindings.h"
@@ -53,6 +54,8 @@ public:
     // A MIDI controller on the pads, from the start of the sound on (see BarMidi).
     std::unique_ptr<BarMidi> Midi;
     QTimer LoopTimer; // 30 frames a second while a pad plays: its loop bar
+    // Where the sound goes: a right click on the title area or the clock.
+    OutputMenu* Outputs = nullptr;
     // The keys of a pad as its tooltip names them; empty without keys.
     std::function<QString(int pad)> PadKeysText;
 

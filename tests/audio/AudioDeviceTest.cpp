@@ -1,4 +1,6 @@
 #include "AudioTestSupport.h"
+#include "audio/device/OutputChoice.h"
+#include "audio/device/SdlAudioDevice.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -58,3 +60,37 @@ TEST_P(DeviceEngineTest, OncePlayedFileEndsAndStoppedVoicesAreFreedWithOrWithout
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DeviceEngineTest, ::testing::Values("dummy", "no-such-driver"));
+
+TEST(OutputChoiceTest, StoredTextReadsBackAndWhatCannotBeReadMeansTheDefault)
+{
+    for (const char* text : {"default", "JACK", "PulseAudio", "SDL", "SDL: USB Audio CODEC"})
+        EXPECT_EQ(OutputChoice::fromText(text).text(), text);
+    // Hand edits: case and blanks do not matter, and the device's own name keeps its case.
+    EXPECT_EQ(OutputChoice::fromText("  jack ").backend, OutputChoice::Backend::Jack);
+    EXPECT_EQ(OutputChoice::fromText("sdl:  Scarlett 2i2 ").sdlDevice, "Scarlett 2i2");
+    for (const char* nonsense : {"", "ASIO", "SDL:", "SDL:   ", "JACKJACK", "\xff\xfe"})
+        EXPECT_EQ(OutputChoice::fromText(nonsense), OutputChoice{}) << nonsense;
+}
+
+TEST(OutputChoiceTest, AnOutputThatIsNotThereMeansTheUsualOrderWithoutAWord)
+{
+    // With SDL's dummy driver the usual order ends at it.
+    unsetenv("QUENDEL_AUDIO");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    float sink = 0.0f;
+    auto render = [](void* self, float*, int) { *static_cast<float*>(self) += 1.0f; };
+    for (const char* text : {"SDL: no such device", "JACK", "PulseAudio"}) {
+        auto device = OpenBestAudioDevice(44100, DefaultBufferPlan(), render, &sink,
+                                          OutputChoice::fromText(text));
+        ASSERT_NE(device, nullptr) << text;
+        EXPECT_STREQ(device->name(), "sdl") << text;
+    }
+    // What SDL names can be opened by that name.
+    const std::vector<std::string> names = SdlOutputDevices();
+    ASSERT_FALSE(names.empty());
+    SdlAudioDevice named(names.front());
+    EXPECT_TRUE(named.open(44100, DefaultBufferPlan(), render, &sink));
+    named.close();
+    SdlAudioDevice missing("no such device");
+    EXPECT_FALSE(missing.open(44100, DefaultBufferPlan(), render, &sink));
+}

@@ -186,3 +186,52 @@ TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterT
     AudioEngine::setOfflineForTests(true);
     unsetenv("QUENDEL_AUDIO");
 }
+
+TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBack)
+{
+    // No pin: the engine chooses as on a musician's machine, where SDL (here its dummy driver)
+    // stands in while JACK is away.
+    unsetenv("QUENDEL_AUDIO");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const std::string path = dir.file("level.wav");
+    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                           std::vector<float>(44100, 0.25f)));
+    AudioEngine::setOfflineForTests(false);
+    AudioEngine& engine = AudioEngine::instance();
+    engine.setOutputChoice(OutputChoice::fromText("SDL"));
+    AudioControl control;
+    control.InitBASS(0, 44100, false, false);
+    EXPECT_STREQ(engine.deviceName(), "sdl") << "the chosen output comes before the usual order";
+    control.OpenSample(path);
+    control.PlaySample(true);
+
+    // Chosen while it plays, JACK takes the sound at once, and the loop plays on there.
+    engine.setOutputChoice(OutputChoice::fromText("JACK"));
+    ASSERT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
+    EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
+
+    // The server ends: SDL stands in, the pad playing on.
+    probe.close();
+    server.stop();
+    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "sdl"; }));
+    EXPECT_TRUE(control.SampleIsActive());
+
+    // It returns: the sound goes back to it within two seconds, as it was.
+    ASSERT_TRUE(server.start(48000, 256));
+    const auto back = std::chrono::steady_clock::now();
+    ASSERT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    const auto returned = std::chrono::steady_clock::now() - back;
+    std::printf("back on JACK %lld ms after the server\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(returned).count()));
+    ASSERT_TRUE(probe.open(48000 * 30));
+    ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
+    EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
+    EXPECT_TRUE(control.SampleIsActive());
+
+    control.TerminateBASS();
+    engine.setOutputChoice({});
+    AudioEngine::setOfflineForTests(true);
+}

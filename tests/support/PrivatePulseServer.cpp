@@ -1,5 +1,7 @@
 #include "PrivatePulseServer.h"
 
+#include <cmath>
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -153,6 +155,16 @@ bool PulseMonitorRecorder::start(int seconds)
         pa_stream_connect_record(m_stream, "measure.monitor", &attr, PA_STREAM_ADJUST_LATENCY) == 0;
     pa_threaded_mainloop_unlock(m_loop);
     return ok;
+}
+
+float PulseMonitorRecorder::recentLevel(std::size_t count) const
+{
+    const std::size_t end = frames();
+    const std::size_t begin = end > count ? end - count : 0;
+    double sum = 0.0;
+    for (std::size_t i = begin; i < end; ++i)
+        sum += std::fabs(m_data[2 * i]);
+    return end > begin ? static_cast<float>(sum / static_cast<double>(end - begin)) : 0.0f;
 }
 
 void PulseMonitorRecorder::stop()

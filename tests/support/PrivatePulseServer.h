@@ -58,6 +58,8 @@ public:
     std::size_t frames() const { return m_frames.load(std::memory_order_acquire); }
     // Interleaved stereo; the first frames() frames are recorded.
     const float* data() const { return m_data.data(); }
+    // Mean absolute level of the left channel over the last `frames` recorded frames.
+    float recentLevel(std::size_t frames) const;
 
 private:
     static void read(pa_stream* stream, std::size_t bytes, void* self);

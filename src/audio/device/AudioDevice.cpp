@@ -1,6 +1,7 @@
 #include "AudioDevice.h"
 
 #include "JackAudioDevice.h"
+#include "OutputChoice.h"
 #include "PulseAudioDevice.h"
 #include "SdlAudioDevice.h"
 
@@ -50,21 +51,51 @@ bool wanted(Backend backend)
     return false;
 }
 
-template <typename Device>
-std::unique_ptr<AudioDevice> tryOpen(int sampleRate, const BufferPlan& plan,
-                                     AudioDevice::RenderCallback render, void* context)
+bool pinned()
 {
-    auto device = std::make_unique<Device>();
+    const char* own = std::getenv("QUENDEL_AUDIO");
+    return own != nullptr && *own != '\0';
+}
+
+template <typename Device, typename... Arguments>
+std::unique_ptr<AudioDevice> tryOpen(int sampleRate, const BufferPlan& plan,
+                                     AudioDevice::RenderCallback render, void* context,
+                                     Arguments&&... arguments)
+{
+    auto device = std::make_unique<Device>(std::forward<Arguments>(arguments)...);
     if (!device->open(sampleRate, plan, render, context))
         return nullptr;
     return device;
 }
 
+std::unique_ptr<AudioDevice> openChosen(const OutputChoice& choice, int sampleRate,
+                                        const BufferPlan& plan, AudioDevice::RenderCallback render,
+                                        void* context)
+{
+    switch (choice.backend) {
+    case OutputChoice::Backend::Jack:
+        return tryOpen<JackAudioDevice>(sampleRate, plan, render, context);
+    case OutputChoice::Backend::Pulse:
+        return tryOpen<PulseAudioDevice>(sampleRate, plan, render, context);
+    case OutputChoice::Backend::Sdl:
+        return tryOpen<SdlAudioDevice>(sampleRate, plan, render, context, choice.sdlDevice);
+    case OutputChoice::Backend::Automatic:
+        break;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
-                                                 AudioDevice::RenderCallback render, void* context)
+                                                 AudioDevice::RenderCallback render, void* context,
+                                                 const OutputChoice& choice)
 {
+    // The user's choice comes first; when it is not there (JACK not started, a USB interface
+    // unplugged), the usual order plays rather than nothing.
+    if (!pinned())
+        if (auto device = openChosen(choice, sampleRate, plan, render, context))
+            return device;
     // A JACK server that answers is where the user routes sound (and MIDI) on this machine.
     if (wanted(Backend::Jack))
         if (auto device = tryOpen<JackAudioDevice>(sampleRate, plan, render, context))

@@ -6,6 +6,7 @@
 #include <memory>
 
 class MidiTransport;
+struct OutputChoice;
 
 // The device side of the engine: something that calls back for sound at a rate, in float
 // stereo, from a thread of its own. The engine renders in the callback and never waits there.
@@ -32,6 +33,11 @@ public:
     // (then the engine reopens it).
     virtual bool resizeWhilePlaying(const BufferPlan&) { return false; }
 
+    // While nothing sounds, the engine lets the device refill in fewer, larger pieces (true)
+    // and asks for its usual pieces again once something sounds (false). The buffer ahead stays
+    // what it is, so a press is heard no later; only the idle wake-ups become fewer.
+    virtual void setSparseRefills(bool) {}
+
     // What the device actually holds ahead, which may differ from what was asked.
     virtual BufferPlan plan() const = 0;
     // The rate the device plays at. A sound server such as JACK imposes its own and ignores the
@@ -45,11 +51,13 @@ public:
 
 // Opens the device the engine should use here: a JACK client when a JACK server answers, else
 // PulseAudio's native protocol when a server (or PipeWire's PulseAudio service) answers, else
-// SDL. An explicit choice is obeyed: QUENDEL_AUDIO ("jack", "pulse" or "sdl") names the only back
-// end to try; otherwise SDL_AUDIODRIVER, when set, names the back end ("jack" and "pulseaudio"
-// mean our own devices). Null when no device opens.
+// SDL. The user's output choice is tried first, and the usual order after it. QUENDEL_AUDIO
+// ("jack", "pulse" or "sdl") overrides both: it names the only back end to try (tests and
+// measurements pin it so). Otherwise SDL_AUDIODRIVER, when set, names the back end ("jack" and
+// "pulseaudio" mean our own devices). Null when no device opens.
 std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
-                                                 AudioDevice::RenderCallback render, void* context);
+                                                 AudioDevice::RenderCallback render, void* context,
+                                                 const OutputChoice& choice);
 
 // Raises the calling thread to the scheduling an audio thread needs when the system allows it
 // (real-time round robin, else a higher nice level); does nothing otherwise.

@@ -1,5 +1,7 @@
 #include "JackAudioDevice.h"
 
+#include "OutputChoice.h"
+
 #include <algorithm>
 #include <jack/jack.h>
 #include <mutex>
@@ -151,4 +153,15 @@ void JackAudioDevice::shutdown(jack_status_t, const char*, void* self)
     auto& device = *static_cast<JackAudioDevice*>(self);
     device.m_midi.setConnected(false);
     device.m_lost.store(true, std::memory_order_release);
+}
+
+bool JackServerAnswers()
+{
+    silenceLibraryMessages();
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("QuendelCheck", JackNoStartServer, &status);
+    if (client == nullptr)
+        return false;
+    jack_client_close(client);
+    return true;
 }

@@ -1,7 +1,10 @@
 #include "PulseAudioDevice.h"
 
+#include "OutputChoice.h"
+
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <sys/time.h>
 
 namespace {
@@ -10,14 +13,19 @@ constexpr std::uint32_t kFrameBytes = 2 * sizeof(float);
 // A server that does not answer within this time counts as none; the program starts on SDL.
 constexpr pa_usec_t kConnectTimeoutUs = 1'500'000;
 
-pa_buffer_attr attributesFor(const BufferPlan& plan)
+pa_buffer_attr attributesFor(const BufferPlan& plan, bool sparse = false)
 {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     // With latency adjustment the target length is the whole latency, device included: the
     // server gives part of it to the sound card and keeps the rest queued for us.
     attr.tlength = static_cast<std::uint32_t>(plan.totalFrames()) * kFrameBytes;
-    attr.minreq = static_cast<std::uint32_t>(plan.periodFrames) * kFrameBytes;
+    // Sparse: the server asks for half the buffer at a time. What is queued then lies between
+    // half and all of the target length, never more than with the usual periods, so a press is
+    // heard no later; the stream merely wakes half as often (or less) while silence plays.
+    const int refill =
+        sparse ? std::max(plan.periodFrames, plan.totalFrames() / 2) : plan.periodFrames;
+    attr.minreq = static_cast<std::uint32_t>(refill) * kFrameBytes;
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
@@ -40,6 +48,7 @@ bool PulseAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallba
     m_underruns.store(0);
     m_priorityRaised = false;
     m_playing = false;
+    m_sparse = false;
     m_plan = plan;
 
     m_loop = pa_threaded_mainloop_new();
@@ -146,12 +155,28 @@ void PulseAudioDevice::close()
     m_loop = nullptr;
 }
 
+void PulseAudioDevice::setSparseRefills(bool sparse)
+{
+    if (!m_loop || !m_stream || lost())
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    if (sparse != m_sparse) {
+        const pa_buffer_attr attr = attributesFor(m_plan, sparse);
+        if (pa_operation* operation =
+                pa_stream_set_buffer_attr(m_stream, &attr, nullptr, nullptr)) {
+            pa_operation_unref(operation);
+            m_sparse = sparse;
+        }
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+}
+
 bool PulseAudioDevice::resizeWhilePlaying(const BufferPlan& plan)
 {
     if (!m_loop || !m_stream || lost())
         return false;
     pa_threaded_mainloop_lock(m_loop);
-    const pa_buffer_attr attr = attributesFor(plan);
+    const pa_buffer_attr attr = attributesFor(plan, m_sparse);
     // The server asks for the added frames at once and plays on from what it holds: no gap.
     pa_operation* operation = pa_stream_set_buffer_attr(m_stream, &attr, nullptr, nullptr);
     if (operation) {
@@ -194,8 +219,10 @@ void PulseAudioDevice::underflow(pa_stream*, void* self)
 {
     // A new stream reports an underflow before its first frames arrive; nothing was heard
     // missing then.
+    // Nor is one while only silence plays sparsely: a gap in silence is not heard, and must not
+    // grow the buffer.
     auto* device = static_cast<PulseAudioDevice*>(self);
-    if (device->m_playing)
+    if (device->m_playing && !device->m_sparse)
         device->m_underruns.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -222,4 +249,32 @@ void PulseAudioDevice::write(pa_stream* stream, std::size_t bytes, void* self)
         pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= size;
     }
+}
+
+bool PulseServerAnswers()
+{
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop)
+        return false;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Quendel");
+    bool answered = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        // A server that takes longer than this to greet a client is no place to play live.
+        const long long deadline = MonotonicNs() + 500'000'000LL;
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            answered = state == PA_CONTEXT_READY;
+            if (answered || !PA_CONTEXT_IS_GOOD(state) || MonotonicNs() >= deadline)
+                break;
+            // Wakes at least every 50 ms to look at the clock.
+            if (pa_mainloop_prepare(loop, 50'000) < 0 || pa_mainloop_poll(loop) < 0 ||
+                pa_mainloop_dispatch(loop) < 0)
+                break;
+        }
+        pa_context_disconnect(context);
+    }
+    if (context)
+        pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return answered;
 }

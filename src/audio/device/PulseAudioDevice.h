@@ -31,6 +31,7 @@ public:
         return m_underruns.load(std::memory_order_relaxed);
     }
     bool resizeWhilePlaying(const BufferPlan& plan) override;
+    void setSparseRefills(bool sparse) override;
     BufferPlan plan() const override { return m_plan; }
     const char* name() const override { return "pulseaudio"; }
 
@@ -53,6 +54,7 @@ private:
     bool m_priorityRaised = false;
     bool m_playing = false; // the server has begun to play what it was given
     bool m_timedOut = false;
+    bool m_sparse = false; // refills of half the buffer while only silence plays
     std::atomic<bool> m_lost{false};
     std::atomic<std::uint64_t> m_underruns{0};
 };

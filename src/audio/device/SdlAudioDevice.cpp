@@ -32,7 +32,8 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the hardware wants, so the engine always
     // renders float stereo at its own rate.
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    m_device = SDL_OpenAudioDevice(m_deviceName.empty() ? nullptr : m_deviceName.c_str(), 0, &want,
+                                   &have, 0);
     if (m_device == 0) {
         close();
         return false;

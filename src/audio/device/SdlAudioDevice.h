@@ -3,12 +3,15 @@
 #include "AudioDevice.h"
 
 #include <atomic>
+#include <string>
 
-// SDL2's default output device. SDL keeps two periods of `samples` frames on most back ends,
+// An SDL2 output device: SDL's default one, or one SDL names. SDL keeps two periods of `samples` frames on most back ends,
 // so the period asked for is half the plan's whole buffer. SDL reports no underruns: they are
 // told from the times of the refills.
 class SdlAudioDevice final : public AudioDevice {
 public:
+    // An empty name means SDL's default device.
+    explicit SdlAudioDevice(std::string deviceName = {}) : m_deviceName(std::move(deviceName)) {}
     ~SdlAudioDevice() override;
     bool open(int sampleRate, const BufferPlan& plan, RenderCallback render,
               void* context) override;
@@ -24,6 +27,7 @@ public:
 private:
     static void callback(void* self, unsigned char* stream, int bytes);
 
+    std::string m_deviceName;
     std::uint32_t m_device = 0;
     bool m_subsystemUp = false;
     bool m_priorityRaised = false;

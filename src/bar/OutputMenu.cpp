@@ -1,0 +1,79 @@
+#include "OutputMenu.h"
+
+#include "audio/AudioEngine.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+
+#include <QActionGroup>
+
+namespace {
+
+const QString kOutputKey = QStringLiteral("Output");
+
+QString nowPlayingThrough()
+{
+    const AudioEngine& engine = AudioEngine::instance();
+    const QString device = QString::fromUtf8(engine.deviceName());
+    if (device.isEmpty())
+        return QStringLiteral("No sound device: the pads play on silently");
+    const QString name = device == QLatin1String("jack")         ? QStringLiteral("JACK")
+                         : device == QLatin1String("pulseaudio") ? QStringLiteral("PulseAudio")
+                                                                 : QStringLiteral("SDL");
+    const BufferPlan plan = engine.bufferPlan();
+    return QStringLiteral("Playing through %1, %2 Hz, %3 × %4 frames")
+        .arg(name)
+        .arg(engine.sampleRate())
+        .arg(plan.periods)
+        .arg(plan.periodFrames);
+}
+
+} // namespace
+
+OutputMenu::OutputMenu(QWidget* bar) : QObject(bar), m_menu(bar)
+{
+    m_menu.setObjectName(QStringLiteral("OutputMenu"));
+}
+
+void OutputMenu::popup(const QPoint& globalPosition)
+{
+    populate();
+    m_menu.popup(globalPosition);
+}
+
+void OutputMenu::populate()
+{
+    m_menu.clear();
+    m_menu.addAction(nowPlayingThrough())->setEnabled(false);
+    m_menu.addSeparator();
+    auto* group = new QActionGroup(&m_menu);
+    const OutputChoice stored = storedChoice();
+    std::vector<OutputChoice> outputs = AvailableOutputs();
+    // A stored choice that is away now still shows, checked, so the menu tells the truth about
+    // what the next start tries first.
+    if (std::find(outputs.begin(), outputs.end(), stored) == outputs.end())
+        outputs.push_back(stored);
+    for (const OutputChoice& output : outputs) {
+        if (output.backend == OutputChoice::Backend::Sdl && output.sdlDevice.empty())
+            m_menu.addSeparator();
+        QAction* action = m_menu.addAction(QString::fromStdString(output.label()));
+        action->setCheckable(true);
+        action->setChecked(output == stored);
+        action->setData(QString::fromStdString(output.text()));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [output] { choose(output); });
+    }
+}
+
+OutputChoice OutputMenu::storedChoice()
+{
+    return OutputChoice::fromText(ReadSetting(AppModul::AppTitle, kOutputKey,
+                                              AppModul::SettingsFile, QStringLiteral("default"))
+                                      .toStdString());
+}
+
+void OutputMenu::choose(const OutputChoice& choice)
+{
+    WriteSetting(AppModul::AppTitle, kOutputKey, QString::fromStdString(choice.text()),
+                 AppModul::SettingsFile);
+    AudioEngine::instance().setOutputChoice(choice);
+}

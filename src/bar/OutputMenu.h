@@ -1,0 +1,31 @@
+#pragma once
+
+#include "audio/device/OutputChoice.h"
+
+#include <QMenu>
+
+class QWidget;
+
+// The bar's output menu, opened by a right click on the title area or the clock: where the
+// sound goes (the default order, JACK, PulseAudio, or an SDL device by name). A choice moves the
+// sound at once, the playing pad playing on, and is stored in the settings file's main section
+// as "Output" for the next start.
+class OutputMenu : public QObject {
+public:
+    explicit OutputMenu(QWidget* bar);
+
+    // Fills the menu with what is there now and opens it at a screen position.
+    void popup(const QPoint& globalPosition);
+    // Fills the menu with what is there now: a disabled line saying where the sound goes, then
+    // one checkable entry per output, the stored choice checked.
+    void populate();
+    QMenu& menu() { return m_menu; }
+
+    // The stored choice; "default" when there is none or it makes no sense.
+    static OutputChoice storedChoice();
+    // Stores a choice and hands it to the engine.
+    static void choose(const OutputChoice& choice);
+
+private:
+    QMenu m_menu;
+};

@@ -1,0 +1,84 @@
+// The output menu on the bar's title area and clock.
+
+#include "BarTestSupport.h"
+#include "core/SettingsStore.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace {
+
+class BarOutput : public BarFixture {
+protected:
+    void TearDown() override
+    {
+        bar->Outputs->menu().close();
+        AudioEngine::instance().setOutputChoice({});
+        BarFixture::TearDown();
+    }
+    void rightClick(QWidget* area) const
+    {
+        QTest::mousePress(area, Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(area, Qt::RightButton, {}, QPoint(5, 5));
+    }
+    QMenu& menu() const { return bar->Outputs->menu(); }
+    QAction* entry(const QString& text) const
+    {
+        for (QAction* action : menu().actions())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    }
+    QStringList checked() const
+    {
+        QStringList texts;
+        for (QAction* action : menu().actions())
+            if (action->isChecked())
+                texts << action->text();
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(BarOutput, ARightClickOnTheTitleOrTheClockOffersTheOutputsWithTheStoredOneChecked)
+{
+    writeSetting(QStringLiteral("Output"), QStringLiteral("SDL"));
+    for (QWidget* area : std::initializer_list<QWidget*>{bar->Image2, bar->Label5}) {
+        rightClick(area);
+        ASSERT_TRUE(Settles([&] { return menu().isVisible(); }));
+        // First a line that says where the sound goes now; then the outputs.
+        EXPECT_FALSE(menu().actions().front()->isEnabled());
+        EXPECT_TRUE(menu().actions().front()->text().startsWith(QStringLiteral("No sound device")))
+            << menu().actions().front()->text().toStdString();
+        EXPECT_NE(entry(QStringLiteral("Default (JACK, else PulseAudio, else SDL)")), nullptr);
+        // SDL's dummy driver names its one device.
+        EXPECT_NE(entry(QStringLiteral("SDL: System audio output device")), nullptr);
+        // No JACK server answers here, so none is offered.
+        EXPECT_EQ(entry(QStringLiteral("JACK")), nullptr);
+        EXPECT_EQ(checked(), QStringList{QStringLiteral("SDL default device")});
+        menu().close();
+    }
+}
+
+TEST_F(BarOutput, AChoiceGoesToTheEngineAndIntoTheSettingsFileForTheNextStart)
+{
+    rightClick(bar->Image2);
+    ASSERT_TRUE(Settles([&] { return menu().isVisible(); }));
+    EXPECT_EQ(checked(), QStringList{QStringLiteral("Default (JACK, else PulseAudio, else SDL)")});
+    entry(QStringLiteral("SDL: System audio output device"))->trigger();
+    EXPECT_EQ(AudioEngine::instance().outputChoice(),
+              OutputChoice::fromText("SDL: System audio output device"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("Quendel"), QStringLiteral("Output"),
+                          folder->settingsFile(), {}),
+              QStringLiteral("SDL: System audio output device"));
+
+    // A stored output that is away now still shows checked: the next start tries it first.
+    writeSetting(QStringLiteral("Output"), QStringLiteral("JACK"));
+    rightClick(bar->Label5);
+    EXPECT_EQ(checked(), QStringList{QStringLiteral("JACK")});
+    // And a hand edit into nonsense is the default.
+    writeSetting(QStringLiteral("Output"), QStringLiteral("the big speakers"));
+    rightClick(bar->Label4);
+    EXPECT_EQ(checked(), QStringList{QStringLiteral("Default (JACK, else PulseAudio, else SDL)")});
+}
