@@ -120,7 +120,7 @@ QImage paintToneBackground(bool lit)
     drawLegend(painter, QRectF(40, 14, 370, 26), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("TONE GENERATOR"), panelFont(20, true, 4));
     drawLegend(painter, QRectF(626, 17, 160, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("SINE 1 Hz \u2013 11 kHz"), panelFont(10, true, 1.5), kLegendDim);
+               QStringLiteral("SINE 1 Hz \u2013 20 kHz"), panelFont(10, true, 1.5), kLegendDim);
     drawWell(painter, QRectF(kFrequencyReadout).adjusted(-2, -2, 2, 2), 3,
              QColor(0x03, 0x03, 0x04));
 

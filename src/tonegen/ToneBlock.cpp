@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numeric>
 
 namespace ToneBlock {
 namespace {
@@ -26,36 +27,38 @@ const std::array<float, kSampleRate>& sineTable()
     return *table;
 }
 
-int roundHalfEven(double value)
-{
-    return static_cast<int>(std::nearbyint(value));
-}
-
 } // namespace
 
-float SamplesPerPeriod(int frequency)
+int SeamlessLength(int frequency)
 {
-    return static_cast<float>(static_cast<double>(kSampleRate) / frequency);
+    if (frequency <= 0 || frequency > kMaxFrequency)
+        return 0;
+    // i x f / 44100 periods fit into i samples: a whole number first when i x f is a multiple of
+    // 44100, that is when i is a multiple of 44100 / gcd(f, 44100).
+    return kSampleRate / std::gcd(frequency, kSampleRate);
 }
 
 int Length(int frequency)
 {
-    if (frequency <= 0)
+    const int seamless = SeamlessLength(frequency);
+    if (seamless == 0)
         return 0;
-    const float samples = SamplesPerPeriod(frequency);
-    const int rounded = roundHalfEven(samples);
-    if (rounded == 0)
-        return 0; // above 88200 Hz: not even half a sample per period
-    const int periods = kTargetLength / rounded;
-    const int length = roundHalfEven(static_cast<double>(samples) * periods);
-    return length != 0 ? length : rounded;
+    const int repeats = (kTargetLength + seamless - 1) / seamless;
+    return seamless * repeats;
 }
 
 void Fill(std::vector<std::uint8_t>& block, int frequency, float volume, float amplitude)
 {
-    const int length = Length(frequency);
-    block.resize(static_cast<std::size_t>(length));
-    if (length == 0)
+    FillLength(block, Length(frequency), frequency, volume, amplitude);
+}
+
+void FillLength(std::vector<std::uint8_t>& block, int length, int frequency, float volume,
+                float amplitude)
+{
+    if (frequency <= 0 || frequency > kMaxFrequency)
+        length = 0;
+    block.resize(static_cast<std::size_t>(std::max(length, 0)));
+    if (block.empty())
         return;
     const std::array<float, kSampleRate>& table = sineTable();
     const int step = frequency % kSampleRate;

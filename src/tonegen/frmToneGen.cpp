@@ -1,12 +1,15 @@
 #include "frmToneGen.h"
 
 #include "ToneBlock.h"
+#include "ToneFrequencyEntry.h"
+#include "ToneFrequencyText.h"
 #include "ToneScale.h"
+#include "ToneScaleMarks.h"
+#include "core/NumberText.h"
+#include "core/ProgramState.h"
+#include "core/SoundFiles.h"
 #include "deck/PadDeck.h"
 #include "skin/SkinBlit.h"
-#include "core/ProgramState.h"
-#include "core/NumberText.h"
-#include "core/SoundFiles.h"
 
 #include <QAction>
 #include <QFile>
@@ -14,6 +17,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr QRect kMarkerDesignRect{430, frmToneGen::kMarkerTop, 71, 46};
@@ -27,6 +31,34 @@ QFont readoutFont()
     font.setPointSizeF(14.25);
     font.setBold(true);
     return font;
+}
+
+// Beside the knob in the small bold print of the panel's legends.
+constexpr QRect kLevelRect{753, 159, 63, 14};
+
+QFont levelFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(10);
+    font.setBold(true);
+    return font;
+}
+
+// The level against the 8-bit full scale: 800 of 1000 is -1.9 dBFS.
+QString levelCaption(int level, const QLocale& locale)
+{
+    if (level <= 0)
+        return QStringLiteral("-\u221e dBFS");
+    const double decibels = 20.0 * std::log10(level / 1000.0);
+    return locale.toString(decibels, 'f', 1) + QStringLiteral(" dBFS");
+}
+
+QString menuCaption(int frequency)
+{
+    // Up to the old "1000 Hz" in hertz, the kilohertz entries after it as such.
+    return frequency <= 1000 ? QStringLiteral("%1 Hz").arg(frequency)
+                             : QStringLiteral("%1 kHz").arg(frequency / 1000);
 }
 
 } // namespace
@@ -45,6 +77,9 @@ frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Tone Generator"));
 
+    // First, so the marker and the readout lie above it.
+    scaleMarks = new ToneScaleMarks(this);
+
     Picture1 = new PictureBox(this, kMarkerDesignRect);
     Picture1->setToolTip(QStringLiteral("Right-Click for more Options"));
     Picture1->MouseDown = [this](int b, int s, double x, double y) {
@@ -53,6 +88,7 @@ frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
     Picture1->MouseMove = [this](int b, int s, double x, double y) {
         Picture1_MouseMove(b, s, x, y);
     };
+    Picture1->MouseUp = [this](int b, int s, double x, double y) { Picture1_MouseUp(b, s, x, y); };
 
     Picture2 = new PictureBox(this, QRect(524, 136, 57, 63));
     Picture2->Click = [this] { Picture2_Click(); };
@@ -71,6 +107,14 @@ frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
     lblFreq = new LabelControl(this, QRect(425, 15, 187, 26));
     lblFreq->setFont(readoutFont());
     lblFreq->setForeColor(Qt::white);
+    lblFreq->DblClick = [this] { lblFreq_DblClick(); };
+    txtFreq = new ToneFrequencyEntry(this);
+    txtFreq->setFont(readoutFont());
+    txtFreq->Accepted = [this](int frequency) { txtFreq_Accepted(frequency); };
+    lblLevel = new LabelControl(this, kLevelRect);
+    lblLevel->setFont(levelFont());
+    lblLevel->setForeColor(QColor(0xc9, 0xcd, 0xd2));
+    lblLevel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lblVol = new LabelControl(this, QRect(0, 0, 100, 17));
     lblVol->hide();
     Label1 = new LabelControl(this, QRect(0, 0, 100, 17));
@@ -87,11 +131,14 @@ frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
     const std::array<QString, 3> ranges = {QStringLiteral("1 Hz - 500 Hz"),
                                            QStringLiteral("300 Hz - 3 kHz"),
                                            QStringLiteral("20 Hz - 20 kHz")};
-    for (std::size_t i = 0; i < ranges.size(); ++i)
-        mnuBereich[i] = mnuBer->addAction(ranges[i]); // offered, but they choose nothing
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        mnuBereich[i] = mnuBer->addAction(ranges[i]);
+        QObject::connect(mnuBereich[i], &QAction::triggered, this,
+                         [this, i] { mnuBereich_Click(static_cast<int>(i)); });
+    }
     mnuNix = mnuPop->addSeparator();
     for (std::size_t i = 0; i < kMenuFrequencies.size(); ++i) {
-        mnuHz[i] = mnuPop->addAction(QStringLiteral("%1 Hz").arg(kMenuFrequencies[i]));
+        mnuHz[i] = mnuPop->addAction(menuCaption(kMenuFrequencies[i]));
         QObject::connect(mnuHz[i], &QAction::triggered, this,
                          [this, i] { mnuHz_Click(static_cast<int>(i)); });
     }
@@ -114,6 +161,9 @@ void frmToneGen::InitializeControls()
     lblFreq->setText(QStringLiteral("1000 Hz"));
     lblVol->setText(QStringLiteral("Volume: 80 %"));
     Label1->clear();
+    lblLevel->clear();
+    txtFreq->cancel();
+    scaleMarks->showRange(ToneRange::Range::Scale, QImage());
     hscFreq.Value = 185;
     hscVol.Value = 800;
     mnuPop->close();
@@ -161,6 +211,9 @@ void frmToneGen::Form_Load()
     Picture1->move(kMarkerStartLeft, kMarkerTop);
     lblFreq->setText(frequencyCaption(Frequency));
     PinkOn = 0;
+
+    // What the user set last time, in place of the start values.
+    restoreSettings();
 }
 
 void frmToneGen::Form_Unload()
@@ -168,6 +221,7 @@ void frmToneGen::Form_Unload()
     // The buffer stays with the window object and loops silence until the next opening.
     RefreshTone(Frequency, 0.0f);
     mnuPop->close();
+    txtFreq->cancel();
 }
 
 // ---- Marker and frequency menu ----------------------------------------------------------------
@@ -186,10 +240,17 @@ void frmToneGen::Picture1_MouseMove(int button, int, double x, double)
     const int left = std::clamp(RoundHalfEven(Picture1->x() + x - MarkerGrabX.value_or(0.0f)),
                                 kMarkerMinLeft, kMarkerMaxLeft);
     Picture1->move(left, Picture1->y());
-    Frequency = ToneScale::ScaleToFrequency(left - (kMarkerMinLeft - 1));
+    Frequency = ToneRange::FrequencyAt(Range, left);
     Label1->setText(QStringLiteral("%1 - %2").arg(Frequency).arg(left));
     // Every move rebuilds the tone, even one that left the marker where it was.
     RefreshTone(Frequency, volume());
+}
+
+void frmToneGen::Picture1_MouseUp(int button, int, double, double)
+{
+    // The frequency is kept once the marker is let go, not on each step of the drag.
+    if (button == kLeftButton)
+        storeSettings();
 }
 
 void frmToneGen::mnuHz_Click(int index)
@@ -197,13 +258,46 @@ void frmToneGen::mnuHz_Click(int index)
     const auto i = static_cast<std::size_t>(index);
     if (i >= kMenuFrequencies.size())
         return;
-    // The marker goes to the menu frequency's point of the scale; a later drag carries on from
-    // the scale's own value there. The menu works in pink mode too: the sine then sounds beside
-    // the noise.
+    // The marker goes to the menu frequency's point of the scale (the right stop for those
+    // beyond it); a later drag carries on from the scale's own value there. The menu works in
+    // pink mode too: the sine then sounds beside the noise.
     Frequency = kMenuFrequencies[i];
-    Picture1->move(kMenuMarkerLefts[i], Picture1->y());
+    Picture1->move(ToneRange::MarkerLeftFor(Range, Frequency), Picture1->y());
     RefreshTone(Frequency, volume());
     lblFreq->setText(QStringLiteral("%1 Hz").arg(Frequency));
+    storeSettings();
+}
+
+void frmToneGen::mnuBereich_Click(int index)
+{
+    const auto i = static_cast<std::size_t>(index);
+    if (i >= ToneRange::kChoices.size())
+        return;
+    Range = ToneRange::kChoices[i];
+    scaleMarks->showRange(Range, background());
+    // The tone stays when the range holds it and goes to the nearer end otherwise; the marker
+    // shows it on the new marks.
+    const ToneRange::Span span = ToneRange::SpanOf(Range);
+    const int frequency = std::clamp(Frequency, span.low, span.high);
+    Picture1->move(ToneRange::MarkerLeftFor(Range, frequency), Picture1->y());
+    if (frequency != Frequency) {
+        Frequency = frequency;
+        RefreshTone(Frequency, sineVolume());
+    }
+    storeSettings();
+}
+
+void frmToneGen::lblFreq_DblClick()
+{
+    txtFreq->open(lblFreq->geometry(), Frequency);
+}
+
+void frmToneGen::txtFreq_Accepted(int frequency)
+{
+    Frequency = frequency;
+    Picture1->move(ToneRange::MarkerLeftFor(Range, Frequency), Picture1->y());
+    RefreshTone(Frequency, sineVolume());
+    storeSettings();
 }
 
 // ---- Level knob -------------------------------------------------------------------------------
@@ -216,6 +310,7 @@ void frmToneGen::Picture3_MouseDown(int, int, double, double)
 void frmToneGen::Picture3_MouseUp(int, int, double, double)
 {
     KnobDragging = false;
+    storeSettings(); // the level is kept once the knob is let go
 }
 
 void frmToneGen::Picture3_MouseMove(int, int, double, double y)
@@ -243,7 +338,13 @@ void frmToneGen::drawKnob()
 
 void frmToneGen::hscVol_Change()
 {
+    showLevel();
     RefreshTone(Frequency, volume());
+}
+
+void frmToneGen::showLevel()
+{
+    lblLevel->setText(levelCaption(hscVol.Value, locale()));
 }
 
 void frmToneGen::hscFreq_Scroll()
@@ -277,6 +378,34 @@ void frmToneGen::Picture2_Click()
             m_deck->DMC.PlaySample(true);
         }
     }
+}
+
+// ---- Settings ---------------------------------------------------------------------------------
+
+void frmToneGen::restoreSettings()
+{
+    m_stored = ToneSettings::Read();
+    Range = m_stored.range;
+    scaleMarks->showRange(Range, background());
+    const bool changed = m_stored.frequency != Frequency || m_stored.level != hscVol.Value;
+    Frequency = m_stored.frequency;
+    hscVol.Value = m_stored.level; // no change event: the one refresh below is enough
+    KnobFrame = static_cast<short>(RoundHalfEven(m_stored.level / 31.25));
+    drawKnob();
+    Picture1->move(ToneRange::MarkerLeftFor(Range, Frequency), kMarkerTop);
+    if (changed)
+        RefreshTone(Frequency, volume());
+    lblFreq->setText(frequencyCaption(Frequency));
+    showLevel();
+}
+
+void frmToneGen::storeSettings()
+{
+    if (Frequency < ToneFrequencyText::kLowest || Frequency > ToneFrequencyText::kHighest)
+        return;
+    const ToneSettings now{Frequency, hscVol.Value, Range};
+    now.WriteChanges(m_stored);
+    m_stored = now;
 }
 
 // ---- Tone -------------------------------------------------------------------------------------

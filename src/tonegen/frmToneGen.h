@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ToneDisplay.h"
+#include "ToneRange.h"
+#include "ToneSettings.h"
 #include "audio/DirectSound.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
@@ -15,6 +17,8 @@
 
 class QAction;
 class QMenu;
+class ToneFrequencyEntry;
+class ToneScaleMarks;
 
 // A scroll bar the window keeps out of sight: only its value and its change event matter.
 struct HiddenScrollBar {
@@ -27,10 +31,11 @@ struct HiddenScrollBar {
     void setValue(int value);
 };
 
-// The tone generator: a sine test tone from 1 Hz on a logarithmic scale, chosen with a marker or
-// from a menu, a level knob, pink noise instead of the sine, and a picture of the waveform. The
-// sine plays from a looping sound buffer of the window's own; the noise plays on the bar's audio
-// control.
+// The tone generator: a sine test tone from 1 Hz to 20 kHz on a logarithmic scale, chosen with a
+// marker (over the printed scale or a picked range), from a menu or typed into the readout, a
+// level knob with its level in dBFS, pink noise instead of the sine, and a picture of the
+// waveform. The sine plays from a looping sound buffer of the window's own; the noise plays on
+// the bar's audio control. Frequency, level and range are kept in the settings file.
 class PadDeck;
 
 class frmToneGen : public LitSkinnedForm {
@@ -40,14 +45,14 @@ public:
 
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kMarkerTop = 39;
-    static constexpr int kMarkerMinLeft = 40;
-    static constexpr int kMarkerMaxLeft = 710;
+    static constexpr int kMarkerMinLeft = ToneRange::kMarkerMinLeft;
+    static constexpr int kMarkerMaxLeft = ToneRange::kMarkerMaxLeft;
     static constexpr int kMarkerStartLeft = 224; // where the scale reads 1000 Hz
     static constexpr int kKnobFrames = 32;
     static constexpr int kKnobStartFrame = 26;
     static constexpr int kKnobStep = 5; // pixels the mouse must go beyond for one knob step
-    static constexpr std::array<int, 7> kMenuFrequencies{20, 50, 80, 100, 250, 500, 1000};
-    static constexpr std::array<int, 7> kMenuMarkerLefts{64, 79, 90, 96, 130, 169, 224};
+    static constexpr std::array<int, 12> kMenuFrequencies{20,   50,   80,   100,   250,   500,
+                                                          1000, 2000, 5000, 10000, 15000, 20000};
 
     frmToneGen();
     ~frmToneGen() override;
@@ -59,15 +64,18 @@ public:
     PictureBox* picOsc = nullptr;   // waveform picture
     PictureBox* picClip = nullptr;  // hidden: the knob strip
     LabelControl* lblFreq = nullptr;
-    LabelControl* lblVol = nullptr; // hidden
-    LabelControl* Label1 = nullptr; // hidden: the last marker drag
-    HiddenScrollBar hscFreq;        // start position on the scale
-    HiddenScrollBar hscVol;         // the level, 0 to 1000
+    LabelControl* lblVol = nullptr;        // hidden
+    LabelControl* Label1 = nullptr;        // hidden: the last marker drag
+    LabelControl* lblLevel = nullptr;      // the knob's level in dBFS, beside it
+    ToneFrequencyEntry* txtFreq = nullptr; // opens over lblFreq for a typed frequency
+    ToneScaleMarks* scaleMarks = nullptr;  // a picked range's marks over the printed scale
+    HiddenScrollBar hscFreq;               // start position on the scale
+    HiddenScrollBar hscVol;                // the level, 0 to 1000
     QMenu* mnuPop = nullptr;
     QMenu* mnuBer = nullptr;
     std::array<QAction*, 3> mnuBereich{};
     QAction* mnuNix = nullptr;
-    std::array<QAction*, 7> mnuHz{};
+    std::array<QAction*, kMenuFrequencies.size()> mnuHz{};
 
     // ---- Window state (lives as long as the window object) --------------------------------
     int Frequency = 0; // Hz; 0 until the first opening sets it
@@ -82,13 +90,18 @@ public:
     bool KnobDragging = false;
     short KnobFrame = kKnobStartFrame;
     short KnobLastY = kKnobStartFrame;
+    ToneRange::Range Range = ToneRange::Range::Scale; // what the marker's travel covers
 
     // ---- Handlers -------------------------------------------------------------------------
     void Form_Load() override;
     void Form_Unload() override;
     void Picture1_MouseDown(int button, int shift, double x, double y);
     void Picture1_MouseMove(int button, int shift, double x, double y);
+    void Picture1_MouseUp(int button, int shift, double x, double y);
     void mnuHz_Click(int index);
+    void mnuBereich_Click(int index);
+    void lblFreq_DblClick();
+    void txtFreq_Accepted(int frequency);
     void Picture3_MouseDown(int button, int shift, double x, double y);
     void Picture3_MouseUp(int button, int shift, double x, double y);
     void Picture3_MouseMove(int button, int shift, double x, double y);
@@ -110,8 +123,15 @@ protected:
 
 private:
     float volume() const { return static_cast<float>(hscVol.Value / 1000.0); }
+    // The sine's volume for a frequency chosen by hand: silent beside the pink noise.
+    float sineVolume() const { return PinkOn != 0 ? 0.0f : volume(); }
     void drawKnob();
+    void showLevel();
     QString frequencyCaption(int frequency) const;
+    void restoreSettings();
+    void storeSettings();
+
+    ToneSettings m_stored; // as the settings file holds them
 
     std::vector<std::uint8_t> m_block;
     ToneDisplay m_display;

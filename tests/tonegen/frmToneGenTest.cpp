@@ -1,8 +1,12 @@
 #include "tonegen/frmToneGen.h"
 #include "bar/BarTestSupport.h"
+#include "core/SettingsStore.h"
 #include "startup/InstallationStep.h"
 #include "tonegen/ToneBlock.h"
+#include "tonegen/ToneFrequencyEntry.h"
+#include "tonegen/ToneRange.h"
 #include "tonegen/ToneScale.h"
+#include "tonegen/ToneScaleMarks.h"
 #include "tuner/Tuner.h"
 
 #include <QAction>
@@ -55,6 +59,26 @@ protected:
     {
         sendMouse(toneGen->Picture1, QEvent::MouseMove, QPointF(x, 20), Qt::NoButton,
                   Qt::LeftButton);
+    }
+    void releaseMarker() const
+    {
+        sendMouse(toneGen->Picture1, QEvent::MouseButtonRelease, QPointF(35, 20), Qt::LeftButton,
+                  Qt::NoButton);
+    }
+    // Double-clicks the readout and types text into the field that opens, then the key.
+    void type(const QString& text, Qt::Key key = Qt::Key_Return) const
+    {
+        QTest::mouseDClick(toneGen->lblFreq, Qt::LeftButton, {}, QPoint(20, 10));
+        ASSERT_TRUE(toneGen->txtFreq->isVisible());
+        toneGen->txtFreq->selectAll();
+        QTest::keyClick(toneGen->txtFreq, Qt::Key_Backspace);
+        QTest::keyClicks(toneGen->txtFreq, text);
+        QTest::keyClick(toneGen->txtFreq, key);
+    }
+    static QString stored(const char* key)
+    {
+        return ReadSetting(AppModul::AppTitle, QLatin1String(key), AppModul::SettingsFile,
+                           QStringLiteral("(absent)"));
     }
     void pressKnob(double y = 30) const
     {
@@ -129,9 +153,12 @@ TEST_F(ToneGenWindow, EveryOpeningStartsAtOneKilohertzAndEightTenths)
     EXPECT_TRUE(knobShowsFrame(26));
     EXPECT_TRUE(showsSkin(toneGen->Picture2, 6));
     ASSERT_TRUE(toneGen->dsb);
-    EXPECT_EQ(toneGen->dsb->bufferBytes(), 4101);
+    EXPECT_EQ(toneGen->dsb->bufferBytes(), 4410);
     EXPECT_EQ(toneGen->toneBlock(), expectedBlock(1000, 0.8f));
     EXPECT_EQ(toneGen->picOsc->face().pixel(0, 68), ToneDisplay::kCurve.rgb());
+    EXPECT_FALSE(toneGen->scaleMarks->isVisible()); // the skin's printed scale shows
+    EXPECT_FALSE(toneGen->txtFreq->isVisible());
+    EXPECT_EQ(toneGen->lblLevel->text(), QStringLiteral("-1,9 dBFS"));
 }
 
 TEST_F(ToneGenWindow, TheEngineLoopsTheBlockAndItsPeriodIsOneMillisecond)
@@ -196,13 +223,13 @@ TEST_F(ToneGenWindow, CaptionsFollowTheWindowsLocale)
     toneGen->setLocale(QLocale());
 }
 
-TEST_F(ToneGenWindow, TheMenuHoldsTheRangesAndSevenFrequencies)
+TEST_F(ToneGenWindow, TheMenuHoldsTheRangesAndTwelveFrequencies)
 {
     ASSERT_NE(open(), nullptr);
     QMenu* menu = toneGen->mnuPop;
     EXPECT_EQ(menu->title(), QStringLiteral("Popup"));
     const QList<QAction*> items = menu->actions();
-    ASSERT_EQ(items.size(), 9);
+    ASSERT_EQ(items.size(), 14);
     EXPECT_EQ(items[0], toneGen->mnuBer->menuAction());
     EXPECT_EQ(items[0]->text(), QStringLiteral("Bereich"));
     EXPECT_TRUE(items[1]->isSeparator());
@@ -215,11 +242,15 @@ TEST_F(ToneGenWindow, TheMenuHoldsTheRangesAndSevenFrequencies)
         int frequency;
         int left;
     };
-    const Entry entries[] = {{20, 64},   {50, 79},   {80, 90},   {100, 96},
-                             {250, 130}, {500, 169}, {1000, 224}};
-    for (int i = 0; i < 7; ++i) {
+    // Beyond the printed scale's 10960 Hz the marker waits at its right stop.
+    const Entry entries[] = {{20, 64},    {50, 79},     {80, 90},     {100, 96},
+                             {250, 130},  {500, 169},   {1000, 224},  {2000, 306},
+                             {5000, 475}, {10000, 677}, {15000, 710}, {20000, 710}};
+    const QStringList captions = {"20 Hz",   "50 Hz", "80 Hz", "100 Hz", "250 Hz", "500 Hz",
+                                  "1000 Hz", "2 kHz", "5 kHz", "10 kHz", "15 kHz", "20 kHz"};
+    for (int i = 0; i < 12; ++i) {
         const Entry e = entries[i];
-        EXPECT_EQ(items[i + 2]->text(), QStringLiteral("%1 Hz").arg(e.frequency));
+        EXPECT_EQ(items[i + 2]->text(), captions[i]);
         items[i + 2]->trigger();
         EXPECT_EQ(toneGen->Frequency, e.frequency);
         EXPECT_EQ(toneGen->Picture1->pos(), QPoint(e.left, 39));
@@ -227,11 +258,6 @@ TEST_F(ToneGenWindow, TheMenuHoldsTheRangesAndSevenFrequencies)
         EXPECT_EQ(toneGen->toneBlock(), expectedBlock(e.frequency, 0.8f));
         EXPECT_EQ(toneGen->dsb->bufferBytes(), ToneBlock::Length(e.frequency));
     }
-
-    for (QAction* range : toneGen->mnuBer->actions())
-        range->trigger(); // offered, but they change nothing
-    EXPECT_EQ(toneGen->Frequency, 1000);
-    EXPECT_EQ(toneGen->Picture1->x(), 224);
 
     // A drag after the menu starts from the scale under the marker, not from the menu's value.
     toneGen->mnuHz[0]->trigger(); // 20 Hz at 64, where the scale reads 21
@@ -337,31 +363,32 @@ TEST_F(ToneGenWindow, SameLengthRewritesTheBufferAndAReopeningMakesANewOne)
     toneGen->mnuHz[4]->trigger(); // 250 Hz
     const std::shared_ptr<DirectSoundBuffer> at250 = toneGen->dsb;
     ASSERT_TRUE(at250);
-    toneGen->mnuHz[5]->trigger(); // 500 Hz: 4057 bytes as well
+    toneGen->mnuHz[5]->trigger(); // 500 Hz: 4410 bytes as well
     EXPECT_EQ(toneGen->dsb, at250);
-    toneGen->mnuHz[6]->trigger(); // 1000 Hz: 4101
-    const std::shared_ptr<DirectSoundBuffer> at1000 = toneGen->dsb;
-    EXPECT_NE(at1000, at250);
+    toneGen->mnuHz[10]->trigger(); // 15 kHz: 28 times 147 samples, 4116
+    const std::shared_ptr<DirectSoundBuffer> at15k = toneGen->dsb;
+    EXPECT_NE(at15k, at250);
+    EXPECT_EQ(at15k->bufferBytes(), 4116);
 
     page(0);
     EXPECT_EQ(LoadedForm<frmToneGen>(), nullptr);
-    EXPECT_EQ(toneGen->dsb, at1000); // kept, looping silence
+    EXPECT_EQ(toneGen->dsb, at15k); // kept, looping silence
     EXPECT_TRUE(silent());
-    EXPECT_EQ(toneGen->Frequency, 1000);
 
     ASSERT_EQ(open(), &TheForm<frmToneGen>());
     ASSERT_TRUE(toneGen->dsb);
-    EXPECT_NE(toneGen->dsb, at1000); // same length, but a new buffer
-    EXPECT_EQ(toneGen->dsb->bufferBytes(), 4101);
-    EXPECT_EQ(toneGen->toneBlock(), expectedBlock(1000, 0.8f));
+    EXPECT_NE(toneGen->dsb, at15k); // same length, but a new buffer
+    EXPECT_EQ(toneGen->dsb->bufferBytes(), 4116);
+    EXPECT_EQ(toneGen->toneBlock(), expectedBlock(15000, 0.8f));
 }
 
-TEST_F(ToneGenWindow, AReopenedWindowStartsFromItsDesignValues)
+TEST_F(ToneGenWindow, AReopenedWindowKeepsFrequencyLevelAndRangeButNotTheNoise)
 {
     writePink();
     ASSERT_NE(open(), nullptr);
     knobUp();
-    toneGen->mnuHz[1]->trigger();
+    toneGen->mnuBereich[1]->trigger(); // 300 Hz - 3 kHz
+    toneGen->mnuHz[1]->trigger();      // 50 Hz: below the range, yet the menu's choice
     clickPink();
     ASSERT_TRUE(bar->Deck.DMC.SampleIsActive());
 
@@ -374,10 +401,170 @@ TEST_F(ToneGenWindow, AReopenedWindowStartsFromItsDesignValues)
     EXPECT_EQ(LoadedForm<Tuner>(), nullptr);
     EXPECT_EQ(toneGen->pos(), bar->pos() + QPoint(104, 408));
     EXPECT_EQ(toneGen->PinkOn, 0);
-    EXPECT_EQ(toneGen->KnobFrame, 26);
-    EXPECT_EQ(toneGen->hscVol.Value, 800);
-    EXPECT_EQ(toneGen->Picture1->x(), 224);
-    EXPECT_EQ(toneGen->Frequency, 1000);
+    EXPECT_TRUE(knobShowsFrame(27));
+    EXPECT_EQ(toneGen->hscVol.Value, 844);
+    EXPECT_TRUE(toneGen->scaleMarks->isVisible());
+    EXPECT_EQ(toneGen->Picture1->x(), 40);
+    EXPECT_EQ(toneGen->lblFreq->text(), QStringLiteral("50 Hz"));
+    EXPECT_EQ(toneGen->toneBlock(), expectedBlock(50, 0.844f));
+    EXPECT_EQ(toneGen->lblLevel->text(), QStringLiteral("-1,5 dBFS"));
+}
+
+TEST_F(ToneGenWindow, SettingsAreStoredOnReleaseAndChoiceNotOnEveryMove)
+{
+    ASSERT_NE(open(), nullptr);
+    pressMarker(35);
+    moveMarker(45);
+    moveMarker(55);
+    EXPECT_EQ(stored("ToneFreq"), QStringLiteral("(absent)"));
+    releaseMarker();
+    EXPECT_EQ(stored("ToneFreq"), QString::number(ToneScale::ScaleToFrequency(254 - 39)));
+
+    pressKnob(30);
+    moveKnob(0);
+    EXPECT_EQ(stored("ToneVol"), QStringLiteral("(absent)"));
+    releaseKnob();
+    EXPECT_EQ(stored("ToneVol"), QStringLiteral("844"));
+
+    toneGen->mnuHz[7]->trigger();
+    EXPECT_EQ(stored("ToneFreq"), QStringLiteral("2000"));
+    EXPECT_EQ(stored("ToneRange"), QStringLiteral("(absent)"));
+    toneGen->mnuBereich[2]->trigger();
+    EXPECT_EQ(stored("ToneRange"), QStringLiteral("20 Hz - 20 kHz"));
+    type(QStringLiteral("440"));
+    EXPECT_EQ(stored("ToneFreq"), QStringLiteral("440"));
+}
+
+TEST_F(ToneGenWindow, StoredValuesOutOfRangeOrNotNumbersMeanTheStartValues)
+{
+    struct Case {
+        const char* frequency;
+        const char* level;
+        const char* range;
+    };
+    for (const Case c : {Case{"0", "1001", "nonsense"}, Case{"20001", "-1", "Scale"},
+                         Case{"abc", "80%", "20 Hz - 20"}, Case{"440.5", "8e2", ""},
+                         Case{"1k", " ", "1 Hz - 500"}}) {
+        writeSetting("ToneFreq", c.frequency);
+        writeSetting("ToneVol", c.level);
+        writeSetting("ToneRange", c.range);
+        ASSERT_NE(open(), nullptr);
+        EXPECT_EQ(toneGen->toneBlock(), expectedBlock(1000, 0.8f)) << c.frequency << c.level;
+        EXPECT_EQ(toneGen->Range, ToneRange::Range::Scale) << c.range;
+        EXPECT_EQ(toneGen->KnobFrame, 26);
+        page(0);
+    }
+    // Values the window itself would write, with blanks a hand edit may leave.
+    writeSetting("ToneFreq", " 20000 ");
+    writeSetting("ToneVol", "0");
+    writeSetting("ToneRange", "1 HZ - 500 HZ");
+    ASSERT_NE(open(), nullptr);
+    EXPECT_EQ(toneGen->Frequency, 20000);
+    EXPECT_EQ(toneGen->KnobFrame, 0);
+    EXPECT_EQ(toneGen->Range, ToneRange::Range::Low);
+    EXPECT_EQ(toneGen->Picture1->x(), 710);
+    EXPECT_TRUE(silent());
+    EXPECT_EQ(toneGen->lblLevel->text(), QStringLiteral("-\u221e dBFS"));
+}
+
+TEST_F(ToneGenWindow, TypingIntoTheReadoutTakesFrequenciesAndRefusesNonsense)
+{
+    ASSERT_NE(open(), nullptr);
+    struct Case {
+        const char* text;
+        int frequency;
+    };
+    for (const Case c : {Case{"1.5 kHz", 1500}, Case{"440", 440}, Case{"1k", 1000},
+                         Case{"20 kHz", 20000}, Case{"1", 1}}) {
+        type(QString::fromLatin1(c.text));
+        EXPECT_FALSE(toneGen->txtFreq->isVisible()) << c.text;
+        EXPECT_EQ(toneGen->Frequency, c.frequency) << c.text;
+        EXPECT_EQ(toneGen->Picture1->x(),
+                  ToneRange::MarkerLeftFor(ToneRange::Range::Scale, c.frequency));
+        EXPECT_EQ(toneGen->toneBlock(), expectedBlock(c.frequency, 0.8f)) << c.text;
+    }
+
+    // Nonsense keeps the field open for another try; Escape leaves the tone as it was.
+    for (const char* nonsense : {"abc", "25 kHz", "0", ""}) {
+        type(QString::fromLatin1(nonsense));
+        EXPECT_TRUE(toneGen->txtFreq->isVisible()) << nonsense;
+        QTest::keyClick(toneGen->txtFreq, Qt::Key_Escape);
+        EXPECT_EQ(toneGen->Frequency, 1) << nonsense;
+    }
+    EXPECT_EQ(toneGen->lblFreq->text(), QStringLiteral("1 Hz"));
+
+    // Beside the pink noise a typed frequency moves the marker but the sine stays silent.
+    writePink();
+    clickPink();
+    type(QStringLiteral("300"));
+    EXPECT_EQ(toneGen->Frequency, 300);
+    EXPECT_TRUE(silent());
+}
+
+TEST_F(ToneGenWindow, ARangeSpreadsTheMarkersTravelAndShowsItsOwnMarks)
+{
+    ASSERT_NE(open(), nullptr);
+    // The marks' colour at the frequency's column, or some columns beside it.
+    const auto markColour = [this](int frequency, int beside = 0) {
+        const QImage marks = toneGen->scaleMarks->grab().toImage();
+        const int column = ToneScaleMarks::MarkColumn(toneGen->Range, frequency) + beside;
+        return marks.pixelColor(column - ToneScaleMarks::kArea.left(), 80 - 45);
+    };
+    const QColor major(0xd0, 0xd4, 0xd8);
+
+    struct Case {
+        int index;
+        ToneRange::Range range;
+        int low, high;
+        int decade; // a frequency with a long mark in that range
+    };
+    for (const Case c : {Case{2, ToneRange::Range::Full, 20, 20000, 1000},
+                         Case{0, ToneRange::Range::Low, 1, 500, 10},
+                         Case{1, ToneRange::Range::Middle, 300, 3000, 1000}}) {
+        toneGen->mnuBereich[static_cast<std::size_t>(c.index)]->trigger();
+        EXPECT_EQ(toneGen->Range, c.range);
+        ASSERT_TRUE(toneGen->scaleMarks->isVisible());
+        EXPECT_EQ(markColour(c.decade), major) << c.decade;
+        EXPECT_NE(markColour(c.decade, 3), major); // bare rail beside it
+        pressMarker(35);
+        moveMarker(-1000);
+        EXPECT_EQ(toneGen->Frequency, c.low);
+        moveMarker(2000);
+        EXPECT_EQ(toneGen->toneBlock(), expectedBlock(c.high, 0.8f));
+        releaseMarker();
+    }
+    // A range that does not hold the tone takes it to its nearer end: 3 kHz into 1 Hz - 500 Hz.
+    toneGen->mnuBereich[0]->trigger();
+    EXPECT_EQ(toneGen->Frequency, 500);
+    EXPECT_EQ(toneGen->Picture1->x(), 710);
+    // One that holds it keeps it and moves the marker to its point.
+    toneGen->mnuHz[3]->trigger(); // 100 Hz
+    toneGen->mnuBereich[2]->trigger();
+    EXPECT_EQ(toneGen->Frequency, 100);
+    EXPECT_EQ(toneGen->Picture1->x(), 196);
+}
+
+TEST_F(ToneGenWindow, TheLoopPointStepsNoFurtherThanTheToneWithinTheBlock)
+{
+    ASSERT_NE(open(), nullptr);
+    for (const int frequency : {1000, 997, 10960, 20000}) {
+        type(QString::number(frequency));
+        ASSERT_EQ(toneGen->Frequency, frequency);
+        const std::vector<std::uint8_t>& block = toneGen->toneBlock();
+        float within = 0.0f;
+        for (std::size_t i = 1; i < block.size(); ++i)
+            within = std::max(within, std::fabs(static_cast<float>(block[i] - block[i - 1])));
+        within /= 128.0f;
+
+        Render(4410); // the previous tone fades out under this one
+        // Past the loop point at least once, with a sample on either side.
+        const std::vector<float> out = Render(static_cast<int>(block.size()) + 2);
+        float largest = 0.0f;
+        for (std::size_t i = 2; i < out.size(); i += 2)
+            largest = std::max(largest, std::fabs(out[i] - out[i - 2]));
+        EXPECT_LE(largest, within) << frequency << " Hz";
+        EXPECT_GT(largest, 0.5f * within) << frequency << " Hz";
+    }
 }
 
 TEST_F(ToneGenWindow, MissingSkinsLeaveTheControlsBlankButTheToneSounds)
