@@ -1,5 +1,7 @@
 #include "ProgramState.h"
 
+#include "SoundFiles.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +22,21 @@ void AddBackslash(QString& path)
 {
     if (!path.endsWith(QDir::separator()))
         path += QDir::separator();
+}
+
+QString SkinImageFile(const QString& baseName)
+{
+    // A user's image replaces the default one as a whole, whichever of the two formats it has.
+    for (const QString& folder : {UserSkinFolder, SkinFolder}) {
+        if (folder.isEmpty())
+            continue;
+        for (const QLatin1String suffix : {QLatin1String(".bmp"), QLatin1String(".jpg")}) {
+            const QString path = folder + baseName + suffix;
+            if (FileExists(path))
+                return path;
+        }
+    }
+    return SkinFolder + baseName + QStringLiteral(".jpg");
 }
 
 QString TitleCasePath(const QString& path)
@@ -70,6 +87,7 @@ void ResetState()
     SettingsFile.clear();
     PadSection.clear();
     SkinFolder.clear();
+    UserSkinFolder.clear();
     SoundsFolder.clear();
     TunerLoopOn = 0;
     g_programFile.clear();

@@ -2,20 +2,24 @@
 
 #include <QString>
 
-
 // Program-wide state: the folders and names every window shares, and how the program ends. The
 // folders end in the native separator.
 namespace AppModul {
 
-inline QString ProgramFolder; // folder of the program file
-inline QString ProgramName;   // program file name without extension
-inline QString TempFolder;    // the user's private temporary folder (reference sounds)
-inline QString AppTitle;      // "Quendel": message title and main settings section
-inline QString SettingsFile;  // the INI file beside the program
-inline QString PadSection;    // "Samples"
-inline QString SkinFolder;    // ProgramFolder + "Skin/"
-inline QString SoundsFolder;  // ProgramFolder + "Sounds/": the user's sample files
-inline short TunerLoopOn = 0; // 1 while the tuner's loop switch is on
+inline QString ProgramFolder;  // folder of the program file
+inline QString ProgramName;    // program file name without extension
+inline QString TempFolder;     // the user's private temporary folder (reference sounds)
+inline QString AppTitle;       // "Quendel": message title and main settings section
+inline QString SettingsFile;   // the INI file: beside the program, or in the user's config folder
+inline QString PadSection;     // "Samples"
+inline QString SkinFolder;     // the default skin: ProgramFolder + "Skin/", or the installed one
+inline QString UserSkinFolder; // installed: the user's own skin images, each replacing the default
+inline QString SoundsFolder;   // the user's sample files: ProgramFolder + "Sounds/", or their own
+inline short TunerLoopOn = 0;  // 1 while the tuner's loop switch is on
+
+// The skin image baseName: from UserSkinFolder when the user has one of that name, else from
+// SkinFolder; the ".bmp" file when it can be read, else the ".jpg".
+QString SkinImageFile(const QString& baseName);
 
 // Appends the native separator unless the path already ends in one.
 void AddBackslash(QString& path);

@@ -1,9 +1,9 @@
 #include "SkinBlit.h"
 
 #include "PictureBox.h"
+#include "core/NumberText.h"
 #include "core/ProgramState.h"
 #include "core/SoundFiles.h"
-#include "core/NumberText.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -75,8 +75,7 @@ void DrawStripFrame(PictureBox& target, const PictureBox& strip, int frame, int 
 
 QString SkinFilePath(const QString& baseName)
 {
-    const QString bitmap = AppModul::SkinFolder + baseName + QStringLiteral(".bmp");
-    return FileExists(bitmap) ? bitmap : AppModul::SkinFolder + baseName + QStringLiteral(".jpg");
+    return AppModul::SkinImageFile(baseName);
 }
 
 QImage LoadSkinImage(const QString& baseName)

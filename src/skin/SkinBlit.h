@@ -25,7 +25,7 @@ int StripFrameOffset(int stripLength, int frame, int count);
 // Copies the part of source at sourceOrigin that overlaps both images into target at (0, 0).
 void CopyOverlap(QImage& target, const QImage& source, QPoint sourceOrigin);
 
-// The skin image baseName from SkinFolder: the ".bmp" file when it can be read, else the ".jpg".
+// The skin image baseName (the user's own or the default one, see AppModul::SkinImageFile).
 QString SkinFilePath(const QString& baseName);
 QImage LoadSkinImage(const QString& baseName);
 

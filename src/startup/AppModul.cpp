@@ -1,29 +1,32 @@
 #include "AppModul.h"
 
 #include "InstallationStep.h"
+#include "RunningCopy.h"
 #include "core/PrivateFiles.h"
 
 #include <QCoreApplication>
-#include <QLockFile>
 
 #include <memory>
 
 namespace AppModul {
 
-std::optional<int> Main(const std::function<void()>& showBar)
+std::optional<int> Main(const std::function<void()>& showBar, std::function<void()> raiseBar)
 {
-    // A second copy ends at once and silently. The lock lives as long as the process; a lock left
-    // by a copy that crashed names a process that no longer runs and is taken over.
-    static std::unique_ptr<QLockFile> instanceLock;
-    // The private folder is prepared once: when its usual name is refused, each preparation
-    // would make another fresh folder.
+    // The running copy lives as long as the process. The private folder is prepared once: when
+    // its usual name is refused, each preparation would make another fresh folder.
+    static std::unique_ptr<RunningCopy> runningCopy;
     const QString tempFolder = UserPrivateTempFolder();
-    if (!tempFolder.isEmpty()) {
-        instanceLock = std::make_unique<QLockFile>(tempFolder + QStringLiteral("quendel.lock"));
-        instanceLock->setStaleLockTime(0);
-        if (!instanceLock->tryLock(0) && instanceLock->error() == QLockFile::LockFailedError)
-            return 0;
+    runningCopy = std::make_unique<RunningCopy>(tempFolder);
+    if (!runningCopy->claim()) {
+        // A second copy ends at once, without a window or message of its own, once it has asked
+        // the first to show its bar.
+        runningCopy->askToShow();
+        return 0;
     }
+    // Listening before the installation step: a start that comes meanwhile is answered as soon
+    // as the event loop runs, by which time the bar is there.
+    if (raiseBar)
+        runningCopy->listen(std::move(raiseBar));
 
     SetupFolders(QCoreApplication::applicationFilePath(), tempFolder);
     if (!InstallationStep())

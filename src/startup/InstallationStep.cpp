@@ -1,6 +1,7 @@
 #include "InstallationStep.h"
 
 #include "AppModul.h"
+#include "InstallLayout.h"
 #include "core/PrivateFiles.h"
 #include "core/SoundFiles.h"
 
@@ -27,21 +28,27 @@ constexpr ReferenceSound kReferenceSounds[] = {
 
 bool skinImageMissing(const QString& baseName)
 {
-    const QString base = AppModul::SkinFolder + baseName;
-    return !FileExists(base + QStringLiteral(".jpg")) && !FileExists(base + QStringLiteral(".bmp"));
+    return !FileExists(AppModul::SkinImageFile(baseName));
+}
+
+// The portable or the installed way is chosen here, once per start.
+Layout applySharedNames()
+{
+    using namespace AppModul;
+    const Layout layout = ChooseLayout(ProbeStartPlace(ProgramFile()));
+    AppTitle = QStringLiteral("Quendel");
+    SettingsFile = layout.settingsFile;
+    PadSection = QStringLiteral("Samples");
+    SkinFolder = layout.skinFolder;
+    UserSkinFolder = layout.userSkinFolder;
+    SoundsFolder = layout.soundsFolder;
+    return layout;
 }
 } // namespace
 
 void SetSharedNames()
 {
-    using namespace AppModul;
-    AppTitle = QStringLiteral("Quendel");
-    SettingsFile = SettingsFileFor(ProgramFile());
-    PadSection = QStringLiteral("Samples");
-    SkinFolder = ProgramFolder + QStringLiteral("Skin");
-    AddBackslash(SkinFolder);
-    SoundsFolder = ProgramFolder + QStringLiteral("Sounds");
-    AddBackslash(SoundsFolder);
+    applySharedNames();
 }
 
 QStringList RequiredSkinImages()
@@ -52,13 +59,14 @@ QStringList RequiredSkinImages()
 
 bool InstallationStep()
 {
-    SetSharedNames();
+    const Layout layout = applySharedNames();
 
     const QStringList required = RequiredSkinImages();
     if (std::any_of(required.begin(), required.end(), skinImageMissing)) {
         ShowMessage(kMissingFilesMessage, 3);
         return false;
     }
+    PrepareUserFolders(layout);
 
     const QString pink = AppModul::TempFolder + QStringLiteral("pink.wav");
     if (!FileExists(pink)) {

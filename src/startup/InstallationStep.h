@@ -16,7 +16,6 @@ void SetSharedNames();
 // Base names of the skin images without which Quendel does not start (".jpg" or ".bmp").
 QStringList RequiredSkinImages();
 
-
 // Writes the embedded resource type/name (":/WAVE/PINK") to path, replacing it. Returns path, or
 // "" when the resource is missing or the file could not be written; never leaves a partly
 // written file at path.

@@ -1,6 +1,7 @@
 #include "startup/AppModul.h"
-#include "startup/InstallationStep.h"
 #include "core/PrivateFiles.h"
+#include "startup/InstallLayout.h"
+#include "startup/InstallationStep.h"
 #include "support/ProgramFolder.h"
 
 #include <QDir>
@@ -45,11 +46,17 @@ TEST(SetupFolders, EveryFolderEndsInOneSeparator)
     AppModul::SetupFolders(QStringLiteral("/quendel"), UserPrivateTempFolder());
     EXPECT_EQ(AppModul::ProgramFolder, QStringLiteral("/"));
     EXPECT_EQ(AppModul::ProgramName, QStringLiteral("quendel"));
-    SetSharedNames();
-    EXPECT_EQ(AppModul::SkinFolder, QStringLiteral("/Skin/"));
-    EXPECT_EQ(AppModul::SoundsFolder, QStringLiteral("/Sounds/"));
     EXPECT_TRUE(AppModul::TempFolder.endsWith(u'/'));
     AppModul::ResetState();
+
+    // A portable program in the root folder.
+    StartPlace root;
+    root.programFile = QStringLiteral("/quendel");
+    root.programFolder = QStringLiteral("/");
+    root.programHasSkin = root.programWritable = true;
+    const Layout layout = ChooseLayout(root);
+    EXPECT_EQ(layout.skinFolder, QStringLiteral("/Skin/"));
+    EXPECT_EQ(layout.soundsFolder, QStringLiteral("/Sounds/"));
 }
 
 TEST(PrivateFolder, IsCreatedOwnerOnlyAndRefusesWhatItCannotTrust)
