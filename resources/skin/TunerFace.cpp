@@ -13,20 +13,18 @@ using namespace SkinLayout;
 namespace {
 
 struct GuitarString {
-    const char* note;  // the note name a guitarist reads (B, not H)
-    const char* pitch; // its frequency in standard tuning
-    qreal gauge;       // drawn thickness in pixels
+    qreal gauge; // drawn thickness in pixels
     bool wound;
 };
 
 // From string 1 (high E) to string 6 (low E), matching the buttons from upper left to lower right.
 constexpr std::array<GuitarString, 6> kStrings{{
-    {"E", "329.6", 0.9, false},
-    {"B", "246.9", 1.1, false},
-    {"G", "196.0", 1.4, false},
-    {"D", "146.8", 1.7, true},
-    {"A", "110.0", 2.0, true},
-    {"E", "82.4", 2.4, true},
+    {0.9, false},
+    {1.1, false},
+    {1.4, false},
+    {1.7, true},
+    {2.0, true},
+    {2.4, true},
 }};
 
 constexpr QRectF kFretboard{36, 14, 256, 104};
@@ -118,30 +116,20 @@ QImage paintTunerFace(bool lit)
                QStringLiteral("GUITAR TUNER"), panelFont(24, true, 5));
     painter.setPen(QPen(QColor(0xff, 0xa8, 0x30, 150), 2.0));
     painter.drawLine(QPointF(331, 58), QPointF(380, 58));
-    drawLegend(painter, QRectF(330, 66, 460, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("STANDARD TUNING   E  A  D  G  B  E"), panelFont(11, true, 2),
-               kLegendDim);
-    drawLegend(painter, QRectF(330, 102, 460, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Press a string to hear its reference tone."), panelFont(11, false),
-               kLegendDim);
-    drawLegend(painter, QRectF(330, 120, 460, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("With LOOP on, the tone sounds until you stop it."),
-               panelFont(11, false), kLegendDim);
-
-    // Reference plate beside the loop switch.
-    const QRectF plate(570, 189, 210, 55);
+    // The tuning's line, the meter and the reference pitch are written by the window over the
+    // face, since they follow the user's choices; the face gives them their wells.
+    drawWell(painter, QRectF(kTunerMeter), 6, QColor(0x0b, 0x0c, 0x0e));
+    const QRectF plate(kReferencePlate);
     drawWell(painter, plate, 6, QColor(0x12, 0x13, 0x16));
     drawLegend(painter, plate.adjusted(12, 8, -12, -28), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("REFERENCE PITCH"), panelFont(9, true, 2), kLegendDim);
-    drawLegend(painter, plate.adjusted(12, 24, -12, -6), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("A4 = 440 Hz"), panelFont(16, true, 1), QColor(0xe0, 0xc4, 0x96));
 
     for (std::size_t i = 0; i < kStrings.size(); ++i) {
-        const GuitarString& string = kStrings[i];
-        drawPad(painter, kStringButtons[i], QString::fromLatin1(string.note),
-                QString::fromLatin1(string.pitch), kAmber, lit, 22);
+        // The note and its pitch follow the tuning: the window writes them over the pad.
+        drawPad(painter, kStringButtons[i], QString(), QString(), kAmber, lit, 22);
     }
     drawPushButton(painter, kLoopSwitch, QStringLiteral("LOOP"), kGreen, lit);
+    drawPushButton(painter, kListenSwitch, QStringLiteral("LISTEN"), kAmber, lit);
     return face;
 }
 

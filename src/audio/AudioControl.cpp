@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -28,6 +29,7 @@ struct AudioSlots {
 
     int sampleVolume = 100;
     int samplePan = 0;
+    double samplePitch = 1.0;
     std::shared_ptr<const SampleBuffer> sample;
     std::string largeSamplePath; // a sample too large to hold plays through the stream path
     Voice* sampleVoice = nullptr;
@@ -138,7 +140,10 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
     slots.sample.reset();
     slots.largeSamplePath.clear();
     std::shared_ptr<const SampleBuffer> buffer;
-    switch (decodeSample(path, engine().sampleRate(), engine().sampleSizeLimit(), buffer)) {
+    // Decoded at the engine's rate divided by the pitch, the file sounds at that pitch when its
+    // frames play at the engine's rate.
+    const int rate = static_cast<int>(std::lround(engine().sampleRate() / slots.samplePitch));
+    switch (decodeSample(path, rate, engine().sampleSizeLimit(), buffer)) {
     case DecodeResult::Ok:
         slots.sample = std::move(buffer);
         break;
@@ -294,6 +299,11 @@ void AudioControl::BufferLenInSeconds(double seconds)
 {
     if (seconds == seconds) // not NaN
         m_slots->bufferSeconds = std::clamp(seconds, 0.25, 10.0);
+}
+
+void AudioControl::SamplePitch(double ratio)
+{
+    m_slots->samplePitch = ratio >= 1.0 / 16 && ratio <= 16.0 ? ratio : 1.0;
 }
 
 void AudioControl::SampleChanToModify(int channel)

@@ -40,6 +40,11 @@ public:
     bool SampleIsActive() const;
     bool StreamIsActive() const;
 
+    // The pitch at which the next OpenSample plays its file: 1 as recorded, 2 an octave up.
+    // The file is converted to the rate that sounds at that pitch, so a tuner's recorded string
+    // plays at any tuning without a second recording. 1/16..16; anything else means 1.
+    void SamplePitch(double ratio);
+
     void SampleVol(int volume);
     void StreamVol(int volume);
     void SamplePan(int pan);

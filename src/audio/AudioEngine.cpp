@@ -586,6 +586,8 @@ bool AudioEngine::openDevice()
         m_device = std::move(device);
         m_deviceChanged = true;
         m_midi.attach(m_device ? m_device->midi() : nullptr);
+        const bool hears = m_device && m_device->setCaptureTap(&m_capture);
+        m_capture.setSource(hears ? (m_device->rate() > 0 ? m_device->rate() : m_sampleRate) : 0);
     }
     m_deviceOpen.store(opened, std::memory_order_release);
     return opened;
@@ -600,6 +602,8 @@ void AudioEngine::closeDevice()
         if (device)
             m_earlierUnderruns.fetch_add(device->reportedUnderruns());
         m_midi.detach();
+        if (device)
+            m_capture.setSource(0);
     }
     m_deviceOpen.store(false, std::memory_order_release);
     if (device)

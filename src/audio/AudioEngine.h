@@ -2,6 +2,7 @@
 
 #include "EngineMidi.h"
 #include "SpscQueue.h"
+#include "capture/CaptureTap.h"
 #include "device/AudioDevice.h"
 #include "device/OutputChoice.h"
 
@@ -100,6 +101,9 @@ public:
     // the pads' MIDI side should use the ALSA sequencer. Set the receiver once; it is called on
     // JACK's process thread with one whole message at a time and carries over device reopens.
     MidiTransport& midi() { return m_midi; }
+    // The input of the open device, for the tuner: fed while a device that hears one (a JACK
+    // client's "in") is open; its source() says at which rate, and changes with every device.
+    CaptureTap& capture() { return m_capture; }
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
@@ -219,6 +223,7 @@ private:
     bool m_stopHousekeeping = false;
     std::vector<float> m_nowhere;
     EngineMidi m_midi;
+    CaptureTap m_capture;
 
     // The output choice (guarded by m_deviceMutex) and what the housekeeping thread does
     // about it.

@@ -69,6 +69,12 @@ inline constexpr std::array<QRect, 6> kStringButtons{
     QRect(45, 124, 38, 71),  QRect(84, 135, 38, 71),  QRect(124, 147, 38, 71),
     QRect(164, 160, 38, 71), QRect(205, 172, 38, 71), QRect(244, 185, 38, 71)};
 inline constexpr QRect kLoopSwitch{429, 189, 103, 55};
+// Listening: the switch beside the loop switch, the meter's well under the title, the tuning's
+// line (a menu) and the reference pitch plate (A4, by steps of 0.5 Hz).
+inline constexpr QRect kListenSwitch{318, 189, 103, 55};
+inline constexpr QRect kTunerMeter{330, 90, 450, 90};
+inline constexpr QRect kTuningLine{330, 64, 450, 20};
+inline constexpr QRect kReferencePlate{570, 189, 210, 55};
 
 // The tone generator.
 inline constexpr QRect kPinkButton{524, 136, 57, 63};

@@ -1,9 +1,10 @@
 #include "Tuner.h"
 
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "core/SoundFiles.h"
 #include "skin/SkinBlit.h"
 #include "skin/SkinLayout.h"
-#include "core/ProgramState.h"
-#include "core/SoundFiles.h"
 
 #include <QFile>
 
@@ -24,6 +25,24 @@ Tuner::Tuner() : LitSkinnedForm(kClientSize)
     };
     Timer1.setInterval(200);
     QObject::connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+
+    for (int i = 0; i < kStringCount; ++i)
+        StringNames[static_cast<std::size_t>(i)] =
+            new StringLabel(this, SkinLayout::kStringButtons[static_cast<std::size_t>(i)]);
+    ListenSwitch = new PictureBox(this, SkinLayout::kListenSwitch);
+    ListenSwitch->MouseDown = [this](int b, int s, double x, double y) {
+        ListenSwitch_MouseDown(b, s, x, y);
+    };
+    Meter = new TunerMeter(this, SkinLayout::kTunerMeter);
+    TuningChoice = new TuningLine(this, SkinLayout::kTuningLine);
+    TuningChoice->Chosen = [this](pitch::TuningKind kind) {
+        ChooseTuning(pitch::Tuning(kind, CurrentTuning.a4()));
+    };
+    PitchChoice = new ReferencePitch(this, SkinLayout::kReferencePlate.adjusted(8, 22, -8, -4));
+    PitchChoice->Changed = [this](double a4) {
+        ChooseTuning(pitch::Tuning(CurrentTuning.kind(), a4));
+    };
+    QObject::connect(&Listener, &TunerListener::changed, this, [this] { showListening(); });
 }
 
 QString Tuner::StringFile(int index)
@@ -45,10 +64,23 @@ void Tuner::Form_Load()
     LoadFaces(QStringLiteral("TunerOff"), QStringLiteral("TunerOn"), width() + 200);
 
     DrawControl(Picture2, false);
-    for (PictureBox* string : Picture1)
-        DrawControl(string, false);
+    for (int i = 0; i < kStringCount; ++i)
+        drawString(i, false);
+    DrawControl(ListenSwitch, false);
+
+    // The tuning and A4 of the last session; anything the file holds that makes no sense
+    // means standard tuning at 440 Hz.
+    const std::optional<QByteArray> text = ReadSettingsText(AppModul::SettingsFile);
+    const QByteArray settings = text.value_or(QByteArray());
+    CurrentTuning = pitch::Tuning::fromText(
+        SettingIn(settings, AppModul::AppTitle, QStringLiteral("TunerA4"), {}).toStdString(),
+        SettingIn(settings, AppModul::AppTitle, QStringLiteral("TunerTuning"), {}).toStdString());
+    showTuning();
+    showListening();
 
     Silence(DMC);
+    // The chord is in standard tuning; it sounds at the chosen A4.
+    DMC.SamplePitch(CurrentTuning.a4() / pitch::Tuning::kDefaultA4);
     DMC.OpenSample(AudioPath(AppModul::TempFolder + QStringLiteral("Chord.wav")));
     DMC.PlaySample(false);
 }
@@ -58,16 +90,27 @@ void Tuner::Form_Unload()
     Silence(DMC);
     AppModul::TunerLoopOn = 0;
     Timer1.stop();
+    Listener.stop(); // the input closes with the page
+}
+
+void Tuner::drawString(int index, bool lit)
+{
+    DrawControl(Picture1[index], lit);
+    StringNames[static_cast<std::size_t>(index)]->setLit(lit);
 }
 
 void Tuner::Picture1_MouseDown(int index, int, int, double, double)
 {
-    for (PictureBox* string : Picture1)
-        DrawControl(string, false);
-    DrawControl(Picture1[index], true);
+    for (int i = 0; i < kStringCount; ++i)
+        drawString(i, false);
+    drawString(index, true);
     Silence(DMC);
+    // The recorded string sounds at the tuning's pitch for it.
+    DMC.SamplePitch(CurrentTuning.referencePlaybackRatio(stringOf(index)));
     DMC.OpenSample(AudioPath(AppModul::TempFolder + StringFile(index)));
     DMC.PlaySample(AppModul::TunerLoopOn == 1);
+    // The tuner does not read its own tone.
+    Listener.setPaused(DMC.SampleIsActive());
     Timer1.start();
 }
 
@@ -89,7 +132,76 @@ void Tuner::Timer1_Timer()
 {
     if (DMC.SampleIsActive())
         return;
-    for (PictureBox* string : Picture1)
-        DrawControl(string, false);
+    for (int i = 0; i < kStringCount; ++i)
+        drawString(i, false);
     Timer1.stop();
+    Listener.setPaused(false);
+}
+
+void Tuner::ListenSwitch_MouseDown(int, int, double, double)
+{
+    if (Listener.isListening()) {
+        Listener.stop();
+        DrawControl(ListenSwitch, false);
+    } else {
+        Listener.setTuning(CurrentTuning);
+        Listener.setPaused(Timer1.isActive() && DMC.SampleIsActive());
+        Listener.start();
+        DrawControl(ListenSwitch, true);
+    }
+    showListening();
+}
+
+void Tuner::ChooseTuning(const pitch::Tuning& tuning)
+{
+    if (tuning == CurrentTuning)
+        return;
+    CurrentTuning = tuning;
+    WriteSetting(AppModul::AppTitle, QStringLiteral("TunerTuning"),
+                 QString::fromStdString(tuning.tuningText()), AppModul::SettingsFile);
+    WriteSetting(AppModul::AppTitle, QStringLiteral("TunerA4"),
+                 QString::fromStdString(tuning.a4Text()), AppModul::SettingsFile);
+    showTuning();
+}
+
+void Tuner::showTuning()
+{
+    TuningChoice->setTuning(CurrentTuning);
+    PitchChoice->setA4(CurrentTuning.a4());
+    // Chromatic mode has no strings of its own: the buttons keep standard tuning's.
+    const pitch::Tuning strings =
+        CurrentTuning.isChromatic() ? pitch::Tuning(pitch::TuningKind::Standard, CurrentTuning.a4())
+                                    : CurrentTuning;
+    for (int i = 0; i < kStringCount; ++i) {
+        const int string = stringOf(i);
+        QString name = QString::fromStdString(strings.stringName(string));
+        while (!name.isEmpty() && name.back().isDigit())
+            name.chop(1);
+        StringNames[static_cast<std::size_t>(i)]->setString(name, strings.stringFrequency(string));
+    }
+    Listener.setTuning(CurrentTuning);
+}
+
+void Tuner::showListening()
+{
+    using Mode = TunerMeter::Mode;
+    Mode mode = Mode::Off;
+    switch (Listener.state()) {
+    case TunerListener::State::Off:
+        mode = Mode::Off;
+        break;
+    case TunerListener::State::NoInput:
+        mode = Mode::NoInput;
+        break;
+    case TunerListener::State::Paused:
+        mode = Mode::HearingTone;
+        break;
+    case TunerListener::State::Parked:
+        mode = Mode::Listening;
+        break;
+    case TunerListener::State::Pitch:
+        mode = Mode::Reading;
+        break;
+    }
+    Meter->show(mode, Listener.held(), CurrentTuning.isChromatic());
 }

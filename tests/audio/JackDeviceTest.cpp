@@ -99,8 +99,8 @@ TEST_F(JackDeviceTest, TheClientShowsItsPortsAndPlaysWhatItRendersOnThemFrameFor
     EXPECT_EQ(device.rate(), 48000); // the server's, not the one asked for
     EXPECT_EQ(device.plan(), (BufferPlan{256, 2}));
     EXPECT_EQ(quendelPorts(probe.client()),
-              (std::vector<std::string>{"Quendel:midi_in", "Quendel:midi_out", "Quendel:out_left",
-                                        "Quendel:out_right"}));
+              (std::vector<std::string>{"Quendel:in", "Quendel:midi_in", "Quendel:midi_out",
+                                        "Quendel:out_left", "Quendel:out_right"}));
     jack_port_t* left = jack_port_by_name(probe.client(), "Quendel:out_left");
     jack_port_t* right = jack_port_by_name(probe.client(), "Quendel:out_right");
     EXPECT_TRUE(jack_port_connected_to(left, "system:playback_1"));

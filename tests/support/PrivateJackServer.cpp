@@ -98,7 +98,8 @@ bool JackTestClient::open(std::size_t recordFrames)
     m_midiIn = jack_port_register(m_client, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     m_midiOut =
         jack_port_register(m_client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!m_inputs[0] || !m_inputs[1] || !m_midiIn || !m_midiOut ||
+    m_output = jack_port_register(m_client, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    if (!m_inputs[0] || !m_inputs[1] || !m_midiIn || !m_midiOut || !m_output ||
         jack_set_process_callback(m_client, &process, this) != 0) {
         close();
         return false;
@@ -161,6 +162,12 @@ std::vector<std::vector<std::uint8_t>> JackTestClient::receivedMidi() const
     return messages;
 }
 
+void JackTestClient::playTone(double hz, float level)
+{
+    m_toneLevel.store(level, std::memory_order_relaxed);
+    m_toneHz.store(hz, std::memory_order_release);
+}
+
 void JackTestClient::awaitSound()
 {
     m_soundFrame.store(-1);
@@ -186,6 +193,15 @@ int JackTestClient::process(jack_nframes_t frames, void* self)
                 probe.m_awaitSound.store(false, std::memory_order_relaxed);
                 break;
             }
+
+    auto* tone = static_cast<float*>(jack_port_get_buffer(probe.m_output, frames));
+    const double step = probe.m_toneHz.load(std::memory_order_acquire) /
+                        static_cast<double>(jack_get_sample_rate(probe.m_client));
+    const float level = probe.m_toneLevel.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < frames; ++i) {
+        tone[i] = level * static_cast<float>(std::sin(2.0 * M_PI * probe.m_tonePhase));
+        probe.m_tonePhase = std::fmod(probe.m_tonePhase + step, 1.0);
+    }
 
     void* in = jack_port_get_buffer(probe.m_midiIn, frames);
     for (jack_nframes_t i = 0, n = jack_midi_get_event_count(in); i < n; ++i) {

@@ -32,7 +32,8 @@ private:
 };
 
 // A client that listens and plays along: audio inputs "in_left" and "in_right" recorded into
-// memory, "midi_in" remembered, and "midi_out" that sends what the test queues. Everything
+// memory, the audio output "out" that plays a tone when asked, "midi_in" remembered, and
+// "midi_out" that sends what the test queues. Everything
 // happens in its process callback, which keeps the server's frame clock for measurements.
 class JackTestClient {
 public:
@@ -61,6 +62,9 @@ public:
     long long sentFrame() const { return m_sentFrame.load(std::memory_order_acquire); }
     std::vector<std::vector<std::uint8_t>> receivedMidi() const;
 
+    // Plays a sine of `hz` at `level` on "out" from the next period (0 Hz: silence).
+    void playTone(double hz, float level);
+
     // From now on, watches the left input for its first frame that is not silent.
     void awaitSound();
     // The server's frame of that first sounding frame; -1 until there is one.
@@ -75,6 +79,10 @@ private:
     jack_port_t* m_inputs[2] = {nullptr, nullptr};
     jack_port_t* m_midiIn = nullptr;
     jack_port_t* m_midiOut = nullptr;
+    jack_port_t* m_output = nullptr;
+    std::atomic<double> m_toneHz{0.0};
+    std::atomic<float> m_toneLevel{0.0f};
+    double m_tonePhase = 0.0; // process thread only
     std::vector<float> m_left, m_right;
     std::atomic<std::size_t> m_frames{0};
     std::array<std::uint8_t, 3> m_outgoing{};

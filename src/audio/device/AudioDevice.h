@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+class CaptureTap;
 class MidiTransport;
 struct OutputChoice;
 
@@ -46,6 +47,9 @@ public:
     // The device's own MIDI ports (a JACK client's), or null when it has none. They live as long
     // as the device; the engine offers them to the pads through AudioEngine::midi().
     virtual MidiTransport* midi() { return nullptr; }
+    // A device that hears an input of its own (a JACK client's "in") hands its frames to `tap`
+    // from its thread from now on, and says so; the others return false. Set while open.
+    virtual bool setCaptureTap(CaptureTap*) { return false; }
     virtual const char* name() const = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "JackAudioDevice.h"
 
 #include "OutputChoice.h"
+#include "audio/capture/CaptureTap.h"
 
 #include <algorithm>
 #include <jack/jack.h>
@@ -53,7 +54,8 @@ bool JackAudioDevice::open(int, const BufferPlan&, RenderCallback render, void* 
         jack_port_register(m_client, kMidiInPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     m_midiOut =
         jack_port_register(m_client, kMidiOutPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    const bool ported = m_outputs[0] && m_outputs[1] && m_midiIn && m_midiOut;
+    m_input = jack_port_register(m_client, kInPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    const bool ported = m_outputs[0] && m_outputs[1] && m_midiIn && m_midiOut && m_input;
     if (!ported || m_rate <= 0 || jack_set_process_callback(m_client, &process, this) != 0 ||
         jack_set_buffer_size_callback(m_client, &bufferSizeChanged, this) != 0 ||
         jack_set_xrun_callback(m_client, &xrun, this) != 0) {
@@ -83,7 +85,14 @@ void JackAudioDevice::close()
     jack_client_close(m_client);
     m_client = nullptr;
     m_outputs = {};
-    m_midiIn = m_midiOut = nullptr;
+    m_midiIn = m_midiOut = m_input = nullptr;
+    m_tap.store(nullptr);
+}
+
+bool JackAudioDevice::setCaptureTap(CaptureTap* tap)
+{
+    m_tap.store(tap, std::memory_order_release);
+    return true;
 }
 
 BufferPlan JackAudioDevice::plan() const
@@ -122,6 +131,10 @@ int JackAudioDevice::process(jack_nframes_t frames, void* self)
     device.m_midi.process(jack_port_get_buffer(device.m_midiIn, frames),
                           jack_port_get_buffer(device.m_midiOut, frames));
     const int total = static_cast<int>(frames);
+    // The tuner's frames are only copied on: its analysis runs on the UI thread.
+    if (CaptureTap* tap = device.m_tap.load(std::memory_order_acquire))
+        tap->deliver(static_cast<const float*>(jack_port_get_buffer(device.m_input, frames)),
+                     total);
     float* scratch = device.m_scratch.data();
     for (int offset = 0; offset < total; offset += kScratchFrames) {
         const int chunk = std::min(kScratchFrames, total - offset);

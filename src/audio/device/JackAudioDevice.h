@@ -9,14 +9,16 @@
 
 // Quendel as a JACK client: the client "Quendel" with the audio outputs "out_left" and
 // "out_right" (joined to the first two physical playback ports when there are any) and the MIDI
-// ports "midi_in" and "midi_out" (left for the user's patchbay to join).
+// ports "midi_in" and "midi_out" (left for the user's patchbay to join), and the audio input "in"
+// that the tuner hears (the user joins the instrument to it).
 //
 // The server decides the rate and the period: rate() and plan() report them, and the engine
 // renders at that rate. Opening never starts a server, so without one it fails at once. When the
 // server ends, lost() turns true and the engine opens a device again once one answers.
 //
 // The process callback renders through the RenderCallback into a stereo scratch buffer of the
-// device's own and spreads it over the two ports; it neither allocates nor locks.
+// device's own and spreads it over the two ports; it neither allocates nor locks. The frames of
+// "in" go to the capture tap, when one is set, before the period is rendered.
 class JackAudioDevice final : public AudioDevice {
 public:
     static constexpr const char* kClientName = "Quendel";
@@ -24,6 +26,7 @@ public:
     static constexpr const char* kRightPort = "out_right";
     static constexpr const char* kMidiInPort = "midi_in";
     static constexpr const char* kMidiOutPort = "midi_out";
+    static constexpr const char* kInPort = "in";
 
     ~JackAudioDevice() override;
     // The rate and plan asked for are not JACK's to take: the server's own hold.
@@ -43,6 +46,7 @@ public:
     BufferPlan plan() const override;
     int rate() const override { return m_rate; }
     MidiTransport* midi() override { return &m_midi; }
+    bool setCaptureTap(CaptureTap* tap) override;
     const char* name() const override { return "jack"; }
 
     // The name the server gave the client: "Quendel", or "Quendel-01" beside another one.
@@ -61,6 +65,8 @@ private:
     std::array<jack_port_t*, 2> m_outputs{};
     jack_port_t* m_midiIn = nullptr;
     jack_port_t* m_midiOut = nullptr;
+    jack_port_t* m_input = nullptr;
+    std::atomic<CaptureTap*> m_tap{nullptr};
     RenderCallback m_render = nullptr;
     void* m_renderContext = nullptr;
     int m_rate = 0;

@@ -80,6 +80,7 @@ std::vector<LitPair> litPairs()
         bar.push_back(padRect(i));
     std::vector<QRect> tuner(kStringButtons.begin(), kStringButtons.end());
     tuner.push_back(kLoopSwitch);
+    tuner.push_back(kListenSwitch);
     return {{"AllOff", "AllOn", bar},
             {"TunerOff", "TunerOn", tuner},
             {"ToneOff", "ToneOn", {kPinkButton}}};

@@ -1,0 +1,89 @@
+#include "SdlAudioInput.h"
+
+#include <SDL.h>
+#include <algorithm>
+
+SdlAudioInput::~SdlAudioInput()
+{
+    close();
+}
+
+bool SdlAudioInput::open(Sink sink, void* context)
+{
+    close();
+    if (sink == nullptr)
+        return false;
+    // SDL must not take over SIGINT and SIGTERM from the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    m_subsystemUp = true;
+    m_sink = sink;
+    m_context = context;
+
+    SDL_AudioSpec want{};
+    want.freq = kPreferredRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = kPreferredChannels;
+    want.samples = kPeriodFrames;
+    want.callback = &SdlAudioInput::callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    m_device =
+        SDL_OpenAudioDevice(nullptr, 1, &want, &have,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (m_device == 0 || have.channels < 1 || have.freq <= 0) {
+        close();
+        return false;
+    }
+    m_rate = have.freq;
+    m_channels = have.channels;
+    SDL_PauseAudioDevice(m_device, 0);
+    return true;
+}
+
+void SdlAudioInput::close()
+{
+    if (m_device != 0)
+        SDL_CloseAudioDevice(m_device); // waits for a running callback to return
+    m_device = 0;
+    if (m_subsystemUp)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    m_subsystemUp = false;
+    m_rate = 0;
+}
+
+bool SdlAudioInput::lost() const
+{
+    return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+}
+
+void SdlAudioInput::callback(void* self, unsigned char* stream, int bytes)
+{
+    auto& input = *static_cast<SdlAudioInput*>(self);
+    const auto* samples = reinterpret_cast<const float*>(stream);
+    const int channels = input.m_channels;
+    const int total = bytes / static_cast<int>(sizeof(float) * static_cast<unsigned>(channels));
+    for (int offset = 0; offset < total; offset += kMonoFrames) {
+        const int chunk = std::min(kMonoFrames, total - offset);
+        MixToMono(samples + static_cast<long>(offset) * channels, channels, chunk,
+                  input.m_mono.data());
+        input.m_sink(input.m_context, input.m_mono.data(), chunk);
+    }
+}
+
+void MixToMono(const float* interleaved, int channels, int frames, float* mono)
+{
+    if (channels <= 1) {
+        std::copy_n(interleaved, std::max(frames, 0), mono);
+        return;
+    }
+    const float scale = 1.0f / static_cast<float>(channels);
+    for (int i = 0; i < frames; ++i) {
+        const float* frame = interleaved + static_cast<long>(i) * channels;
+        float sum = 0.0f;
+        for (int c = 0; c < channels; ++c)
+            sum += frame[c];
+        mono[i] = sum * scale;
+    }
+}

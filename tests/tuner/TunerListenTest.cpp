@@ -1,0 +1,175 @@
+// The listening tuner on its window: LISTEN, the meter, the tuning's menu and the reference
+// pitch, fed through the offline back end's input.
+
+#include "audio/capture/OfflineAudioInput.h"
+#include "bar/BarTestSupport.h"
+#include "core/SettingsStore.h"
+#include "pitch/PitchDetector.h"
+#include "startup/InstallationStep.h"
+#include "tuner/Tuner.h"
+
+#include <QMenu>
+
+#include <cmath>
+
+namespace {
+
+class TunerListening : public BarFixture {
+protected:
+    void SetUp() override
+    {
+        BarFixture::SetUp();
+        ASSERT_TRUE(InstallationStep()); // the reference sounds
+        SetAudioInputFactoryForTests([this] {
+            auto input = std::make_unique<OfflineAudioInput>(48000);
+            input->setFailing(noInput);
+            this->input = input.get();
+            return input;
+        });
+    }
+    void TearDown() override
+    {
+        if (Tuner* tuner = LoadedForm<Tuner>())
+            tuner->Listener.stop();
+        SetAudioInputFactoryForTests({});
+        BarFixture::TearDown();
+    }
+    Tuner& openTuner()
+    {
+        QTest::mousePress(bar->Picture1[1], Qt::LeftButton, {}, QPoint(5, 5));
+        Render(4 * 44100); // the chord rings out
+        return *LoadedForm<Tuner>();
+    }
+    // A plucked-string-like tone with its harmonics, fed in 10 ms blocks as a sound card would.
+    void play(Tuner& tuner, double hz, double seconds)
+    {
+        std::vector<float> block(480);
+        for (int n = 0; n < static_cast<int>(seconds * 100); ++n) {
+            for (std::size_t i = 0; i < block.size(); ++i, ++frame) {
+                const double t = static_cast<double>(frame) / 48000.0;
+                block[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * hz * t) +
+                                              0.2 * std::sin(4 * M_PI * hz * t) +
+                                              0.1 * std::sin(6 * M_PI * hz * t));
+            }
+            input->feed(block.data(), static_cast<int>(block.size()));
+            tuner.Listener.poll();
+        }
+    }
+    static void press(QWidget* widget, QPoint at = QPoint(5, 5))
+    {
+        QTest::mousePress(widget, Qt::LeftButton, {}, at);
+    }
+    QString stored(const char* key) const
+    {
+        return ReadSetting(QStringLiteral("Quendel"), QString::fromLatin1(key),
+                           folder->settingsFile(), {});
+    }
+
+    OfflineAudioInput* input = nullptr;
+    bool noInput = false;
+    long frame = 0;
+};
+
+// The frequency of what the tuner's own audio control plays, read by the detector itself.
+double heardFrequency(double seconds)
+{
+    pitch::PitchDetector detector(44100);
+    const std::vector<float> stereo = Render(static_cast<int>(seconds * 44100));
+    std::vector<float> mono(stereo.size() / 2);
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        mono[i] = stereo[2 * i];
+    detector.feed(mono.data(), mono.size());
+    return detector.reading().hasPitch ? detector.reading().frequency : 0.0;
+}
+
+} // namespace
+
+TEST_F(TunerListening, ListenReadsTheStringShowsHowFarOffAndClosesTheInputWhenOff)
+{
+    Tuner& tuner = openTuner();
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::Off);
+    press(tuner.ListenSwitch);
+    ASSERT_NE(input, nullptr);
+    EXPECT_TRUE(input->isOpen());
+    EXPECT_EQ(tuner.ListenSwitch->face(),
+              ProgramFolder::patternImage(820, 268, 5).copy(tuner.ListenSwitch->geometry()));
+
+    // An A string 15.8 cents flat: A, -15.8 cents, 109.0 Hz.
+    const double flatA = 110.0 * std::pow(2.0, -15.8 / 1200.0);
+    play(tuner, flatA, 0.5);
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::Reading);
+    EXPECT_EQ(tuner.Meter->noteText(), QStringLiteral("A"));
+    EXPECT_EQ(tuner.Meter->centsText(), QStringLiteral("\u221215.8 cents"));
+    EXPECT_EQ(tuner.Meter->frequencyText(), QStringLiteral("109.0 Hz"));
+
+    // Silence parks the needle.
+    play(tuner, 0.0, 0.6);
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::Listening);
+
+    // A reference tone is not read as the instrument.
+    press(tuner.Picture1[4]);
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::HearingTone);
+    Render(2 * 44100);
+    tuner.Timer1_Timer();
+    play(tuner, flatA, 0.5);
+    EXPECT_EQ(tuner.Meter->noteText(), QStringLiteral("A"));
+
+    // Off, the input is closed (and gone).
+    press(tuner.ListenSwitch);
+    EXPECT_STREQ(tuner.Listener.inputName(), "");
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::Off);
+    press(tuner.ListenSwitch);
+    ASSERT_STREQ(tuner.Listener.inputName(), "offline");
+    // Leaving the page closes the input at once.
+    QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(LoadedForm<Tuner>(), nullptr);
+}
+
+TEST_F(TunerListening, WithoutAnInputTheFaceSaysSo)
+{
+    noInput = true;
+    Tuner& tuner = openTuner();
+    press(tuner.ListenSwitch);
+    tuner.Listener.poll();
+    EXPECT_EQ(tuner.Meter->mode(), TunerMeter::Mode::NoInput);
+    EXPECT_EQ(tuner.Meter->statusText(), QStringLiteral("no input"));
+}
+
+TEST_F(TunerListening, TheTuningAndA4ComeFromTheFaceApplyToTheTonesAndAreKeptForTheNextOpening)
+{
+    Tuner& tuner = openTuner();
+    EXPECT_EQ(tuner.StringNames[5]->note(), QStringLiteral("E"));
+    // The tuning's line opens its menu; Drop D is chosen from it.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("Drop D"))
+                action->trigger();
+        menu->close();
+    });
+    press(tuner.TuningChoice);
+    EXPECT_EQ(tuner.StringNames[5]->note(), QStringLiteral("D"));
+    EXPECT_TRUE(tuner.TuningChoice->text().startsWith(QStringLiteral("DROP D")));
+    EXPECT_EQ(stored("TunerTuning"), QStringLiteral("Drop D"));
+
+    // Two steps down and one up: 439.5 Hz.
+    press(tuner.PitchChoice, ReferencePitch::lowerArea().center());
+    press(tuner.PitchChoice, ReferencePitch::lowerArea().center());
+    press(tuner.PitchChoice, ReferencePitch::raiseArea().center());
+    EXPECT_EQ(stored("TunerA4"), QStringLiteral("439.5"));
+
+    // The low string's recorded E sounds as D at that A4.
+    const double d2 = 439.5 * std::pow(2.0, (38 - 69) / 12.0);
+    press(tuner.Picture1[5]);
+    EXPECT_NEAR(1200 * std::log2(heardFrequency(0.5) / d2), 0.0, 1.0);
+
+    // The next opening takes both back; nonsense in the file means the defaults.
+    QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5));
+    Tuner& again = openTuner();
+    EXPECT_EQ(again.CurrentTuning, pitch::Tuning(pitch::TuningKind::DropD, 439.5));
+    QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5));
+    writeSetting(QStringLiteral("TunerTuning"), QStringLiteral("banjo"));
+    writeSetting(QStringLiteral("TunerA4"), QStringLiteral("1e9"));
+    EXPECT_EQ(openTuner().CurrentTuning, pitch::Tuning());
+}
