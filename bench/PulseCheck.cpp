@@ -23,6 +23,8 @@
 #include "support/ProgramFolder.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -140,6 +142,13 @@ int runPlayer(const std::string& buffer)
     QApplication app(argc, argv);
     ProgramFolder folder;
     folder.writeAllSkins();
+    // The real skin, when the build made one beside this program: what the bar paints (and what
+    // its clock's repaint costs) is then what a musician's bar paints.
+    const QDir built(QCoreApplication::applicationDirPath() + QStringLiteral("/Skin"));
+    for (const QString& image : built.entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
+        QFile::remove(folder.skinFolder() + image);
+        QFile::copy(built.filePath(image), folder.skinFolder() + image);
+    }
     // A seamless 441 Hz loop (one second holds 441 periods) and a square that is loud from its
     // first frame.
     WriteTestSound(folder.soundsFolder() + "Sine.wav", sineWave(kRate, 0.5f, 441.0),
