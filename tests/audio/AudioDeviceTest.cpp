@@ -74,9 +74,8 @@ TEST(OutputChoiceTest, StoredTextReadsBackAndWhatCannotBeReadMeansTheDefault)
 
 TEST(OutputChoiceTest, AnOutputThatIsNotThereMeansTheUsualOrderWithoutAWord)
 {
-    // With SDL's dummy driver the usual order ends at it.
+    // With SDL's dummy driver (the tests' default) the usual order ends at it.
     unsetenv("QUENDEL_AUDIO");
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     float sink = 0.0f;
     auto render = [](void* self, float*, int) { *static_cast<float*>(self) += 1.0f; };
     for (const char* text : {"SDL: no such device", "JACK", "PulseAudio"}) {

@@ -194,7 +194,6 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     // No pin: the engine chooses as on a musician's machine, where SDL (here its dummy driver)
     // stands in while JACK is away.
     unsetenv("QUENDEL_AUDIO");
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
     const std::string path = dir.file("level.wav");
     ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
