@@ -94,10 +94,7 @@ void AudioEngine::start(int sampleRate)
     m_running.store(true, std::memory_order_release);
     if (m_offline)
         return;
-    m_returnTo = isServer(outputChoice().backend) ? outputChoice().backend
-                                                  : OutputChoice::Backend::Automatic;
-    m_returnInterval = kReturnCheckInterval;
-    m_nextReturnCheck = std::chrono::steady_clock::now();
+    watchChosenServer();
     m_choiceChanged.store(false);
     m_adoptDeviceRate = true;
     openDevice();
@@ -649,10 +646,17 @@ void AudioEngine::followOutputChoice()
 {
     if (!m_choiceChanged.exchange(false, std::memory_order_acq_rel))
         return;
-    const OutputChoice choice = outputChoice();
-    m_returnTo = isServer(choice.backend) ? choice.backend : OutputChoice::Backend::Automatic;
-    m_returnInterval = kReturnCheckInterval;
+    watchChosenServer();
     reopenDevice(m_plan);
+}
+
+void AudioEngine::watchChosenServer()
+{
+    // A chosen sound server is the one to go back to whenever another device plays in its place.
+    const OutputChoice::Backend chosen = outputChoice().backend;
+    m_returnTo = isServer(chosen) ? chosen : OutputChoice::Backend::Automatic;
+    m_returnInterval = kReturnCheckInterval;
+    m_nextReturnCheck = std::chrono::steady_clock::now();
 }
 
 void AudioEngine::followSilence()

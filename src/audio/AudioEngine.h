@@ -159,6 +159,7 @@ private:
     void growBufferOnUnderruns();
     void reopenDevice(const BufferPlan& plan);
     void followOutputChoice();
+    void watchChosenServer();
     void returnToBetterServer();
     void followSilence();
     void renderForDevice(float* out, int frames);

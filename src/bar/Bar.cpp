@@ -141,11 +141,14 @@ void Bar::Form_Load()
         [] { QTimer::singleShot(0, [] { AudioEngine::instance().commitPending(); }); });
     // The device buffer: "auto" unless the user fixed it for a faster machine or a real-time
     // set-up.
+    // Both from one read of the settings file.
+    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
     AudioEngine::instance().setBufferSetting(
-        ParseBufferSetting(ReadSetting(AppModul::AppTitle, QStringLiteral("AudioBuffer"),
-                                       AppModul::SettingsFile, QStringLiteral("auto"))
+        ParseBufferSetting(SettingIn(settings, AppModul::AppTitle, QStringLiteral("AudioBuffer"),
+                                     QStringLiteral("auto"))
                                .toStdString()));
-    AudioEngine::instance().setOutputChoice(OutputMenu::storedChoice());
+    // Where the sound goes, as the output menu stored it.
+    AudioEngine::instance().setOutputChoice(OutputMenu::choiceIn(settings));
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);

@@ -66,9 +66,14 @@ void OutputMenu::populate()
 
 OutputChoice OutputMenu::storedChoice()
 {
-    return OutputChoice::fromText(ReadSetting(AppModul::AppTitle, kOutputKey,
-                                              AppModul::SettingsFile, QStringLiteral("default"))
-                                      .toStdString());
+    return choiceIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()));
+}
+
+OutputChoice OutputMenu::choiceIn(QByteArrayView settingsText)
+{
+    return OutputChoice::fromText(
+        SettingIn(settingsText, AppModul::AppTitle, kOutputKey, QStringLiteral("default"))
+            .toStdString());
 }
 
 void OutputMenu::choose(const OutputChoice& choice)

@@ -23,6 +23,8 @@ public:
 
     // The stored choice; "default" when there is none or it makes no sense.
     static OutputChoice storedChoice();
+    // The same from text already read from the settings file.
+    static OutputChoice choiceIn(QByteArrayView settingsText);
     // Stores a choice and hands it to the engine.
     static void choose(const OutputChoice& choice);
 

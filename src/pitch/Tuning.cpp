@@ -187,13 +187,18 @@ Tuning Tuning::fromText(std::string_view a4Text, std::string_view tuningText)
                   parseA4(a4Text).value_or(kDefaultA4));
 }
 
-std::string noteName(int midiNote)
+std::string noteLetter(int midiNote)
 {
     static constexpr std::array<std::string_view, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
                                                              "F#", "G",  "G#", "A",  "A#", "B"};
+    return std::string(kNames[static_cast<std::size_t>(((midiNote % 12) + 12) % 12)]);
+}
+
+std::string noteName(int midiNote)
+{
     const int pitchClass = ((midiNote % 12) + 12) % 12;
     const int octave = (midiNote - pitchClass) / 12 - 1;
-    return std::string(kNames[static_cast<std::size_t>(pitchClass)]) + std::to_string(octave);
+    return noteLetter(midiNote) + std::to_string(octave);
 }
 
 double centsBetween(double frequency, double reference)

@@ -75,6 +75,8 @@ private:
 
 // The name of a MIDI note, sharps for the black keys, with its octave: "A4", "D#2".
 std::string noteName(int midiNote);
+// The same without its octave, as a guitarist names a string: "A", "F#".
+std::string noteLetter(int midiNote);
 
 // How many cents frequency lies above reference (both above zero).
 double centsBetween(double frequency, double reference);

@@ -48,3 +48,12 @@ QFont BoldSansFont(double points)
     font.setBold(true);
     return font;
 }
+
+QFont BoldSansPixelFont(int pixels)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(true);
+    return font;
+}

@@ -34,3 +34,6 @@ public:
 
 // The bold sans-serif face of the windows' captions and readouts.
 QFont BoldSansFont(double points);
+// The same face at a size in pixels, as the skin painter prints the panels' legends: figures
+// written over a face match the painted ones at any screen resolution.
+QFont BoldSansPixelFont(int pixels);

@@ -1,5 +1,7 @@
 #include "ToneScaleMarks.h"
 
+#include "skin/LabelControl.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -28,15 +30,6 @@ const QColor kMinor{0x7a, 0x80, 0x88};
 const QColor kMajor{0xd0, 0xd4, 0xd8};
 const QColor kFigure{0xc9, 0xcd, 0xd2};
 const QColor kFigureDim{0x86, 0x8c, 0x94};
-
-QFont figureFont()
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(10);
-    font.setBold(true);
-    return font;
-}
 
 QString figureText(int frequency)
 {
@@ -102,7 +95,7 @@ void ToneScaleMarks::paintFace(const QImage& background)
     }
 
     const ToneRange::Span span = ToneRange::SpanOf(m_range);
-    const QFont font = figureFont();
+    const QFont font = BoldSansPixelFont(10);
     const QFontMetrics metrics(font);
     painter.setFont(font);
     int lastFigureRight = -100;

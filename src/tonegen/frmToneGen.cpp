@@ -36,15 +36,6 @@ QFont readoutFont()
 // Beside the knob in the small bold print of the panel's legends.
 constexpr QRect kLevelRect{753, 159, 63, 14};
 
-QFont levelFont()
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(10);
-    font.setBold(true);
-    return font;
-}
-
 // The level against the 8-bit full scale: 800 of 1000 is -1.9 dBFS.
 QString levelCaption(int level, const QLocale& locale)
 {
@@ -112,7 +103,7 @@ frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
     txtFreq->setFont(readoutFont());
     txtFreq->Accepted = [this](int frequency) { txtFreq_Accepted(frequency); };
     lblLevel = new LabelControl(this, kLevelRect);
-    lblLevel->setFont(levelFont());
+    lblLevel->setFont(BoldSansPixelFont(10));
     lblLevel->setForeColor(QColor(0xc9, 0xcd, 0xd2));
     lblLevel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lblVol = new LabelControl(this, QRect(0, 0, 100, 17));

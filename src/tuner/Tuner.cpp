@@ -156,11 +156,14 @@ void Tuner::ChooseTuning(const pitch::Tuning& tuning)
 {
     if (tuning == CurrentTuning)
         return;
+    // One write for what changed: a menu choice changes the tuning, a step the pitch.
+    if (tuning.kind() != CurrentTuning.kind())
+        WriteSetting(AppModul::AppTitle, QStringLiteral("TunerTuning"),
+                     QString::fromStdString(tuning.tuningText()), AppModul::SettingsFile);
+    if (tuning.a4() != CurrentTuning.a4())
+        WriteSetting(AppModul::AppTitle, QStringLiteral("TunerA4"),
+                     QString::fromStdString(tuning.a4Text()), AppModul::SettingsFile);
     CurrentTuning = tuning;
-    WriteSetting(AppModul::AppTitle, QStringLiteral("TunerTuning"),
-                 QString::fromStdString(tuning.tuningText()), AppModul::SettingsFile);
-    WriteSetting(AppModul::AppTitle, QStringLiteral("TunerA4"),
-                 QString::fromStdString(tuning.a4Text()), AppModul::SettingsFile);
     showTuning();
 }
 
@@ -174,10 +177,9 @@ void Tuner::showTuning()
                                     : CurrentTuning;
     for (int i = 0; i < kStringCount; ++i) {
         const int string = stringOf(i);
-        QString name = QString::fromStdString(strings.stringName(string));
-        while (!name.isEmpty() && name.back().isDigit())
-            name.chop(1);
-        StringNames[static_cast<std::size_t>(i)]->setString(name, strings.stringFrequency(string));
+        const int note = strings.stringNotes()[static_cast<std::size_t>(string)];
+        StringNames[static_cast<std::size_t>(i)]->setString(
+            QString::fromStdString(pitch::noteLetter(note)), strings.stringFrequency(string));
     }
     Listener.setTuning(CurrentTuning);
 }

@@ -19,13 +19,9 @@ const QColor kAmber{0xff, 0xa8, 0x30};
 const QColor kGreen{0x5c, 0xff, 0x6a};
 const QColor kPlateInk{0xe0, 0xc4, 0x96};
 
-// "A" of "A2", "F#" of "F#3": what a guitarist calls the string.
 QString letterOf(int midiNote)
 {
-    QString name = QString::fromStdString(pitch::noteName(midiNote));
-    while (!name.isEmpty() && (name.back().isDigit() || name.back() == QLatin1Char('-')))
-        name.chop(1);
-    return name;
+    return QString::fromStdString(pitch::noteLetter(midiNote));
 }
 
 QString oneDecimal(double value)
@@ -45,18 +41,11 @@ TunerMeter::TunerMeter(QWidget* parent, const QRect& rect) : QWidget(parent)
 
 void TunerMeter::show(Mode mode, const pitch::HeldTarget& held, bool chromatic)
 {
-    if (mode == Mode::Reading && held.parked)
-        mode = Mode::Listening;
-    const bool same = mode == m_mode && chromatic == m_chromatic &&
-                      (mode != Mode::Reading ||
-                       (held.target.note == m_held.target.note &&
-                        oneDecimal(held.target.cents) == oneDecimal(m_held.target.cents) &&
-                        oneDecimal(held.frequency) == oneDecimal(m_held.frequency)));
-    m_mode = mode;
+    // The listener reports only what changes on the face, so every call is worth a repaint.
+    m_mode = mode == Mode::Reading && held.parked ? Mode::Listening : mode;
     m_held = held;
     m_chromatic = chromatic;
-    if (!same)
-        update();
+    update();
 }
 
 QString TunerMeter::noteText() const
@@ -162,9 +151,9 @@ void TunerMeter::paintEvent(QPaintEvent*)
     } else {
         painter.setFont(BoldSansFont(m_mode == Mode::NoInput ? 10.5 : 9));
         painter.setPen(m_mode == Mode::NoInput ? kAmber : kDim);
-        painter.drawText(QRectF(noteArea.right(), scale.bottom() + 16,
-                                width() - noteArea.right() - 8, 18),
-                         Qt::AlignCenter, statusText());
+        painter.drawText(
+            QRectF(noteArea.right(), scale.bottom() + 16, width() - noteArea.right() - 8, 18),
+            Qt::AlignCenter, statusText());
         painter.setFont(BoldSansFont(30));
         painter.setPen(QColor(0x3a, 0x3e, 0x44));
         painter.drawText(noteArea, Qt::AlignCenter, QStringLiteral("\u2013"));

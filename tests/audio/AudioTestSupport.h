@@ -195,6 +195,18 @@ template <class Device, class State> void UseTestDevice(State& state)
     });
 }
 
+// A second of a constant level, in a file of `dir`: a loop whose every frame is heard at that
+// level, so a listener can tell from any stretch whether it sounds. Empty when it cannot be
+// written.
+inline std::string writeLevelLoop(const TempDir& dir, float level = 0.25f)
+{
+    const std::string path = dir.file("level.wav");
+    return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                      std::vector<float>(44100, level))
+               ? path
+               : std::string();
+}
+
 // Polls until `done` holds, for at most 10 s (generous: only a hang fails).
 template <typename Done> bool eventually(Done done)
 {

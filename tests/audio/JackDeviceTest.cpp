@@ -141,9 +141,8 @@ TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterT
 {
     setenv("QUENDEL_AUDIO", "jack", 1);
     TempDir dir;
-    const std::string path = dir.file("level.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
-                           std::vector<float>(44100, 0.25f)));
+    const std::string path = writeLevelLoop(dir);
+    ASSERT_FALSE(path.empty());
     AudioEngine::setOfflineForTests(false);
     AudioEngine& engine = AudioEngine::instance();
     MidiLog log;
@@ -195,9 +194,8 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     // stands in while JACK is away.
     unsetenv("QUENDEL_AUDIO");
     TempDir dir;
-    const std::string path = dir.file("level.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
-                           std::vector<float>(44100, 0.25f)));
+    const std::string path = writeLevelLoop(dir);
+    ASSERT_FALSE(path.empty());
     AudioEngine::setOfflineForTests(false);
     AudioEngine& engine = AudioEngine::instance();
     engine.setOutputChoice(OutputChoice::fromText("SDL"));

@@ -1,8 +1,8 @@
 // The PulseAudio stream and the engine on it, through a real server of the test's own.
 
 #include "AudioTestSupport.h"
+#include "PulseServerFixture.h"
 #include "audio/device/PulseAudioDevice.h"
-#include "support/PrivatePulseServer.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -29,17 +29,7 @@ struct SineSource {
     }
 };
 
-class PulseDeviceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!server.start())
-            GTEST_SKIP() << "no PulseAudio server here (scripts/setup installs pulseaudio)";
-        ASSERT_TRUE(recorder.start(30));
-    }
-    PrivatePulseServer server;
-    PulseMonitorRecorder recorder;
-};
+using PulseDeviceTest = PulseServerTest;
 
 } // namespace
 
@@ -91,9 +81,8 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
         std::ofstream empty(alsaConfig);
     }
     setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
-    const std::string path = dir.file("level.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
-                           std::vector<float>(44100, 0.25f)));
+    const std::string path = writeLevelLoop(dir);
+    ASSERT_FALSE(path.empty());
     AudioEngine::setOfflineForTests(false);
     AudioControl control;
     control.InitBASS(0, 44100, false, false);

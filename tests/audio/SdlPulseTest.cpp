@@ -2,7 +2,7 @@
 // client plays through, and what happens to it when the server restarts.
 
 #include "AudioTestSupport.h"
-#include "support/PrivatePulseServer.h"
+#include "PulseServerFixture.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -18,17 +18,7 @@ extern "C" const char* __lsan_default_suppressions()
 
 namespace {
 
-class SdlOnPulseTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!server.start())
-            GTEST_SKIP() << "no PulseAudio server here (scripts/setup installs pulseaudio)";
-        ASSERT_TRUE(recorder.start(30));
-    }
-    PrivatePulseServer server;
-    PulseMonitorRecorder recorder;
-};
+using SdlOnPulseTest = PulseServerTest;
 
 } // namespace
 
@@ -41,9 +31,8 @@ TEST_F(SdlOnPulseTest, ARestartedServerIsHeardAgainWithThePadStillPlaying)
     const std::string oldDriver = old ? old : "";
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     TempDir dir;
-    const std::string path = dir.file("level.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
-                           std::vector<float>(44100, 0.25f)));
+    const std::string path = writeLevelLoop(dir);
+    ASSERT_FALSE(path.empty());
     AudioEngine::setOfflineForTests(false);
     AudioControl control;
     control.InitBASS(0, 44100, false, false);

@@ -1,4 +1,5 @@
 #include "PrivateJackServer.h"
+#include "SignalLevel.h"
 
 #include "PrivatePulseServer.h" // SpawnProgram
 
@@ -135,12 +136,7 @@ bool JackTestClient::connect(const std::string& from, const std::string& to)
 
 float JackTestClient::recentLevel(std::size_t count) const
 {
-    const std::size_t end = frames();
-    const std::size_t begin = end > count ? end - count : 0;
-    double sum = 0.0;
-    for (std::size_t i = begin; i < end; ++i)
-        sum += std::fabs(m_left[i]);
-    return end > begin ? static_cast<float>(sum / static_cast<double>(end - begin)) : 0.0f;
+    return RecentLevel(m_left.data(), 1, frames(), count);
 }
 
 void JackTestClient::sendMidi(std::vector<std::uint8_t> message)

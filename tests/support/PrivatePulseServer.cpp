@@ -1,6 +1,5 @@
 #include "PrivatePulseServer.h"
-
-#include <cmath>
+#include "SignalLevel.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -159,12 +158,7 @@ bool PulseMonitorRecorder::start(int seconds)
 
 float PulseMonitorRecorder::recentLevel(std::size_t count) const
 {
-    const std::size_t end = frames();
-    const std::size_t begin = end > count ? end - count : 0;
-    double sum = 0.0;
-    for (std::size_t i = begin; i < end; ++i)
-        sum += std::fabs(m_data[2 * i]);
-    return end > begin ? static_cast<float>(sum / static_cast<double>(end - begin)) : 0.0f;
+    return RecentLevel(m_data.data(), 2, frames(), count);
 }
 
 void PulseMonitorRecorder::stop()

@@ -13,11 +13,6 @@ bool SdlAudioInput::open(Sink sink, void* context)
     close();
     if (sink == nullptr)
         return false;
-    // SDL must not take over SIGINT and SIGTERM from the program.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return false;
-    m_subsystemUp = true;
     m_sink = sink;
     m_context = context;
 
@@ -29,33 +24,27 @@ bool SdlAudioInput::open(Sink sink, void* context)
     want.callback = &SdlAudioInput::callback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    m_device =
-        SDL_OpenAudioDevice(nullptr, 1, &want, &have,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (m_device == 0 || have.channels < 1 || have.freq <= 0) {
+    if (!m_device.open(nullptr, true, want, have,
+                       SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) ||
+        have.channels < 1 || have.freq <= 0) {
         close();
         return false;
     }
     m_rate = have.freq;
     m_channels = have.channels;
-    SDL_PauseAudioDevice(m_device, 0);
+    m_device.start();
     return true;
 }
 
 void SdlAudioInput::close()
 {
-    if (m_device != 0)
-        SDL_CloseAudioDevice(m_device); // waits for a running callback to return
-    m_device = 0;
-    if (m_subsystemUp)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    m_subsystemUp = false;
+    m_device.close();
     m_rate = 0;
 }
 
 bool SdlAudioInput::lost() const
 {
-    return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+    return m_device.lost();
 }
 
 void SdlAudioInput::callback(void* self, unsigned char* stream, int bytes)

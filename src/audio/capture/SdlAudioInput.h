@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioInput.h"
+#include "audio/device/SdlAudioHandle.h"
 
 #include <array>
 #include <atomic>
@@ -29,8 +30,7 @@ private:
 
     static void callback(void* self, unsigned char* stream, int bytes);
 
-    std::uint32_t m_device = 0;
-    bool m_subsystemUp = false;
+    SdlAudioHandle m_device;
     int m_rate = 0;
     int m_channels = 1;
     Sink m_sink = nullptr;

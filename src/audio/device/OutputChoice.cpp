@@ -1,5 +1,7 @@
 #include "OutputChoice.h"
 
+#include "SdlAudioHandle.h"
+
 #include <SDL.h>
 
 namespace {
@@ -70,8 +72,7 @@ std::string OutputChoice::label() const
 std::vector<std::string> SdlOutputDevices()
 {
     std::vector<std::string> names;
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (!InitSdlAudio())
         return names;
     const int count = SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i)

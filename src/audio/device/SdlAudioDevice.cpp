@@ -13,11 +13,6 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
                           void* context)
 {
     close();
-    // SDL must not take over SIGINT and SIGTERM from the program.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return false;
-    m_subsystemUp = true;
     m_render = render;
     m_context = context;
     m_underruns.store(0);
@@ -32,33 +27,24 @@ bool SdlAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallback
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the hardware wants, so the engine always
     // renders float stereo at its own rate.
-    m_device = SDL_OpenAudioDevice(m_deviceName.empty() ? nullptr : m_deviceName.c_str(), 0, &want,
-                                   &have, 0);
-    if (m_device == 0) {
-        close();
+    if (!m_device.open(m_deviceName.empty() ? nullptr : m_deviceName.c_str(), false, want, have, 0))
         return false;
-    }
     m_plan = {have.samples, 2};
     const char* driver = SDL_GetCurrentAudioDriver();
     m_realTime = !driver || (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0);
     m_starvation.reset(have.freq, m_plan.totalFrames()); // before the first callback
-    SDL_PauseAudioDevice(m_device, 0);
+    m_device.start();
     return true;
 }
 
 void SdlAudioDevice::close()
 {
-    if (m_device != 0)
-        SDL_CloseAudioDevice(m_device); // waits for a running callback to return
-    m_device = 0;
-    if (m_subsystemUp)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    m_subsystemUp = false;
+    m_device.close();
 }
 
 bool SdlAudioDevice::lost() const
 {
-    return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+    return m_device.lost();
 }
 
 void SdlAudioDevice::callback(void* self, unsigned char* stream, int bytes)

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "AudioDevice.h"
+#include "SdlAudioHandle.h"
 
 #include <atomic>
 #include <string>
 
-// An SDL2 output device: SDL's default one, or one SDL names. SDL keeps two periods of `samples` frames on most back ends,
-// so the period asked for is half the plan's whole buffer. SDL reports no underruns: they are
-// told from the times of the refills.
+// An SDL2 output device: SDL's default one, or one SDL names. SDL keeps two periods of `samples`
+// frames on most back ends, so the period asked for is half the plan's whole buffer. SDL reports no
+// underruns: they are told from the times of the refills.
 class SdlAudioDevice final : public AudioDevice {
 public:
     // An empty name means SDL's default device.
@@ -28,8 +29,7 @@ private:
     static void callback(void* self, unsigned char* stream, int bytes);
 
     std::string m_deviceName;
-    std::uint32_t m_device = 0;
-    bool m_subsystemUp = false;
+    SdlAudioHandle m_device;
     bool m_priorityRaised = false;
     // SDL's dummy and disk drivers keep no real time, so their refill times tell nothing.
     bool m_realTime = true;
