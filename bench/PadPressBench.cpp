@@ -14,10 +14,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTime>
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -144,6 +146,33 @@ void BM_LoopBarTick(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LoopBarTick)->Unit(benchmark::kMicrosecond);
+
+// One second of the bar's clock: both labels take the new time and the bar repaints them (the
+// skin beneath included), as the clock's tick does once a second while the program sits idle.
+// With an argument, the bar first rests that many milliseconds, as it does between ticks: caches
+// gone cold make that one wake cost many times the back-to-back figure.
+void BM_ClockSecond(benchmark::State& state)
+{
+    StartedBar started;
+    Bar& bar = *started.bar;
+    if (!QTest::qWaitForWindowExposed(&bar))
+        state.SkipWithError("the bar was never shown");
+    const QRect clock = bar.Label4->geometry() | bar.Label5->geometry();
+    int second = 0;
+    for (auto _ : state) {
+        const QString text = Bar::ClockText(QTime(12, 0, second++ % 60), QLocale::c());
+        bar.Label4->setText(text);
+        bar.Label5->setText(text);
+        bar.repaint(clock);
+        if (state.range(0) > 0) {
+            state.PauseTiming();
+            usleep(static_cast<useconds_t>(state.range(0) * 1000));
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_ClockSecond)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ClockSecond)->Arg(1000)->Iterations(10)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include "tuner/Tuner.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
@@ -113,7 +114,11 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
                      [this] { ShowPadNames(); });
 
     Timer2.setInterval(100);
-    Timer3.setInterval(250);
+    // The clock's text changes once a second: rather than look four times a second, the timer
+    // is set anew at each tick for just past the next turn of the second, so an idle bar wakes
+    // once a second and shows each second as it begins.
+    Timer3.setSingleShot(true);
+    Timer3.setTimerType(Qt::PreciseTimer);
     QObject::connect(&Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
     QObject::connect(&Timer3, &QTimer::timeout, this, [this] { Timer3_Timer(); });
 }
@@ -158,8 +163,8 @@ void Bar::Form_Load()
     Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);
     ShowPadNames();
 
-    Timer2.start();
-    Timer3.start();
+    followCurrentPage();
+    Timer3_Timer(); // the time from the start, not "00:00:00" for the first second
 }
 
 void Bar::Form_Unload(bool& cancel)
@@ -290,6 +295,7 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
         Bindings.reload(); // the pads are seen again with what was bound meanwhile
     }
     CurrentPage = static_cast<short>(index);
+    followCurrentPage();
     drawPageButtons(Picture1[index]);
 
     if (index == 1 || index == 2) { // the tuner and the tone generator silence the pads
@@ -317,6 +323,7 @@ void Bar::Picture4_MouseDown(int, int, double, double)
     if (CurrentPage == 2)
         leaveToneGeneratorPage();
     CurrentPage = 3;
+    followCurrentPage();
     drawPageButtons(Picture4);
 
     Settings& settings = toolWindow<Settings>();
@@ -401,8 +408,25 @@ QString Bar::ClockText(const QTime& time, const QLocale& locale)
     return locale.toString(time, format.trimmed());
 }
 
+void Bar::followCurrentPage()
+{
+    // On the pad page there is nothing to follow, and an idle bar should not wake for nothing.
+    if (CurrentPage == 0)
+        Timer2.stop();
+    else if (!Timer2.isActive())
+        Timer2.start();
+}
+
 void Bar::Timer3_Timer()
 {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    constexpr int kPastTheSecondMs = 5;
+    Timer3.start(static_cast<int>(1000 - now % 1000) + kPastTheSecondMs);
+    // A tick that comes early finds the second the clock already shows: nothing to draw.
+    const qint64 second = now / 1000;
+    if (second == m_clockSecond)
+        return;
+    m_clockSecond = second;
     Label4->setText(ClockText(QTime::currentTime(), QLocale::system()));
     Label5->setText(Label4->text());
 }

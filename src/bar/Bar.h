@@ -43,8 +43,8 @@ public:
     LabelControl* Label5 = nullptr;    // clock (white)
     StatusLabel* StatusLine = nullptr; // notes beside the engraving: drops, copies, refusals
     // No key-polling timer: keys reach the bar as key events, through Keys.
-    QTimer Timer2; // 100 ms: keeps the current page's tool window in place
-    QTimer Timer3; // 250 ms: clock
+    QTimer Timer2; // 100 ms while a tool page is shown: keeps its window in place
+    QTimer Timer3; // the clock: just past each turn of the second
     PadDeck Deck;  // the pads' state and the program's main audio control (Deck.DMC)
     // The computer keyboard on the pads and page buttons.
     BarKeys Keys{*this};
@@ -109,5 +109,8 @@ private:
     template <class W> W& toolWindow();
     void leaveToneGeneratorPage();
     void endProgram();
+    // The follow timer runs only while the current page has a tool window to keep in place.
+    void followCurrentPage();
     QPointF m_lastGlobalPointer;
+    qint64 m_clockSecond = -1; // the second the clock shows
 };

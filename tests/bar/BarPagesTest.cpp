@@ -127,8 +127,19 @@ TEST_F(BarPages, FromSettingsToTunerAndTheFollowTimerKeepsThemInPlace)
     EXPECT_EQ(LoadedForm<Tuner>(), tuner);
 }
 
-TEST_F(BarPages, OnThePadPageTheFollowTimerMovesNothing)
+TEST_F(BarPages, OnThePadPageTheFollowTimerMovesNothingAndRestsUntilAToolPage)
 {
+    EXPECT_FALSE(bar->Timer2.isActive());
+    for (int k : {1, 2}) {
+        page(k);
+        EXPECT_TRUE(bar->Timer2.isActive()) << k;
+        page(0);
+        EXPECT_FALSE(bar->Timer2.isActive()) << k;
+    }
+    settingsPage();
+    EXPECT_TRUE(bar->Timer2.isActive());
+    page(0);
+    EXPECT_FALSE(bar->Timer2.isActive());
     bar->Timer2_Timer();
     EXPECT_EQ(LoadedForm<Tuner>(), nullptr);
     EXPECT_EQ(LoadedForm<Settings>(), nullptr);

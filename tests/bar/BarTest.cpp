@@ -189,6 +189,20 @@ TEST_F(BarPads, ClosingTheBarSilencesAndEnds)
     EXPECT_FALSE(AudioEngine::instance().isRunning());
 }
 
+TEST_F(BarPads, TheClockShowsTheTimeFromTheStartAndWakesJustPastEachSecond)
+{
+    const QString shown = bar->Label4->text();
+    EXPECT_NE(shown, QStringLiteral("00:00:00"));
+    EXPECT_EQ(bar->Label5->text(), shown);
+    // Just past the next turn of the second, and only then.
+    EXPECT_TRUE(bar->Timer3.isActive());
+    EXPECT_TRUE(bar->Timer3.isSingleShot());
+    EXPECT_LE(bar->Timer3.remainingTime(), 1005);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->Label4->text() != shown; }, 3000));
+    EXPECT_EQ(bar->Label4->text(), Bar::ClockText(QTime::currentTime(), QLocale::system()));
+    EXPECT_TRUE(bar->Timer3.isActive());
+}
+
 TEST(BarClock, ShowsTheSystemsTimeFormatWithSecondsAndNoZone)
 {
     EXPECT_EQ(Bar::ClockText(QTime(14, 5, 9), QLocale(QLocale::German)),
