@@ -383,7 +383,8 @@ struct Options {
     bool load = true;
 };
 
-void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses)
+void pressToSound(Player& player, const PulseMonitorRecorder& recorder, int presses, int restMs,
+                  const char* what)
 {
     std::vector<double> latencies;
     std::mt19937 random(7);
@@ -400,15 +401,23 @@ void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int pr
             latencies.push_back((loud - before) * 1000.0 / kRate);
         else
             std::printf("  press %d: nothing heard in %zu frames\n", i + 1, after - before);
-        player.ask("press 2");                          // the second press stops it
-        sleepMs(250 + static_cast<int>(random() % 23)); // presses fall anywhere in a period
+        player.ask("press 2"); // the second press stops it
+        // Presses fall anywhere in a period.
+        sleepMs(restMs + static_cast<int>(random() % 23));
     }
     std::sort(latencies.begin(), latencies.end());
-    std::printf("press-to-sound: %zu of %d presses heard, median %.1f ms, best %.1f ms, worst "
-                "%.1f ms\n",
+    std::printf("%s: %zu of %d presses heard, median %.1f ms, best %.1f ms, worst %.1f ms\n", what,
                 latencies.size(), presses, median(latencies),
                 latencies.empty() ? 0.0 : latencies.front(),
                 latencies.empty() ? 0.0 : latencies.back());
+}
+
+// Presses a quarter of a second apart, and then presses after a rest long enough for the idle
+// stream to park: the first press after a rest must be heard no later than the others.
+void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses)
+{
+    pressToSound(player, recorder, presses, 250, "press-to-sound");
+    pressToSound(player, recorder, std::max(1, presses / 2), 2500, "press-to-sound after a rest");
 }
 
 double serverShare(const PrivatePulseServer& server, pid_t other, int seconds, double* otherShare)

@@ -17,14 +17,19 @@ constexpr auto kHousekeepingTick = std::chrono::milliseconds(10);
 // idle Quendel costs the machine next to nothing.
 constexpr auto kDeviceHousekeepingTick = std::chrono::milliseconds(100);
 constexpr auto kDeviceCheckInterval = std::chrono::milliseconds(500);
+// Idle, with nothing sounding for a while, twice a second is enough: a press needs nothing of
+// this thread to be heard. It must stay below kSilenceBeforeIdle, so that a device that was woken
+// hears that something sounds before it could find a second of silence and park again.
+constexpr auto kIdleHousekeepingTick = std::chrono::milliseconds(500);
 // How long a reopen waits for the device's thread to fade its output out.
 constexpr auto kDuckTimeout = std::chrono::milliseconds(250);
 // While another device stands in for a sound server that went away, the server is asked this
 // often whether it is back; a server that answers but then fails to open is asked less often.
 constexpr auto kReturnCheckInterval = std::chrono::milliseconds(1000);
 constexpr auto kLongestReturnInterval = std::chrono::milliseconds(16000);
-// Silence that lasts this long lets the device refill sparsely.
-constexpr auto kSilenceBeforeSparse = std::chrono::milliseconds(1000);
+// Silence that lasts this long lets the device stop refilling until the next command.
+constexpr auto kSilenceBeforeIdle = std::chrono::milliseconds(1000);
+static_assert(kIdleHousekeepingTick < kSilenceBeforeIdle);
 
 OutputChoice::Backend backendNamed(const char* name)
 {
@@ -153,33 +158,48 @@ void AudioEngine::setCommitScheduler(std::function<void()> schedule)
 void AudioEngine::queue(const Command& command)
 {
     std::function<void()> schedule;
+    bool published = false;
     {
         std::lock_guard lock(m_mutex);
         m_pending.push_back(command);
         if (!m_scheduler) {
-            publishLocked();
+            published = publishLocked();
         } else if (!m_batchScheduled) {
             m_batchScheduled = true;
             schedule = m_scheduler;
         }
         collectGarbageLocked();
     }
+    if (published)
+        wakeDevice();
     if (schedule)
         schedule(); // outside the lock: a scheduler may commit at once
 }
 
 void AudioEngine::commitPending()
 {
-    std::lock_guard lock(m_mutex);
-    publishLocked();
-    collectGarbageLocked();
+    bool published = false;
+    {
+        std::lock_guard lock(m_mutex);
+        published = publishLocked();
+        collectGarbageLocked();
+    }
+    if (published)
+        wakeDevice();
 }
 
-void AudioEngine::publishLocked()
+void AudioEngine::wakeDevice()
+{
+    std::lock_guard lock(m_deviceMutex);
+    if (m_device)
+        m_device->wake();
+}
+
+bool AudioEngine::publishLocked()
 {
     m_batchScheduled = false;
     if (m_pending.empty())
-        return;
+        return false;
     // A batch goes over whole, so the audio thread never renders half of it (a start without the
     // volume that follows it). Should the queue be full, the batch waits for the next commit.
     auto first = m_pending.begin();
@@ -190,7 +210,9 @@ void AudioEngine::publishLocked()
             break;
         first += static_cast<std::ptrdiff_t>(count);
     }
+    const bool published = first != m_pending.begin();
     m_pending.erase(m_pending.begin(), first);
+    return published;
 }
 
 void AudioEngine::collectGarbage()
@@ -621,6 +643,12 @@ const char* AudioEngine::deviceName() const
     return m_device ? m_device->name() : "";
 }
 
+bool AudioEngine::deviceParked() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_device && m_device->parked();
+}
+
 void AudioEngine::setOutputChoice(const OutputChoice& choice)
 {
     {
@@ -665,12 +693,12 @@ void AudioEngine::followSilence()
     const bool sounding = m_soundingVoices.load(std::memory_order_relaxed) > 0;
     if (sounding)
         m_lastSound = now;
-    const bool sparse = !sounding && now - m_lastSound >= kSilenceBeforeSparse;
+    const bool idle = !sounding && now - m_lastSound >= kSilenceBeforeIdle;
     std::lock_guard lock(m_deviceMutex);
-    // A device opened anew starts with the usual refills; it hears the wish at the next tick.
-    if (m_device && (sparse != m_sparse || m_deviceChanged)) {
-        m_device->setSparseRefills(sparse);
-        m_sparse = sparse;
+    // A device opened anew starts out busy; it hears the engine's state at the next tick.
+    if (m_device && (idle != m_idle || m_deviceChanged)) {
+        m_device->setIdle(idle);
+        m_idle = idle;
         m_deviceChanged = false;
     }
 }
@@ -770,7 +798,8 @@ void AudioEngine::housekeeping()
     for (;;) {
         const auto tick = publishesHere || !m_deviceOpen.load(std::memory_order_acquire)
                               ? kHousekeepingTick
-                              : kDeviceHousekeepingTick;
+                          : m_idle ? kIdleHousekeepingTick
+                                   : kDeviceHousekeepingTick;
         {
             std::unique_lock lock(m_wakeMutex);
             if (m_wake.wait_for(lock, tick,
@@ -782,15 +811,17 @@ void AudioEngine::housekeeping()
                 return;
         }
         followOutputChoice();
+        bool published = false;
         {
             // Only a batch that found the queue full waits here; with a scheduler installed the
             // UI thread decides when a batch is complete, so this thread must not split one.
             std::lock_guard lock(m_mutex);
             publishesHere = !m_scheduler;
-            if (publishesHere)
-                publishLocked();
+            published = publishesHere && publishLocked();
             collectGarbageLocked();
         }
+        if (published)
+            wakeDevice();
         const bool hasDevice = m_deviceOpen.load(std::memory_order_acquire);
         if (hasDevice) {
             followSilence();

@@ -89,6 +89,8 @@ public:
     int bufferGrowths() const { return m_growths.load(std::memory_order_relaxed); }
     // "jack", "pulseaudio", "sdl", or "" with no device open.
     const char* deviceName() const;
+    // The device rests while nothing sounds: it renders again at the next command.
+    bool deviceParked() const;
     // Where to play. Set before the start, it is what the start opens; set while the engine
     // runs, the housekeeping thread moves the sound there at once (with a short fade), and the
     // playing voices play on. A choice that cannot open means the usual order.
@@ -144,7 +146,10 @@ private:
 
     AudioEngine() = default;
     void queue(const Command& command);
-    void publishLocked();
+    // True when commands went over to the audio thread; the caller then wakes the device
+    // (outside m_mutex), which may have stopped refilling while nothing sounded.
+    bool publishLocked();
+    void wakeDevice();
     void collectGarbageLocked();
     void apply(const Command& command);
     void startNow(Voice* voice);
@@ -235,8 +240,8 @@ private:
     OutputChoice::Backend m_returnTo = OutputChoice::Backend::Automatic;
     std::chrono::steady_clock::time_point m_nextReturnCheck;
     std::chrono::milliseconds m_returnInterval{0};
-    // Housekeeping's view of the device's refills: sparse once silence has lasted a while.
-    bool m_sparse = false;
+    // Housekeeping's view of the device: idle once silence has lasted a while.
+    bool m_idle = false;
     bool m_deviceChanged = false; // guarded by m_deviceMutex
     std::chrono::steady_clock::time_point m_lastSound;
 };

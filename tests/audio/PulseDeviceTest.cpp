@@ -29,6 +29,29 @@ struct SineSource {
     }
 };
 
+// The same sine, heard only while `sounding` is set; silence otherwise.
+struct GatedSine : SineSource {
+    std::atomic<bool> sounding{false};
+    static void render(void* self, float* out, int count)
+    {
+        auto* source = static_cast<GatedSine*>(self);
+        if (source->sounding.load())
+            SineSource::render(self, out, count);
+        else
+            std::fill(out, out + 2 * count, 0.0f);
+    }
+};
+
+// The first recorded frame from `from` on that is clearly loud, as frames after `from`.
+std::size_t framesUntilLoud(const PulseMonitorRecorder& recorder, std::size_t from)
+{
+    const std::size_t end = recorder.frames();
+    std::size_t loud = from;
+    while (loud < end && std::fabs(recorder.data()[2 * loud]) < 0.1f)
+        ++loud;
+    return loud - from;
+}
+
 using PulseDeviceTest = PulseServerTest;
 
 } // namespace
@@ -54,6 +77,42 @@ TEST_F(PulseDeviceTest, PlaysItsRefillsOnTheServerAndGrowsWhilePlaying)
     const long closed = sine.frames.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(sine.frames.load(), closed); // no refill after close
+}
+
+TEST_F(PulseDeviceTest, AnIdleStreamStopsRefillingAndAWakeIsHeardAtOnce)
+{
+    GatedSine source;
+    PulseAudioDevice device;
+    ASSERT_TRUE(device.open(44100, DefaultBufferPlan(), &GatedSine::render, &source));
+
+    // Silence alone does not park while the engine is busy (a pad may be playing a quiet bar).
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    EXPECT_FALSE(device.parked());
+
+    device.setIdle(true);
+    ASSERT_TRUE(eventually([&] { return device.parked(); }));
+    const std::uint64_t refills = device.refills();
+    const std::uint64_t underruns = device.reportedUnderruns();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(device.refills(), refills);             // nothing wakes the stream while it rests
+    EXPECT_EQ(device.reportedUnderruns(), underruns); // the server's running dry is not one
+
+    // A wake renders what the server asked for on the waking thread, the new sound first.
+    const std::size_t pressed = recorder.frames();
+    source.sounding = true;
+    device.wake();
+    EXPECT_FALSE(device.parked());
+    EXPECT_GE(source.frames.load(), DefaultBufferPlan().periodFrames);
+    ASSERT_TRUE(eventually([&] { return recorder.frames() > pressed + 44100 / 2; }));
+    // Heard within the buffer and the monitor's own delay (a resting stream has no silence
+    // queued ahead of the sound).
+    EXPECT_LT(framesUntilLoud(recorder, pressed), 4410u);
+    // And it plays on: the stream refills again as it did.
+    const long rendered = source.frames.load();
+    ASSERT_TRUE(eventually([&] { return source.frames.load() > rendered + 44100; }));
+    EXPECT_NEAR(recorder.recentLevel(4410), 0.318f, 0.02f);
+    EXPECT_FALSE(device.parked());
+    device.close();
 }
 
 TEST_F(PulseDeviceTest, NoServerMeansNoDeviceAtOnce)
@@ -113,6 +172,16 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - back)
                                            .count()));
+
+    // At rest the stream parks; the next press wakes it and is heard at once, and plays on.
+    control.StopSample();
+    EXPECT_TRUE(eventually([&] { return engine.deviceParked(); }));
+    const std::size_t pressed = recorder.frames();
+    control.PlaySample(true);
+    EXPECT_FALSE(engine.deviceParked());
+    ASSERT_TRUE(eventually([&] { return recorder.frames() > pressed + 44100; }));
+    EXPECT_LT(framesUntilLoud(recorder, pressed), 4410u);
+    EXPECT_NEAR(recorder.recentLevel(4410), 0.25f, 0.01f);
 
     control.TerminateBASS();
     AudioEngine::setOfflineForTests(true);

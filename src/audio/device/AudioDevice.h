@@ -34,10 +34,16 @@ public:
     // (then the engine reopens it).
     virtual bool resizeWhilePlaying(const BufferPlan&) { return false; }
 
-    // While nothing sounds, the engine lets the device refill in fewer, larger pieces (true)
-    // and asks for its usual pieces again once something sounds (false). The buffer ahead stays
-    // what it is, so a press is heard no later; only the idle wake-ups become fewer.
-    virtual void setSparseRefills(bool) {}
+    // Nothing has sounded for a while (true), or something sounds again (false). A device
+    // whose server plays silence of its own may then stop refilling once what it rendered has
+    // been silent as long, so an idle program no longer wakes for every period.
+    virtual void setIdle(bool) {}
+    // New commands await the audio thread: a device that stopped refilling renders them at once,
+    // from the calling thread, so the first press after a rest is heard no later than any other.
+    // Called from any thread but the device's own; cheap when the device is refilling anyway.
+    virtual void wake() {}
+    // The device has stopped refilling until the next wake.
+    virtual bool parked() const { return false; }
 
     // What the device actually holds ahead, which may differ from what was asked.
     virtual BufferPlan plan() const = 0;

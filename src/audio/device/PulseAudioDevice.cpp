@@ -13,19 +13,14 @@ constexpr std::uint32_t kFrameBytes = 2 * sizeof(float);
 // A server that does not answer within this time counts as none; the program starts on SDL.
 constexpr pa_usec_t kConnectTimeoutUs = 1'500'000;
 
-pa_buffer_attr attributesFor(const BufferPlan& plan, bool sparse = false)
+pa_buffer_attr attributesFor(const BufferPlan& plan)
 {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     // With latency adjustment the target length is the whole latency, device included: the
     // server gives part of it to the sound card and keeps the rest queued for us.
     attr.tlength = static_cast<std::uint32_t>(plan.totalFrames()) * kFrameBytes;
-    // Sparse: the server asks for half the buffer at a time. What is queued then lies between
-    // half and all of the target length, never more than with the usual periods, so a press is
-    // heard no later; the stream merely wakes half as often (or less) while silence plays.
-    const int refill =
-        sparse ? std::max(plan.periodFrames, plan.totalFrames() / 2) : plan.periodFrames;
-    attr.minreq = static_cast<std::uint32_t>(refill) * kFrameBytes;
+    attr.minreq = static_cast<std::uint32_t>(plan.periodFrames) * kFrameBytes;
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
@@ -48,7 +43,12 @@ bool PulseAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallba
     m_underruns.store(0);
     m_priorityRaised = false;
     m_playing = false;
-    m_sparse = false;
+    m_idle.store(false);
+    m_parked.store(false);
+    m_wakesSeen = m_wakes.load();
+    m_silentFrames = 0;
+    m_framesSinceWake = 0;
+    m_rate = sampleRate;
     m_plan = plan;
 
     m_loop = pa_threaded_mainloop_new();
@@ -155,18 +155,30 @@ void PulseAudioDevice::close()
     m_loop = nullptr;
 }
 
-void PulseAudioDevice::setSparseRefills(bool sparse)
+void PulseAudioDevice::setIdle(bool idle)
 {
-    if (!m_loop || !m_stream || lost())
+    m_idle.store(idle, std::memory_order_seq_cst);
+    if (!idle)
+        wake(); // should anything sound without a command first, it is not left parked
+}
+
+void PulseAudioDevice::wake()
+{
+    m_wakes.fetch_add(1, std::memory_order_seq_cst);
+    if (!m_parked.load(std::memory_order_seq_cst) || !m_loop ||
+        pa_threaded_mainloop_in_thread(m_loop))
         return;
     pa_threaded_mainloop_lock(m_loop);
-    if (sparse != m_sparse) {
-        const pa_buffer_attr attr = attributesFor(m_plan, sparse);
-        if (pa_operation* operation =
-                pa_stream_set_buffer_attr(m_stream, &attr, nullptr, nullptr)) {
-            pa_operation_unref(operation);
-            m_sparse = sparse;
-        }
+    if (m_parked.load(std::memory_order_relaxed) && m_stream && !lost()) {
+        m_parked.store(false, std::memory_order_relaxed);
+        m_silentFrames = 0;
+        m_framesSinceWake = 0;
+        // The server has drained what it held and waits for the refill it asked for: it gets it
+        // now, the new sound at its very start, and plays it as soon as its start level is met
+        // (the rest of which it asks for at once).
+        const std::size_t writable = pa_stream_writable_size(m_stream);
+        if (writable != static_cast<std::size_t>(-1))
+            refill(m_stream, writable);
     }
     pa_threaded_mainloop_unlock(m_loop);
 }
@@ -176,7 +188,7 @@ bool PulseAudioDevice::resizeWhilePlaying(const BufferPlan& plan)
     if (!m_loop || !m_stream || lost())
         return false;
     pa_threaded_mainloop_lock(m_loop);
-    const pa_buffer_attr attr = attributesFor(plan, m_sparse);
+    const pa_buffer_attr attr = attributesFor(plan);
     // The server asks for the added frames at once and plays on from what it holds: no gap.
     pa_operation* operation = pa_stream_set_buffer_attr(m_stream, &attr, nullptr, nullptr);
     if (operation) {
@@ -219,10 +231,12 @@ void PulseAudioDevice::underflow(pa_stream*, void* self)
 {
     // A new stream reports an underflow before its first frames arrive; nothing was heard
     // missing then.
-    // Nor is one while only silence plays sparsely: a gap in silence is not heard, and must not
-    // grow the buffer.
+    // Nor is the one a parked stream runs into on purpose, which may still be on its way when a
+    // wake refills: a gap in silence is not heard, and must not grow the buffer.
     auto* device = static_cast<PulseAudioDevice*>(self);
-    if (device->m_playing && !device->m_sparse)
+    const bool sinceWake =
+        device->m_framesSinceWake >= 2 * static_cast<long long>(device->m_plan.totalFrames());
+    if (device->m_playing && sinceWake && !device->m_parked.load(std::memory_order_relaxed))
         device->m_underruns.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -233,6 +247,16 @@ void PulseAudioDevice::write(pa_stream* stream, std::size_t bytes, void* self)
         device->m_priorityRaised = true;
         RaiseAudioThreadPriority();
     }
+    // Parked: the request stays unanswered and the server plays silence of its own, asking for
+    // nothing more, until a wake refills.
+    if (device->m_parked.load(std::memory_order_relaxed))
+        return;
+    device->refill(stream, bytes);
+    device->considerParking();
+}
+
+void PulseAudioDevice::refill(pa_stream* stream, std::size_t bytes)
+{
     while (bytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = bytes;
@@ -244,11 +268,35 @@ void PulseAudioDevice::write(pa_stream* stream, std::size_t bytes, void* self)
             pa_stream_cancel_write(stream);
             return;
         }
-        device->m_render(device->m_renderContext, static_cast<float*>(data),
-                         static_cast<int>(size / kFrameBytes));
+        const int frames = static_cast<int>(size / kFrameBytes);
+        auto* samples = static_cast<float*>(data);
+        m_render(m_renderContext, samples, frames);
+        const bool silent =
+            std::all_of(samples, samples + 2 * frames, [](float sample) { return sample == 0.0f; });
+        m_silentFrames = silent ? m_silentFrames + frames : 0;
+        m_framesSinceWake += frames;
         pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE);
+        m_refills.fetch_add(1, std::memory_order_relaxed);
         bytes -= size;
     }
+}
+
+void PulseAudioDevice::considerParking()
+{
+    // A wake since the last refill means commands the refill may not have seen: the silence
+    // counts afresh from them.
+    const std::uint64_t wakes = m_wakes.load(std::memory_order_seq_cst);
+    if (wakes != m_wakesSeen) {
+        m_wakesSeen = wakes;
+        m_silentFrames = 0;
+    }
+    if (!m_idle.load(std::memory_order_seq_cst) || m_silentFrames < m_rate)
+        return;
+    m_parked.store(true, std::memory_order_seq_cst);
+    // A wake that came between the look above and the park saw the stream refilling and left
+    // its commands to this thread: the stream refills on for them.
+    if (m_wakes.load(std::memory_order_seq_cst) != m_wakesSeen)
+        m_parked.store(false, std::memory_order_seq_cst);
 }
 
 bool PulseServerAnswers()
