@@ -774,6 +774,7 @@ void AudioEngine::reopenDevice(const BufferPlan& plan)
     // The last block before the close fades out and the first after it fades in, so the short
     // gap of a reopen is heard as a breath, not a click.
     m_duck.store(Duck::FadeOut, std::memory_order_release);
+    wakeDevice(); // a resting stream renders the fade too, rather than keep the move waiting
     const auto deadline = std::chrono::steady_clock::now() + kDuckTimeout;
     while (m_duck.load(std::memory_order_acquire) != Duck::Silent &&
            std::chrono::steady_clock::now() < deadline)
