@@ -40,20 +40,28 @@ MouseArea::MouseArea(QWidget* parent, const QRect& rect) : MouseRouted<QWidget>(
     setGeometry(rect);
 }
 
+namespace {
+
+QFont boldSans(const QString& family)
+{
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
 QFont BoldSansFont(double points)
 {
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = boldSans(QStringLiteral("Sans Serif"));
     font.setPointSizeF(points);
-    font.setBold(true);
     return font;
 }
 
 QFont BoldSansPixelFont(int pixels)
 {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = boldSans(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(pixels);
-    font.setBold(true);
     return font;
 }

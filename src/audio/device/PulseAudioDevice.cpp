@@ -158,8 +158,10 @@ void PulseAudioDevice::close()
 void PulseAudioDevice::setIdle(bool idle)
 {
     m_idle.store(idle, std::memory_order_seq_cst);
+    // A stream can park under a voice that plays only silence, should the engine's word that it
+    // is busy come late (its housekeeping held up by a reopen): the word itself wakes it.
     if (!idle)
-        wake(); // should anything sound without a command first, it is not left parked
+        wake();
 }
 
 void PulseAudioDevice::wake()
