@@ -3,8 +3,8 @@
 
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
-#include "audio/SampleBuffer.h"
-#include "audio/SoundFile.h"
+#include "audio/sounds/SampleBuffer.h"
+#include "audio/sounds/SoundFile.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -37,7 +37,7 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
     constexpr int kBlocksPerRound = 64;
     AudioEngine& engine = AudioEngine::instance();
     AudioEngine::setOfflineForTests(true);
-    engine.setOfflineStreamWait(false);
+    engine.mixer().setOfflineStreamWait(false);
     const std::string sample =
         writeTone("quendel-bench-sample.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 88200);
     const std::string stream = writeTone(
@@ -68,10 +68,10 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
         std::vector<float> out(kBlock * 2);
         for (auto _ : state) {
             state.PauseTiming(); // the stream's reader thread decodes ahead, off the clock
-            engine.waitForStreams(kBlock * kBlocksPerRound);
+            engine.mixer().waitForStreams(kBlock * kBlocksPerRound);
             state.ResumeTiming();
             for (int i = 0; i < kBlocksPerRound; ++i) {
-                engine.render(out.data(), kBlock);
+                engine.mixer().render(out.data(), kBlock);
                 benchmark::DoNotOptimize(out.data());
             }
         }
@@ -84,7 +84,7 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
         buffer.reset();
         bar.TerminateBASS();
     }
-    engine.setOfflineStreamWait(true);
+    engine.mixer().setOfflineStreamWait(true);
     std::filesystem::remove(sample);
     std::filesystem::remove(stream);
 }

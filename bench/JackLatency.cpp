@@ -67,13 +67,13 @@ bool measure(int period, int presses, const std::string& wav)
     }
     std::atomic<bool> noteOn{false};
     AudioEngine& engine = AudioEngine::instance();
-    engine.midi().setReceiver([&noteOn](const std::uint8_t* bytes, std::size_t size) {
+    engine.host().midi().setReceiver([&noteOn](const std::uint8_t* bytes, std::size_t size) {
         if (size == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0)
             noteOn.store(true, std::memory_order_release);
     });
     AudioControl control;
     control.InitBASS(0, 44100, false, false);
-    if (std::strcmp(engine.deviceName(), "jack") != 0) {
+    if (std::strcmp(engine.host().deviceName(), "jack") != 0) {
         std::fprintf(stderr, "the engine did not open JACK\n");
         return false;
     }
@@ -101,7 +101,7 @@ bool measure(int period, int presses, const std::string& wav)
             latencies.push_back(ear.soundFrame() - keys.sentFrame());
     }
     control.TerminateBASS();
-    engine.midi().setReceiver({});
+    engine.host().midi().setReceiver({});
     if (latencies.empty()) {
         std::fprintf(stderr, "no press was heard\n");
         return false;

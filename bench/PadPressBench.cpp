@@ -70,7 +70,7 @@ void BM_PadPressToSoundQueued(benchmark::State& state)
     for (auto _ : state) {
         started.press(pad); // pads 0, 2, 4, ... all hold the 1 MB groove
         state.PauseTiming();
-        AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
+        AudioEngine::instance().mixer().render(block.data(), 256); // the press reaches the mixer
         pad = (pad + 2) % 28;
         state.ResumeTiming();
     }
@@ -84,10 +84,10 @@ void BM_KeyPressToSoundQueued(benchmark::State& state)
     int pad = 0;
     for (auto _ : state) {
         started.key(QEvent::KeyPress, pad); // pads 1, 3, 5, ... all hold the 1 MB groove
-        AudioEngine::instance().commitPending();
+        AudioEngine::instance().mixer().commitPending();
         state.PauseTiming();
         started.key(QEvent::KeyRelease, pad);
-        AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
+        AudioEngine::instance().mixer().render(block.data(), 256); // the press reaches the mixer
         pad = (pad + 2) % 28;
         state.ResumeTiming();
     }
@@ -137,7 +137,7 @@ void BM_LoopBarTick(benchmark::State& state)
         state.SkipWithError("the bar was never shown");
     started.press(0);
     std::vector<float> block(512);
-    AudioEngine::instance().render(block.data(), 256);
+    AudioEngine::instance().mixer().render(block.data(), 256);
     int step = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(bar.Deck.loopProgress());

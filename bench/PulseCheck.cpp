@@ -165,10 +165,10 @@ int runPlayer(const std::string& buffer)
     bar.show();
     AudioEngine& engine = AudioEngine::instance();
     const auto stats = [&engine] {
-        const BufferPlan plan = engine.bufferPlan();
-        std::printf("stats device=%s plan=%dx%d underruns=%llu growths=%d\n", engine.deviceName(),
+        const BufferPlan plan = engine.host().bufferPlan();
+        std::printf("stats device=%s plan=%dx%d underruns=%llu growths=%d\n", engine.host().deviceName(),
                     plan.periodFrames, plan.periods,
-                    static_cast<unsigned long long>(engine.underruns()), engine.bufferGrowths());
+                    static_cast<unsigned long long>(engine.host().underruns()), engine.host().bufferGrowths());
     };
     stats();
     std::fflush(stdout);

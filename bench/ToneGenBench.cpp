@@ -39,7 +39,7 @@ public:
         : m_thread([this] {
               std::vector<float> out(256 * 2);
               while (!m_stop.load()) {
-                  AudioEngine::instance().render(out.data(), 256);
+                  AudioEngine::instance().mixer().render(out.data(), 256);
                   std::this_thread::sleep_for(std::chrono::microseconds(5805));
               }
           })

@@ -1,14 +1,12 @@
-#include "bar/Bar.h"
-#include "startup/AppModul.h"
-#include "startup/RunningCopy.h"
+#include "startup/Application.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (const auto exitCode =
-            AppModul::Main([] { TheForm<Bar>().show(); }, [] { ShowRaised(TheForm<Bar>()); }))
+    Application quendel;
+    if (const auto exitCode = quendel.start())
         return *exitCode;
     return app.exec();
 }

@@ -1,9 +1,9 @@
 #include "AudioControl.h"
 
 #include "AudioEngine.h"
-#include "SampleBuffer.h"
-#include "SoundFile.h"
-#include "Voice.h"
+#include "audio/sounds/SampleBuffer.h"
+#include "audio/sounds/SoundFile.h"
+#include "audio/mixer/Voice.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +22,9 @@ struct QueuedVoice {
 // What one control holds. Voices are owned by the engine; the control keeps a pointer to the
 // voice of each slot until it stops it, and forgets everything when the engine restarts.
 struct AudioSlots {
+    explicit AudioSlots(AudioEngine& audio) : engine(audio) {}
+
+    AudioEngine& engine;
     std::uint64_t generation = 0;
     int device = 1;
     int channel = 1;
@@ -56,11 +59,6 @@ struct AudioSlots {
 
 namespace {
 
-AudioEngine& engine()
-{
-    return AudioEngine::instance();
-}
-
 struct Gains {
     float left;
     float right;
@@ -84,9 +82,11 @@ bool streamPlays(const std::string& path, int rate)
     return decoder && decoder->read(probe, 64) > 0;
 }
 
-std::unique_ptr<Voice> makeStreamVoice(const std::string& path, bool loop, double bufferSeconds)
+std::unique_ptr<Voice> makeStreamVoice(const AudioSlots& slots, const std::string& path,
+                                       bool loop)
 {
-    const int rate = engine().sampleRate();
+    const int rate = slots.engine.sampleRate();
+    const double bufferSeconds = slots.bufferSeconds;
     auto decoder = StreamDecoder::open(path, rate, loop);
     if (!decoder)
         return nullptr;
@@ -104,18 +104,18 @@ void setGains(Voice& voice, int volume, int pan)
     voice.gainRight = voice.targetRight = gains.right;
 }
 
-Voice* startWithGains(std::unique_ptr<Voice> voice, int volume, int pan)
+Voice* startWithGains(Mixer& mixer, std::unique_ptr<Voice> voice, int volume, int pan)
 {
     if (!voice)
         return nullptr;
     setGains(*voice, volume, pan);
-    return engine().startVoice(std::move(voice));
+    return mixer.startVoice(std::move(voice));
 }
 
-void stopVoice(Voice*& voice)
+void stopVoice(Mixer& mixer, Voice*& voice)
 {
     if (voice)
-        engine().stopVoice(voice);
+        mixer.stopVoice(voice);
     voice = nullptr;
 }
 
@@ -142,13 +142,13 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
     std::shared_ptr<const SampleBuffer> buffer;
     // Decoded at the engine's rate divided by the pitch, the file sounds at that pitch when its
     // frames play at the engine's rate.
-    const int rate = static_cast<int>(std::lround(engine().sampleRate() / slots.samplePitch));
-    switch (decodeSample(path, rate, engine().sampleSizeLimit(), buffer)) {
+    const int rate = static_cast<int>(std::lround(slots.engine.sampleRate() / slots.samplePitch));
+    switch (decodeSample(path, rate, slots.engine.sampleSizeLimit(), buffer)) {
     case DecodeResult::Ok:
         slots.sample = std::move(buffer);
         break;
     case DecodeResult::TooLarge:
-        if (streamPlays(path, engine().sampleRate()))
+        if (streamPlays(path, slots.engine.sampleRate()))
             slots.largeSamplePath = path;
         break;
     case DecodeResult::Failed:
@@ -159,7 +159,7 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
 void openStreamFile(AudioSlots& slots, const std::string& path)
 {
     slots.streamPath.clear();
-    if (streamPlays(path, engine().sampleRate()))
+    if (streamPlays(path, slots.engine.sampleRate()))
         slots.streamPath = path;
 }
 
@@ -168,11 +168,11 @@ std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
     if (slot == Slot::Stream)
         return slots.streamPath.empty()
                    ? nullptr
-                   : makeStreamVoice(slots.streamPath, loop, slots.bufferSeconds);
+                   : makeStreamVoice(slots, slots.streamPath, loop);
     if (slots.sample)
         return std::make_unique<SampleVoice>(slots.sample, loop);
     if (!slots.largeSamplePath.empty())
-        return makeStreamVoice(slots.largeSamplePath, loop, slots.bufferSeconds);
+        return makeStreamVoice(slots, slots.largeSamplePath, loop);
     return nullptr;
 }
 
@@ -182,12 +182,12 @@ void adopt(AudioSlots& slots, const QueuedVoice& queued)
 {
     for (Slot slot : {Slot::Sample, Slot::Stream})
         if (slots.held(slot) && slots.held(slot)->finished())
-            stopVoice(slots.held(slot));
+            stopVoice(slots.engine.mixer(), slots.held(slot));
     Voice*& held = slots.held(queued.slot);
-    stopVoice(held); // empty by now unless something else was played there meanwhile
+    stopVoice(slots.engine.mixer(), held); // empty by now unless something else was played there meanwhile
     if (queued.voice->finished()) {
         Voice* ended = queued.voice; // it has itself handed over since
-        stopVoice(ended);
+        stopVoice(slots.engine.mixer(), ended);
     } else {
         held = queued.voice;
     }
@@ -195,14 +195,19 @@ void adopt(AudioSlots& slots, const QueuedVoice& queued)
 
 } // namespace
 
-AudioControl::AudioControl() : m_slots(std::make_unique<AudioSlots>()) {}
+AudioControl::AudioControl(AudioEngine& engine) : m_slots(std::make_unique<AudioSlots>(engine)) {}
+
+AudioEngine& AudioControl::engine() const
+{
+    return m_slots->engine;
+}
 
 AudioControl::~AudioControl()
 {
     if (ready()) {
         dropQueued();
-        stopVoice(m_slots->sampleVoice);
-        stopVoice(m_slots->streamVoice);
+        stopVoice(engine().mixer(), m_slots->sampleVoice);
+        stopVoice(engine().mixer(), m_slots->streamVoice);
     }
 }
 
@@ -247,7 +252,7 @@ void AudioControl::settleQueue() const
             }
         } else if (queued.voice->finished()) {
             Voice* withdrawn = queued.voice; // replaced or cancelled before it began
-            stopVoice(withdrawn);
+            stopVoice(slots.engine.mixer(), withdrawn);
             if (queued.voice == slots.pending)
                 slots.pending = nullptr;
         } else {
@@ -261,7 +266,7 @@ void AudioControl::settleQueue() const
         slots.ending = nullptr;
         for (Slot slot : {Slot::Sample, Slot::Stream})
             if (slots.held(slot) && slots.held(slot)->finished())
-                stopVoice(slots.held(slot));
+                stopVoice(slots.engine.mixer(), slots.held(slot));
     }
     if (!slots.pending && !slots.stopPending)
         slots.ending = nullptr;
@@ -274,10 +279,10 @@ void AudioControl::dropQueued()
     // began in the meantime is stopped, since the call that drops it wants silence or another
     // sound.
     for (QueuedVoice& queued : slots.queued)
-        stopVoice(queued.voice);
+        stopVoice(slots.engine.mixer(), queued.voice);
     slots.queued.clear();
     if (slots.stopPending && slots.ending)
-        engine().endAtCycleEnd(slots.ending, false);
+        engine().mixer().endAtCycleEnd(slots.ending, false);
     slots.pending = nullptr;
     slots.ending = nullptr;
     slots.stopPending = false;
@@ -317,10 +322,10 @@ void AudioControl::OpenSample(const std::string& path)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.sampleVoice);
+    stopVoice(slots.engine.mixer(), slots.sampleVoice);
     slots.sample.reset();
     slots.largeSamplePath.clear();
-    engine().collectGarbage();
+    engine().mixer().collectGarbage();
     openSampleFile(slots, path);
 }
 
@@ -330,7 +335,7 @@ void AudioControl::OpenStream(const std::string& path)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.streamVoice);
+    stopVoice(slots.engine.mixer(), slots.streamVoice);
     openStreamFile(slots, path);
 }
 
@@ -340,9 +345,9 @@ void AudioControl::PlaySample(bool loop)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.sampleVoice);
+    stopVoice(slots.engine.mixer(), slots.sampleVoice);
     slots.sampleVoice =
-        startWithGains(makeVoice(slots, Slot::Sample, loop), slots.sampleVolume, slots.samplePan);
+        startWithGains(engine().mixer(), makeVoice(slots, Slot::Sample, loop), slots.sampleVolume, slots.samplePan);
 }
 
 void AudioControl::PlayStream(bool loop)
@@ -351,9 +356,9 @@ void AudioControl::PlayStream(bool loop)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.streamVoice);
+    stopVoice(slots.engine.mixer(), slots.streamVoice);
     slots.streamVoice =
-        startWithGains(makeVoice(slots, Slot::Stream, loop), slots.streamVolume, slots.streamPan);
+        startWithGains(engine().mixer(), makeVoice(slots, Slot::Stream, loop), slots.streamVolume, slots.streamPan);
 }
 
 void AudioControl::StopSample()
@@ -361,7 +366,7 @@ void AudioControl::StopSample()
     if (!ready())
         return;
     dropQueued();
-    stopVoice(m_slots->sampleVoice);
+    stopVoice(engine().mixer(), m_slots->sampleVoice);
 }
 
 void AudioControl::StopStream()
@@ -369,7 +374,7 @@ void AudioControl::StopStream()
     if (!ready())
         return;
     dropQueued();
-    stopVoice(m_slots->streamVoice);
+    stopVoice(engine().mixer(), m_slots->streamVoice);
 }
 
 void AudioControl::QueueAtLoopEnd(const std::string& path)
@@ -394,14 +399,14 @@ void AudioControl::QueueAtLoopEnd(const std::string& path)
     }
     Voice*& held = slots.held(slot);
     if (held && held != after && held->finished())
-        stopVoice(held); // a once-played file that ended: the slot is free for the new one
+        stopVoice(slots.engine.mixer(), held); // a once-played file that ended: the slot is free for the new one
     if (slot == Slot::Sample)
         setGains(*voice, slots.sampleVolume, slots.samplePan);
     else
         setGains(*voice, slots.streamVolume, slots.streamPan);
     // The engine withdraws a voice queued before behind the same one; it is freed once the
     // audio thread shows it withdrawn (or adopted, if its cycle end came first).
-    Voice* queued = engine().startVoiceAfter(std::move(voice), after);
+    Voice* queued = engine().mixer().startVoiceAfter(std::move(voice), after);
     if (!queued)
         return;
     slots.queued.push_back({queued, slot});
@@ -419,7 +424,7 @@ void AudioControl::StopAtLoopEnd()
     Voice* playing = slots.ending ? slots.ending : playingVoice(slots, Slot::Sample);
     if (!playing)
         return;
-    engine().endAtCycleEnd(playing, true); // also withdraws a queued file
+    engine().mixer().endAtCycleEnd(playing, true); // also withdraws a queued file
     slots.pending = nullptr;
     slots.ending = playing;
     slots.stopPending = true;
@@ -431,7 +436,7 @@ void AudioControl::CancelQueued()
         return;
     AudioSlots& slots = *m_slots;
     if (slots.ending)
-        engine().endAtCycleEnd(slots.ending, false); // also withdraws a queued file
+        engine().mixer().endAtCycleEnd(slots.ending, false); // also withdraws a queued file
     slots.pending = nullptr;
     slots.ending = nullptr;
     slots.stopPending = false;
@@ -503,7 +508,7 @@ void AudioControl::applyGains(Voice* voice, int volume, int pan)
     if (!voice)
         return;
     const Gains gains = gainsFor(volume, pan);
-    engine().setGain(voice, gains.left, gains.right);
+    engine().mixer().setGain(voice, gains.left, gains.right);
 }
 
 void AudioControl::TerminateBASS()

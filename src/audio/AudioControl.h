@@ -9,7 +9,7 @@ class Voice;
 struct AudioSlots;
 
 // One audio control per window that plays files (the bar's and the tuner's). Every instance plays
-// through the one process-wide AudioEngine that the bar's InitBASS starts. An instance has one
+// through the engine it is given, which the bar's InitBASS starts. An instance has one
 // sample slot (channel 1) and one stream slot; opening a file replaces what the slot held.
 //
 // Volume is 0..100 (linear gain volume / 100), pan -100 (left) .. 100 (right) as a balance.
@@ -20,13 +20,13 @@ struct AudioSlots;
 // Paths are UTF-8.
 class AudioControl {
 public:
-    AudioControl();
+    explicit AudioControl(AudioEngine& engine);
     ~AudioControl();
     AudioControl(const AudioControl&) = delete;
     AudioControl& operator=(const AudioControl&) = delete;
 
     void DeviceToUse(int device);
-    // Starts the process-wide engine (only the bar calls this).
+    // Starts the engine (only the bar calls this).
     void InitBASS(std::uintptr_t windowHandle, int sampleRate, bool eightBit, bool mono);
     void BufferLenInSeconds(double seconds);
     void SampleChanToModify(int channel);
@@ -77,11 +77,14 @@ public:
     // Open*, Play* and Stop* first drop what is queued, so no queued file starts after them and
     // no stop at the loop's end cuts what they leave playing.
 
-    // Releases the process-wide engine.
+    // Releases the engine.
     void TerminateBASS();
 
     // True when the opened sample is too large to hold in memory and plays from disk instead.
     bool sampleIsStreamed() const;
+
+    // The engine this control plays through.
+    AudioEngine& engine() const;
 
 private:
     bool ready() const;

@@ -1,30 +1,28 @@
 #include "DirectSound.h"
 
 #include "AudioEngine.h"
-#include "Voice.h"
+#include "audio/mixer/Voice.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-AudioEngine& engine()
-{
-    return AudioEngine::instance();
-}
-
 constexpr int kMaxBufferBytes = 64 * 1024 * 1024;
 
 // 8-bit unsigned PCM on the engine: the bytes as written (128 is zero), a voice while it plays.
 class PcmBuffer final : public DirectSoundBuffer {
 public:
-    PcmBuffer(int bytes, int rate) : m_bytes(static_cast<std::size_t>(bytes), 128), m_rate(rate) {}
+    PcmBuffer(AudioEngine& engine, int bytes, int rate)
+        : m_engine(engine), m_bytes(static_cast<std::size_t>(bytes), 128), m_rate(rate)
+    {
+    }
 
     ~PcmBuffer() override
     {
         // Dropping the last reference silences the buffer (the engine fades it out).
         if (sounding())
-            engine().stopVoice(m_voice);
+            m_engine.mixer().stopVoice(m_voice);
     }
 
     void WriteBuffer(int start, int size, const std::uint8_t* block, int flags) override
@@ -41,22 +39,22 @@ public:
         std::copy_n(block, size, m_bytes.begin() + start);
         // In place: a sounding buffer keeps its play position and crossfades to the new content.
         if (sounding())
-            engine().replacePcm(m_voice, makeBlock());
+            m_engine.mixer().replacePcm(m_voice, makeBlock());
     }
 
     void Play(int flags) override
     {
-        if (!engine().isRunning())
+        if (!m_engine.isRunning())
             return; // created while the engine is stopped: it exists but does not sound
         if (sounding()) {
             if (!m_voice->finished())
                 return; // already playing: it carries on
-            engine().stopVoice(m_voice);
+            m_engine.mixer().stopVoice(m_voice);
         }
-        const double step = static_cast<double>(m_rate) / engine().sampleRate();
-        m_voice = engine().startVoice(
+        const double step = static_cast<double>(m_rate) / m_engine.sampleRate();
+        m_voice = m_engine.mixer().startVoice(
             std::make_unique<PcmVoice>(makeBlock(), step, (flags & DSBPLAY_LOOPING) != 0));
-        m_generation = engine().generation();
+        m_generation = m_engine.generation();
     }
 
     int bufferBytes() const override { return static_cast<int>(m_bytes.size()); }
@@ -64,7 +62,7 @@ public:
 private:
     bool sounding() const
     {
-        return m_voice && engine().isRunning() && m_generation == engine().generation();
+        return m_voice && m_engine.isRunning() && m_generation == m_engine.generation();
     }
 
     std::unique_ptr<PcmBlock> makeBlock() const
@@ -77,6 +75,7 @@ private:
         return block;
     }
 
+    AudioEngine& m_engine;
     std::vector<std::uint8_t> m_bytes;
     int m_rate;
     Voice* m_voice = nullptr;
@@ -99,10 +98,10 @@ std::shared_ptr<DirectSoundBuffer> DirectSound::CreateSoundBuffer(const DSBUFFER
         format.nBitsPerSample != 8 || format.lSamplesPerSec < 1000 ||
         format.lSamplesPerSec > 192000)
         return nullptr;
-    return std::make_shared<PcmBuffer>(desc.lBufferBytes, format.lSamplesPerSec);
+    return std::make_shared<PcmBuffer>(m_engine, desc.lBufferBytes, format.lSamplesPerSec);
 }
 
 std::shared_ptr<DirectSound> DirectX7::DirectSoundCreate(const char*)
 {
-    return std::make_shared<DirectSound>();
+    return std::make_shared<DirectSound>(m_engine);
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-// A looping PCM buffer on the shared AudioEngine, offering the six operations the tone generator
+// A looping PCM buffer on the engine it is given, offering the six operations the tone generator
 // uses. A buffer sounds from Play until its last reference is dropped.
 
 inline constexpr int DSSCL_NORMAL = 1;
@@ -26,21 +26,30 @@ struct DSBUFFERDESC {
     int lBufferBytes = 0;
 };
 
+class AudioEngine;
 class DirectSoundBuffer;
 
 class DirectSound {
 public:
+    explicit DirectSound(AudioEngine& engine) : m_engine(engine) {}
     void SetCooperativeLevel(std::uintptr_t windowHandle, int level);
     // A buffer of exactly desc.lBufferBytes bytes in the given format (8-bit unsigned mono PCM
     // at 44100 Hz, 128 = zero). nullptr when the description or format is unusable.
     std::shared_ptr<DirectSoundBuffer> CreateSoundBuffer(const DSBUFFERDESC& desc,
                                                          const WAVEFORMATEX& format);
+
+private:
+    AudioEngine& m_engine;
 };
 
 class DirectX7 {
 public:
+    explicit DirectX7(AudioEngine& engine) : m_engine(engine) {}
     // The default device ("" names it).
     std::shared_ptr<DirectSound> DirectSoundCreate(const char* deviceGuid);
+
+private:
+    AudioEngine& m_engine;
 };
 
 class DirectSoundBuffer {

@@ -20,7 +20,9 @@
 #include <QScreen>
 #include <QTime>
 
-Bar::Bar() : LitSkinnedForm(kClientSize)
+#include <type_traits>
+
+Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
 {
     setWindowTitle(QStringLiteral("Quendel"));
     setMouseTracking(true); // the surface turns the minimise label black on every move
@@ -78,7 +80,7 @@ Bar::Bar() : LitSkinnedForm(kClientSize)
     Label4->setForeColor(Qt::black);
     Label5->setForeColor(Qt::white);
     // A left click on the title still opens the intro; the right button chooses the output.
-    Outputs = new OutputMenu(this);
+    Outputs = new OutputMenu(this, engine);
     for (QWidget* area : std::initializer_list<QWidget*>{Image2, Label4, Label5}) {
         auto* handlers = dynamic_cast<MouseHandlers*>(area);
         handlers->MouseDown = [this, area](int button, int, double x, double y) {
@@ -142,18 +144,19 @@ void Bar::Form_Load()
 
     // Commands of one UI event reach the audio thread together, so a pad's volume and pan
     // apply from its file's first frame.
-    AudioEngine::instance().setCommitScheduler(
-        [] { QTimer::singleShot(0, [] { AudioEngine::instance().commitPending(); }); });
+    AudioEngine& engine = Deck.DMC.engine();
+    engine.mixer().setCommitScheduler(
+        [&engine] { QTimer::singleShot(0, [&engine] { engine.mixer().commitPending(); }); });
     // The device buffer: "auto" unless the user fixed it for a faster machine or a real-time
     // set-up.
     // Both from one read of the settings file.
     const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
-    AudioEngine::instance().setBufferSetting(
+    engine.host().setBufferSetting(
         ParseBufferSetting(SettingIn(settings, AppModul::AppTitle, QStringLiteral("AudioBuffer"),
                                      QStringLiteral("auto"))
                                .toStdString()));
     // Where the sound goes, as the output menu stored it.
-    AudioEngine::instance().setOutputChoice(OutputMenu::choiceIn(settings));
+    engine.host().setOutputChoice(OutputMenu::choiceIn(settings));
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
@@ -261,9 +264,16 @@ template <class W> void unloadIfLoaded()
 
 template <class W> W& Bar::toolWindow()
 {
-    W& window = TheForm<W>();
-    window.attachDeck(Deck);
-    return window;
+    if constexpr (std::is_constructible_v<W, AudioEngine&>) {
+        W& window = TheForm<W>(Deck.DMC.engine());
+        if constexpr (requires { window.attachDeck(Deck); })
+            window.attachDeck(Deck);
+        return window;
+    } else {
+        W& window = TheForm<W>();
+        window.attachDeck(Deck);
+        return window;
+    }
 }
 
 void Bar::leaveToneGeneratorPage()
@@ -306,7 +316,7 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
     }
 
     if (index == 1) {
-        Tuner& tuner = TheForm<Tuner>();
+        Tuner& tuner = toolWindow<Tuner>();
         tuner.move(ToolWindowPosition());
         tuner.show();
     } else if (index == 2) {
@@ -387,7 +397,7 @@ void Bar::Timer2_Timer()
     // Placing the window of the current page loads it if it is not loaded (without showing it).
     switch (CurrentPage) {
     case 1:
-        TheForm<Tuner>().move(ToolWindowPosition());
+        toolWindow<Tuner>().move(ToolWindowPosition());
         break;
     case 2:
         toolWindow<frmToneGen>().move(ToolWindowPosition(-1));

@@ -29,7 +29,8 @@ public:
     static constexpr QSize kClientSize = SkinLayout::kBarSize;
     static constexpr QRect kImage1 = SkinLayout::kToolWindowArea; // where the tool windows lie
 
-    Bar();
+    // The pads, the tool windows and the output menu play through `engine`.
+    explicit Bar(AudioEngine& engine);
 
     // ---- Controls -------------------------------------------------------------------------
     std::array<PictureBox*, kPadCount> Picture6{}; // sample pads 1 to 28

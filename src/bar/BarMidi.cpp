@@ -7,9 +7,9 @@
 namespace {
 
 // The JACK client's MIDI ports, when the sound goes out through JACK.
-MidiTransport* JackMidiTransport()
+MidiTransport* JackMidiTransport(AudioEngine& engine)
 {
-    MidiTransport& jack = AudioEngine::instance().midi();
+    MidiTransport& jack = engine.host().midi();
     return jack.connected() ? &jack : nullptr;
 }
 
@@ -17,7 +17,7 @@ MidiTransport* JackMidiTransport()
 
 BarMidi::BarMidi(Bar& bar) : m_bar(bar)
 {
-    if (MidiTransport* jack = JackMidiTransport()) {
+    if (MidiTransport* jack = JackMidiTransport(bar.Deck.DMC.engine())) {
         useTransport(*jack);
         return;
     }

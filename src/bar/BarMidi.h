@@ -1,7 +1,7 @@
 #pragma once
 
 #include "midi/MidiPads.h"
-#include "midi/MidiTransport.h"
+#include "io/MidiTransport.h"
 
 #include <memory>
 

@@ -10,16 +10,15 @@ namespace {
 
 const QString kOutputKey = QStringLiteral("Output");
 
-QString nowPlayingThrough()
+QString nowPlayingThrough(const AudioEngine& engine)
 {
-    const AudioEngine& engine = AudioEngine::instance();
-    const QString device = QString::fromUtf8(engine.deviceName());
+    const QString device = QString::fromUtf8(engine.host().deviceName());
     if (device.isEmpty())
         return QStringLiteral("No sound device: the pads play on silently");
     const QString name = device == QLatin1String("jack")         ? QStringLiteral("JACK")
                          : device == QLatin1String("pulseaudio") ? QStringLiteral("PulseAudio")
                                                                  : QStringLiteral("SDL");
-    const BufferPlan plan = engine.bufferPlan();
+    const BufferPlan plan = engine.host().bufferPlan();
     return QStringLiteral("Playing through %1, %2 Hz, %3 × %4 frames")
         .arg(name)
         .arg(engine.sampleRate())
@@ -29,7 +28,8 @@ QString nowPlayingThrough()
 
 } // namespace
 
-OutputMenu::OutputMenu(QWidget* bar) : QObject(bar), m_menu(bar)
+OutputMenu::OutputMenu(QWidget* bar, AudioEngine& engine)
+    : QObject(bar), m_engine(engine), m_menu(bar)
 {
     m_menu.setObjectName(QStringLiteral("OutputMenu"));
 }
@@ -43,7 +43,7 @@ void OutputMenu::popup(const QPoint& globalPosition)
 void OutputMenu::populate()
 {
     m_menu.clear();
-    m_menu.addAction(nowPlayingThrough())->setEnabled(false);
+    m_menu.addAction(nowPlayingThrough(m_engine))->setEnabled(false);
     m_menu.addSeparator();
     auto* group = new QActionGroup(&m_menu);
     const OutputChoice stored = storedChoice();
@@ -60,7 +60,7 @@ void OutputMenu::populate()
         action->setChecked(output == stored);
         action->setData(QString::fromStdString(output.text()));
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [output] { choose(output); });
+        connect(action, &QAction::triggered, this, [this, output] { choose(output); });
     }
 }
 
@@ -80,5 +80,5 @@ void OutputMenu::choose(const OutputChoice& choice)
 {
     WriteSetting(AppModul::AppTitle, kOutputKey, QString::fromStdString(choice.text()),
                  AppModul::SettingsFile);
-    AudioEngine::instance().setOutputChoice(choice);
+    m_engine.host().setOutputChoice(choice);
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "audio/device/OutputChoice.h"
+#include "audio/host/OutputChoice.h"
 
 #include <QMenu>
 
+class AudioEngine;
 class QWidget;
 
 // The bar's output menu, opened by a right click on the title area or the clock: where the
@@ -12,7 +13,7 @@ class QWidget;
 // as "Output" for the next start.
 class OutputMenu : public QObject {
 public:
-    explicit OutputMenu(QWidget* bar);
+    OutputMenu(QWidget* bar, AudioEngine& engine);
 
     // Fills the menu with what is there now and opens it at a screen position.
     void popup(const QPoint& globalPosition);
@@ -26,8 +27,9 @@ public:
     // The same from text already read from the settings file.
     static OutputChoice choiceIn(QByteArrayView settingsText);
     // Stores a choice and hands it to the engine.
-    static void choose(const OutputChoice& choice);
+    void choose(const OutputChoice& choice);
 
 private:
+    AudioEngine& m_engine;
     QMenu m_menu;
 };

@@ -2,7 +2,10 @@
 
 #include <QWidget>
 
+#include <cstdlib>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 // Base of the five windows. Each exists at most once per process (TheForm<W>()), and using a
 // window that is not loaded loads it: the controls return to their design values and Form_Load
@@ -45,12 +48,19 @@ template <class W> struct FormSlot {
     static inline W* instance = nullptr;
 };
 
-// The single instance of window W, created and loaded on first use.
-template <class W> W& TheForm()
+// The single instance of window W, created and loaded on first use. A window that needs parts
+// of the program (the audio engine) is handed them at its creation: `args` go to its
+// constructor then, and are not needed once it exists.
+template <class W, class... Args> W& TheForm(Args&&... args)
 {
     W*& slot = FormSlot<W>::instance;
     if (slot == nullptr) {
-        slot = new W();
+        if constexpr (std::is_constructible_v<W, Args...>) {
+            slot = new W(std::forward<Args>(args)...);
+        } else {
+            // Asked for without what it needs before anyone created it: a program error.
+            std::abort();
+        }
         FormRegistry::registerInstance([] {
             delete FormSlot<W>::instance;
             FormSlot<W>::instance = nullptr;

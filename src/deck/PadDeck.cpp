@@ -16,7 +16,7 @@ constexpr int kPendingWatchMs = 10;
 
 } // namespace
 
-PadDeck::PadDeck()
+PadDeck::PadDeck(AudioEngine& engine) : DMC(engine)
 {
     m_pendingWatch.setInterval(kPendingWatchMs);
     QObject::connect(&m_pendingWatch, &QTimer::timeout, this, [this] { settlePending(); });

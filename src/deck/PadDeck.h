@@ -28,7 +28,8 @@ public:
     // to stop there; 100 = nothing waits.
     short PendingPad = kNoPad;
 
-    PadDeck();
+    // The pads play through `engine`.
+    explicit PadDeck(AudioEngine& engine);
 
     // A press on pad index: it lights alone, and its file loops, stops (the playing pad) or
     // takes over from the one that played. A pad without a playable file lights only until its

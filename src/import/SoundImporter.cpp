@@ -1,7 +1,7 @@
 #include "SoundImporter.h"
 
 #include "SoundImport.h"
-#include "audio/SoundFile.h"
+#include "audio/sounds/SoundFile.h"
 #include "core/SoundFiles.h"
 
 #include <QCoreApplication>

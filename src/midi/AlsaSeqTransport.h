@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiTransport.h"
+#include "io/MidiTransport.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiMessage.h"
+#include "io/MidiMessage.h"
 
 #include <functional>
 

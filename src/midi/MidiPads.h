@@ -1,9 +1,9 @@
 #pragma once
 
 #include "MidiControls.h"
-#include "MidiMessage.h"
-#include "MidiTransport.h"
-#include "audio/SpscQueue.h"
+#include "io/MidiMessage.h"
+#include "io/MidiTransport.h"
+#include "io/SpscQueue.h"
 #include "deck/PadTriggers.h"
 
 #include <QObject>

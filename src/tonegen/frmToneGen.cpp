@@ -64,7 +64,7 @@ void HiddenScrollBar::setValue(int value)
         Change();
 }
 
-frmToneGen::frmToneGen() : LitSkinnedForm(kClientSize)
+frmToneGen::frmToneGen(AudioEngine& engine) : LitSkinnedForm(kClientSize), m_engine(engine)
 {
     setWindowTitle(QStringLiteral("Tone Generator"));
 
@@ -179,7 +179,7 @@ void frmToneGen::Form_Load()
     // The root object stays with the window; the device and the buffer are taken afresh, so the
     // first refresh of every opening creates a new buffer.
     if (!dx)
-        dx = std::make_unique<DirectX7>();
+        dx = std::make_unique<DirectX7>(m_engine);
     ds = dx->DirectSoundCreate("");
     dsb.reset();
     if (ds) // the level tells the device which window asks; any value that names this one does

@@ -38,6 +38,8 @@ struct HiddenScrollBar {
 // the bar's audio control. Frequency, level and range are kept in the settings file.
 class PadDeck;
 
+class AudioEngine;
+
 class frmToneGen : public LitSkinnedForm {
 public:
     // The deck whose audio control plays the pink noise.
@@ -54,7 +56,8 @@ public:
     static constexpr std::array<int, 12> kMenuFrequencies{20,   50,   80,   100,   250,   500,
                                                           1000, 2000, 5000, 10000, 15000, 20000};
 
-    frmToneGen();
+    // The tone plays on `engine`.
+    explicit frmToneGen(AudioEngine& engine);
     ~frmToneGen() override;
 
     // ---- Controls (back to their design values at every opening) -------------------------
@@ -135,5 +138,6 @@ private:
 
     std::vector<std::uint8_t> m_block;
     ToneDisplay m_display;
+    AudioEngine& m_engine;
     PadDeck* m_deck = nullptr;
 };

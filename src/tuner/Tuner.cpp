@@ -1,5 +1,6 @@
 #include "Tuner.h"
 
+#include "audio/AudioEngine.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
@@ -8,7 +9,8 @@
 
 #include <QFile>
 
-Tuner::Tuner() : LitSkinnedForm(kClientSize)
+Tuner::Tuner(AudioEngine& engine)
+    : LitSkinnedForm(kClientSize), DMC(engine), Listener(engine.host().capture())
 {
     setWindowTitle(QStringLiteral("Guitar Tuner"));
     for (int i = 0; i < kStringCount; ++i) {

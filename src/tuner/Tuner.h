@@ -21,7 +21,8 @@ public:
     static constexpr QSize kClientSize{820, 268};
     static constexpr int kStringCount = 6;
 
-    Tuner();
+    // Plays its tones and hears the instrument through `engine`.
+    explicit Tuner(AudioEngine& engine);
 
     // ---- Controls -------------------------------------------------------------------------
     std::array<PictureBox*, kStringCount> Picture1{}; // strings, high E (0) to low E (5)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/capture/AudioInput.h"
-#include "audio/capture/MonoRing.h"
+#include "audio/capture/OpenAudioInput.h"
+#include "io/MonoRing.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/TargetHold.h"
 #include "pitch/Tuning.h"
@@ -37,7 +37,8 @@ public:
     static constexpr int kPollMilliseconds = 20;
     static constexpr int kReopenMilliseconds = 1000;
 
-    explicit TunerListener(QObject* parent = nullptr);
+    // `deviceInput` is where the output's own client (JACK) hands on what its input hears.
+    explicit TunerListener(CaptureTap& deviceInput, QObject* parent = nullptr);
     ~TunerListener() override;
 
     // Opens the input and starts reading (does nothing while listening).
@@ -91,6 +92,7 @@ private:
     void restartReading();
     void publish();
 
+    CaptureTap& m_deviceInput;
     MonoRing m_ring;
     std::unique_ptr<AudioInput> m_input;
     std::unique_ptr<pitch::PitchDetector> m_detector;

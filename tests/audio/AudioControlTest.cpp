@@ -97,14 +97,14 @@ TEST_P(Gains, VolumeAndBalanceGiveChannelLevelsFromTheFirstFrame)
     const GainCase& c = GetParam();
     const std::string path = wav16("dc.wav", constant(2000, 2, 0.5f), 2);
     int scheduled = 0;
-    engine().setCommitScheduler([&] { ++scheduled; });
+    engine().mixer().setCommitScheduler([&] { ++scheduled; });
     // A pad press: start the file, then put volume and pan, all in one batch.
     control.OpenSample(path);
     control.PlaySample(true);
     control.SampleVol(c.volume);
     control.SamplePan(c.pan);
     EXPECT_EQ(scheduled, 1);
-    engine().commitPending();
+    engine().mixer().commitPending();
     const std::vector<float> out = render(600);
     for (std::size_t i = 0; i < out.size() / 2; ++i) {
         ASSERT_FLOAT_EQ(out[2 * i], 0.5f * c.left) << "frame " << i;
@@ -137,13 +137,13 @@ TEST_F(OfflineEngineTest, VolumeChangeWhilePlayingRampsOverOneBlock)
     const std::vector<float> out = render(512);
     EXPECT_GT(out[0], 0.0f);
     EXPECT_LT(out[0], 0.5f);
-    EXPECT_LE(largestStep(out, 0), 0.5f / AudioEngine::kGainRampFrames * 1.01f);
-    EXPECT_TRUE(silent(out, AudioEngine::kGainRampFrames));
+    EXPECT_LE(largestStep(out, 0), 0.5f / Mixer::kGainRampFrames * 1.01f);
+    EXPECT_TRUE(silent(out, Mixer::kGainRampFrames));
 }
 
 TEST_F(OfflineEngineTest, InstancesAndSlotsMix)
 {
-    AudioControl tuner; // a second control on the same engine; it never starts it
+    AudioControl tuner(engine()); // a second control on the same engine; it never starts it
     control.OpenSample(wav16("a.wav", constant(3000, 1, 0.25f)));
     control.PlaySample(true);
     control.OpenStream(wav16("s.wav", constant(3000, 1, 0.5f)));
@@ -351,8 +351,8 @@ TEST_F(OfflineEngineTest, NothingHappensBeforeTheStartOrAfterTheRelease)
     EXPECT_EQ(render(10)[0], 0.5f); // the volume put while stopped was ignored
 }
 
-#include "audio/SampleBuffer.h"
-#include "audio/SoundFile.h"
+#include "audio/sounds/SampleBuffer.h"
+#include "audio/sounds/SoundFile.h"
 
 TEST(DecodeSample, HoldsNoMoreThanOnePercentAboveItsFrames)
 {

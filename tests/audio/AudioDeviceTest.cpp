@@ -1,6 +1,6 @@
 #include "AudioTestSupport.h"
-#include "audio/device/OutputChoice.h"
-#include "audio/device/SdlAudioDevice.h"
+#include "audio/host/OutputChoice.h"
+#include "audio/host/SdlAudioDevice.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -13,28 +13,11 @@ namespace {
 // Starts the engine for real (device and housekeeping) with the given SDL driver.
 class DeviceEngineTest : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override
-    {
-        const char* old = std::getenv("SDL_AUDIODRIVER");
-        m_oldDriver = old ? old : "";
-        setenv("SDL_AUDIODRIVER", GetParam(), 1);
-        AudioEngine::setOfflineForTests(false);
-    }
-    void TearDown() override
-    {
-        control.TerminateBASS();
-        AudioEngine::setOfflineForTests(true);
-        if (m_oldDriver.empty())
-            unsetenv("SDL_AUDIODRIVER");
-        else
-            setenv("SDL_AUDIODRIVER", m_oldDriver.c_str(), 1);
-    }
+    void SetUp() override { engine.setEnv("SDL_AUDIODRIVER", GetParam()); }
 
-    AudioControl control;
+    TestEngine engine{AudioEngine::Options{}};
+    AudioControl control{*engine};
     TempDir dir;
-
-private:
-    std::string m_oldDriver;
 };
 
 } // namespace
@@ -45,8 +28,8 @@ TEST_P(DeviceEngineTest, OncePlayedFileEndsAndStoppedVoicesAreFreedWithOrWithout
     ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                            sine(4410, 1, 441.0, 44100, 0.5f)));
     control.InitBASS(0, 44100, false, false);
-    ASSERT_TRUE(AudioEngine::instance().isRunning());
-    EXPECT_EQ(AudioEngine::instance().deviceOpen(), std::string(GetParam()) == "dummy");
+    ASSERT_TRUE(engine->isRunning());
+    EXPECT_EQ(engine->host().deviceOpen(), std::string(GetParam()) == "dummy");
     control.OpenSample(path);
     control.PlaySample(false);
     EXPECT_TRUE(control.SampleIsActive());

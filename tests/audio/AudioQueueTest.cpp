@@ -1,5 +1,5 @@
-#include "audio/FrameRing.h"
-#include "audio/SpscQueue.h"
+#include "io/FrameRing.h"
+#include "io/SpscQueue.h"
 
 #include <gtest/gtest.h>
 #include <thread>

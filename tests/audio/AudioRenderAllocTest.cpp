@@ -116,7 +116,7 @@ TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
                            sine(30000, 1, 300.0, 48000, 0.5f)));
     engine().setSampleSizeLimit(100000);
 
-    AudioControl tuner;
+    AudioControl tuner(engine());
     control.OpenSample(sample);
     control.PlaySample(true);
     control.OpenStream(stream);
@@ -124,10 +124,10 @@ TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
     tuner.OpenSample(big); // too large to hold: a resampled stream in the sample slot
     ASSERT_TRUE(tuner.sampleIsStreamed());
     tuner.PlaySample(true);
-    AudioControl once;
+    AudioControl once(engine());
     once.OpenSample(sample);
     once.PlaySample(false);
-    DirectX7 dx;
+    DirectX7 dx(engine());
     DSBUFFERDESC desc;
     desc.lBufferBytes = 4101;
     auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
@@ -156,7 +156,7 @@ TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
         g_allocations = 0;
         g_frees = 0;
         t_armed = true;
-        engine().render(out.data(), block % 2 ? 256 : 4096);
+        engine().mixer().render(out.data(), block % 2 ? 256 : 4096);
         t_armed = false;
         allocations += g_allocations;
         frees += g_frees;

@@ -2,7 +2,8 @@
 
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
-#include "audio/device/AudioDevice.h"
+#include "support/TestEngine.h"
+#include "audio/host/AudioDevice.h"
 
 #include <chrono>
 #include <cmath>
@@ -125,21 +126,15 @@ protected:
 
     void SetUp() override
     {
-        AudioEngine::setOfflineForTests(true);
         control.InitBASS(0, kRate, false, false);
         control.BufferLenInSeconds(1.0);
         control.SampleChanToModify(1);
         ASSERT_TRUE(engine().isRunning());
     }
 
-    void TearDown() override
-    {
-        control.TerminateBASS();
-        engine().setCommitScheduler(nullptr);
-        engine().setSampleSizeLimit(AudioEngine::kDefaultSampleSizeLimit);
-    }
+    void TearDown() override { control.TerminateBASS(); }
 
-    static AudioEngine& engine() { return AudioEngine::instance(); }
+    AudioEngine& engine() { return *testEngine; }
 
     // A 16-bit WAV of the given frames at the engine's rate, in the test's folder.
     std::string wav16(const std::string& name, const std::vector<float>& samples, int channels = 1)
@@ -149,12 +144,7 @@ protected:
         return path;
     }
 
-    static std::vector<float> render(int frames)
-    {
-        std::vector<float> out(static_cast<std::size_t>(frames) * 2, 123.0f);
-        engine().render(out.data(), frames);
-        return out;
-    }
+    std::vector<float> render(int frames) { return Render(engine(), frames); }
 
     static bool silent(const std::vector<float>& stereo, std::size_t fromFrame = 0)
     {
@@ -177,22 +167,21 @@ protected:
         return -1;
     }
 
-    AudioControl control;
+    TestEngine testEngine;
+    AudioControl control{*testEngine};
     TempDir dir;
 };
 
-// Makes the engine open a device of the test's own, Device(state), instead of a real one; the
-// engine then renders on that device's thread, not offline.
-template <class Device, class State> void UseTestDevice(State& state)
+// Engine options under which the engine opens a device of the test's own, Device(state),
+// instead of a real one; the engine then renders on that device's thread, not offline.
+template <class Device, class State> AudioEngine::Options TestDeviceOptions(State& state)
 {
-    AudioEngine::setOfflineForTests(false);
-    AudioEngine::setDeviceFactoryForTests([&state](int rate, const BufferPlan& plan,
-                                                   AudioDevice::RenderCallback render,
-                                                   void* context) -> std::unique_ptr<AudioDevice> {
-        auto device = std::make_unique<Device>(state);
-        device->open(rate, plan, render, context);
-        return device;
-    });
+    return {false, [&state](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
+                            void* context) -> std::unique_ptr<AudioDevice> {
+                auto device = std::make_unique<Device>(state);
+                device->open(rate, plan, render, context);
+                return device;
+            }};
 }
 
 // A second of a constant level, in a file of `dir`: a loop whose every frame is heard at that

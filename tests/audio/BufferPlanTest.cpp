@@ -1,4 +1,4 @@
-#include "audio/device/BufferPlan.h"
+#include "audio/host/BufferPlan.h"
 
 #include <gtest/gtest.h>
 

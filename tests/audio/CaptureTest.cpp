@@ -2,7 +2,7 @@
 // to. (The JACK client's "in", heard while a pad loop plays, is tested with the tuner's
 // listener.)
 
-#include "audio/capture/CaptureTap.h"
+#include "io/CaptureTap.h"
 #include "audio/capture/JackPortInput.h"
 #include "audio/capture/SdlAudioInput.h"
 

@@ -74,19 +74,12 @@ private:
 
 class DeviceGrowthTest : public ::testing::Test {
 protected:
-    void SetUp() override { UseTestDevice<FakeDevice>(state); }
-    void TearDown() override
-    {
-        control.TerminateBASS();
-        AudioEngine::setDeviceFactoryForTests({});
-        AudioEngine::instance().setBufferSetting({});
-        AudioEngine::setOfflineForTests(true);
-    }
+    void TearDown() override { control.TerminateBASS(); }
     void start(const char* setting)
     {
-        AudioEngine::instance().setBufferSetting(ParseBufferSetting(setting));
+        testEngine->host().setBufferSetting(ParseBufferSetting(setting));
         control.InitBASS(0, 44100, false, false);
-        ASSERT_STREQ(AudioEngine::instance().deviceName(), "fake");
+        ASSERT_STREQ(testEngine->host().deviceName(), "fake");
     }
     // Pulls blocks as a device would until `done` holds, for at most 10 s (only a hang fails).
     template <typename Done> std::vector<std::vector<float>> pullUntil(Done done)
@@ -101,12 +94,13 @@ protected:
     }
     bool grownTo(int growths)
     {
-        pullUntil([&] { return AudioEngine::instance().bufferGrowths() >= growths; });
-        return AudioEngine::instance().bufferGrowths() == growths;
+        pullUntil([&] { return testEngine->host().bufferGrowths() >= growths; });
+        return testEngine->host().bufferGrowths() == growths;
     }
 
     FakeDeviceState state;
-    AudioControl control;
+    TestEngine testEngine{TestDeviceOptions<FakeDevice>(state)};
+    AudioControl control{*testEngine};
     TempDir dir;
 };
 
@@ -117,15 +111,15 @@ TEST_F(DeviceGrowthTest, RepeatedUnderrunsGrowAnAutomaticBufferInPlaceOneStepAtA
     start("auto");
     EXPECT_EQ(state.openedWith.front(), DefaultBufferPlan());
     state.underruns = 1;
-    pullUntil([&] { return AudioEngine::instance().underruns() == 1; });
-    EXPECT_EQ(AudioEngine::instance().bufferGrowths(), 0); // a lone underrun is borne
+    pullUntil([&] { return testEngine->host().underruns() == 1; });
+    EXPECT_EQ(testEngine->host().bufferGrowths(), 0); // a lone underrun is borne
 
     state.underruns = 2;
     ASSERT_TRUE(grownTo(1));
     ASSERT_EQ(state.resizedTo.size(), 1u);
     EXPECT_EQ(state.resizedTo[0], *LargerBufferPlan(DefaultBufferPlan()));
-    EXPECT_EQ(AudioEngine::instance().bufferPlan(), state.resizedTo[0]);
-    EXPECT_EQ(AudioEngine::instance().underruns(), 2u);
+    EXPECT_EQ(testEngine->host().bufferPlan(), state.resizedTo[0]);
+    EXPECT_EQ(testEngine->host().underruns(), 2u);
     EXPECT_EQ(state.opens, 1); // grown while playing, never reopened
 }
 
@@ -134,12 +128,12 @@ TEST_F(DeviceGrowthTest, AFixedBufferNeverGrows)
     start("512x2");
     EXPECT_EQ(state.openedWith.front(), (BufferPlan{512, 2}));
     state.underruns = 5;
-    pullUntil([&] { return AudioEngine::instance().underruns() == 5; });
+    pullUntil([&] { return testEngine->host().underruns() == 5; });
     // Long enough for housekeeping to have looked many times.
     for (int i = 0; i < 50; ++i)
         state.pull(256);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(AudioEngine::instance().bufferGrowths(), 0);
+    EXPECT_EQ(testEngine->host().bufferGrowths(), 0);
     EXPECT_TRUE(state.resizedTo.empty());
     EXPECT_EQ(state.opens, 1);
 }

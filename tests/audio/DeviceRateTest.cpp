@@ -77,17 +77,14 @@ class DeviceRateTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        UseTestDevice<RatedDevice>(state);
         control.InitBASS(0, 44100, false, false);
-        ASSERT_STREQ(engine().deviceName(), "rated");
+        ASSERT_STREQ(engine().host().deviceName(), "rated");
     }
     void TearDown() override
     {
         control.TerminateBASS();
-        AudioEngine::setDeviceFactoryForTests({});
-        AudioEngine::setOfflineForTests(true);
     }
-    static AudioEngine& engine() { return AudioEngine::instance(); }
+    AudioEngine& engine() { return *testEngine; }
     // One second of what the device plays, after a block for the start to settle.
     std::vector<float> listen(int rate)
     {
@@ -101,7 +98,8 @@ protected:
     }
 
     RatedDeviceState state;
-    AudioControl control;
+    TestEngine testEngine{TestDeviceOptions<RatedDevice>(state)};
+    AudioControl control{*testEngine};
     TempDir dir;
 };
 
@@ -135,7 +133,7 @@ TEST_F(DeviceRateTest, A1000HzPadAndToneKeepTheirPitchAtTheDevicesRateAndAfterAR
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = static_cast<std::uint8_t>(std::lround(
             127.5 + 100.0 * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(i) / 44100.0)));
-    DirectX7 dx;
+    DirectX7 dx(engine());
     auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer({DSBCAPS_STATIC, 44100}, {});
     ASSERT_TRUE(buffer);
     buffer->WriteBuffer(0, 44100, block.data(), DSBLOCK_ENTIREBUFFER);

@@ -23,7 +23,7 @@ class PcmBufferTest : public OfflineEngineTest {
 protected:
     std::shared_ptr<DirectSoundBuffer> create(int bytes)
     {
-        DirectX7 dx;
+        DirectX7 dx(engine());
         auto device = dx.DirectSoundCreate("");
         device->SetCooperativeLevel(0, DSSCL_NORMAL);
         DSBUFFERDESC desc;
@@ -109,7 +109,7 @@ TEST_F(PcmBufferTest, BuffersWorkWhileTheEngineIsStoppedButDoNotSound)
 
 TEST_F(PcmBufferTest, UnusableDescriptionsGiveNoBuffer)
 {
-    DirectX7 dx;
+    DirectX7 dx(engine());
     auto device = dx.DirectSoundCreate("");
     DSBUFFERDESC empty;
     EXPECT_EQ(device->CreateSoundBuffer(empty, WAVEFORMATEX{}), nullptr);
@@ -127,10 +127,10 @@ TEST_F(PcmBufferTest, UnusableDescriptionsGiveNoBuffer)
 
 TEST(PcmBufferRate, PlaysAtItsOwnRateOnADeviceAtAnother)
 {
-    AudioEngine::setOfflineForTests(true);
-    AudioControl control;
+    TestEngine engine;
+    AudioControl control(*engine);
     control.InitBASS(0, 48000, false, false);
-    DirectX7 dx;
+    DirectX7 dx(*engine);
     DSBUFFERDESC desc;
     desc.lBufferBytes = 4410; // 100 Hz at 44100: 44 periods per loop... one period each 441
     auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
@@ -138,7 +138,7 @@ TEST(PcmBufferRate, PlaysAtItsOwnRateOnADeviceAtAnother)
     buffer->WriteBuffer(0, 0, block.data(), DSBLOCK_ENTIREBUFFER);
     buffer->Play(DSBPLAY_LOOPING);
     std::vector<float> out(48000 * 2);
-    AudioEngine::instance().render(out.data(), 48000);
+    engine->mixer().render(out.data(), 48000);
     int crossings = 0;
     for (std::size_t i = 1; i < 48000; ++i)
         if (out[2 * (i - 1)] < 0.0f && out[2 * i] >= 0.0f)

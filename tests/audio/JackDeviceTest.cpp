@@ -2,7 +2,7 @@
 // and played to by a client of the test's own.
 
 #include "AudioTestSupport.h"
-#include "audio/device/JackAudioDevice.h"
+#include "audio/host/JackAudioDevice.h"
 #include "support/PrivateJackServer.h"
 
 #include <algorithm>
@@ -143,16 +143,15 @@ TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterT
     TempDir dir;
     const std::string path = writeLevelLoop(dir);
     ASSERT_FALSE(path.empty());
-    AudioEngine::setOfflineForTests(false);
-    AudioEngine& engine = AudioEngine::instance();
     MidiLog log;
-    engine.midi().setReceiver(
+    TestEngine engine(AudioEngine::Options{});
+    engine->host().midi().setReceiver(
         [&log](const std::uint8_t* bytes, std::size_t size) { log.receive(bytes, size); });
-    AudioControl control;
+    AudioControl control(*engine);
     control.InitBASS(0, 44100, false, false);
-    ASSERT_STREQ(engine.deviceName(), "jack");
-    EXPECT_EQ(engine.sampleRate(), 48000);
-    EXPECT_TRUE(engine.midi().connected());
+    ASSERT_STREQ(engine->host().deviceName(), "jack");
+    EXPECT_EQ(engine->sampleRate(), 48000);
+    EXPECT_TRUE(engine->host().midi().connected());
     control.OpenSample(path);
     control.PlaySample(true);
     ASSERT_TRUE(listenTo("Quendel"));
@@ -161,30 +160,29 @@ TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterT
     probe.sendMidi({0x90, 60, 100});
     EXPECT_TRUE(eventually([&] { return log.holds({0x90, 60, 100}); }));
     const std::uint8_t light[] = {0x90, 36, 127};
-    engine.midi().send(light, sizeof light);
+    engine->host().midi().send(light, sizeof light);
     EXPECT_TRUE(eventually([&] { return holds(probe.receivedMidi(), {0x90, 36, 127}); }));
 
     // The server ends: the device is lost, MIDI falls silent, the pad plays on unheard.
     probe.close();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()).empty(); }));
-    EXPECT_FALSE(engine.midi().connected());
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()).empty(); }));
+    EXPECT_FALSE(engine->host().midi().connected());
     EXPECT_TRUE(control.SampleIsActive());
 
     // It comes back at another rate: the loop is heard again at its level, through the same
     // MIDI transport, while the engine keeps its own rate.
     ASSERT_TRUE(server.start(44100, 256));
     ASSERT_TRUE(probe.open(44100 * 30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4410) - 0.25f) < 0.01f; }));
-    EXPECT_EQ(engine.sampleRate(), 48000);
+    EXPECT_EQ(engine->sampleRate(), 48000);
     probe.sendMidi({0x80, 60, 0});
     EXPECT_TRUE(eventually([&] { return log.holds({0x80, 60, 0}); }));
 
     control.TerminateBASS();
-    engine.midi().setReceiver({});
-    AudioEngine::setOfflineForTests(true);
+    engine->host().midi().setReceiver({});
     unsetenv("QUENDEL_AUDIO");
 }
 
@@ -196,31 +194,30 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     TempDir dir;
     const std::string path = writeLevelLoop(dir);
     ASSERT_FALSE(path.empty());
-    AudioEngine::setOfflineForTests(false);
-    AudioEngine& engine = AudioEngine::instance();
-    engine.setOutputChoice(OutputChoice::fromText("SDL"));
-    AudioControl control;
+    TestEngine engine(AudioEngine::Options{});
+    engine->host().setOutputChoice(OutputChoice::fromText("SDL"));
+    AudioControl control(*engine);
     control.InitBASS(0, 44100, false, false);
-    EXPECT_STREQ(engine.deviceName(), "sdl") << "the chosen output comes before the usual order";
+    EXPECT_STREQ(engine->host().deviceName(), "sdl") << "the chosen output comes before the usual order";
     control.OpenSample(path);
     control.PlaySample(true);
 
     // Chosen while it plays, JACK takes the sound at once, and the loop plays on there.
-    engine.setOutputChoice(OutputChoice::fromText("JACK"));
-    ASSERT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    engine->host().setOutputChoice(OutputChoice::fromText("JACK"));
+    ASSERT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
 
     // The server ends: SDL stands in, the pad playing on.
     probe.close();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "sdl"; }));
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "sdl"; }));
     EXPECT_TRUE(control.SampleIsActive());
 
     // It returns: the sound goes back to it within two seconds, as it was.
     ASSERT_TRUE(server.start(48000, 256));
     const auto back = std::chrono::steady_clock::now();
-    ASSERT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "jack"; }));
+    ASSERT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
     const auto returned = std::chrono::steady_clock::now() - back;
     std::printf("back on JACK %lld ms after the server\n",
                 static_cast<long long>(
@@ -231,6 +228,5 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     EXPECT_TRUE(control.SampleIsActive());
 
     control.TerminateBASS();
-    engine.setOutputChoice({});
-    AudioEngine::setOfflineForTests(true);
+    engine->host().setOutputChoice({});
 }

@@ -2,8 +2,8 @@
 // files decode to.
 
 #include "AudioTestSupport.h"
-#include "audio/SampleBuffer.h"
-#include "audio/Voice.h"
+#include "audio/sounds/SampleBuffer.h"
+#include "audio/mixer/Voice.h"
 
 using namespace audiotest;
 
@@ -228,18 +228,18 @@ TEST_F(OfflineEngineTest, RequestAimedAtAVoiceThatHandedOverReachesItsSuccessor)
         return std::make_unique<SampleVoice>(
             std::make_shared<const SampleBuffer>(std::move(data), frames), true);
     };
-    Voice* a = engine().startVoice(looped(300, 0.25f));
-    Voice* b = engine().startVoiceAfter(looped(500, 0.5f), a);
+    Voice* a = engine().mixer().startVoice(looped(300, 0.25f));
+    Voice* b = engine().mixer().startVoiceAfter(looped(500, 0.5f), a);
     std::vector<float> out = render(400);
     EXPECT_EQ(out[2 * 299], 0.25f);
     EXPECT_EQ(out[2 * 300], 0.5f);
     ASSERT_TRUE(b->began() && a->finished());
 
-    engine().endAtCycleEnd(a, true); // meant for a, which no longer plays
+    engine().mixer().endAtCycleEnd(a, true); // meant for a, which no longer plays
     out = render(500);
     EXPECT_EQ(out[2 * 399], 0.5f); // b's 500th frame
     EXPECT_TRUE(silent(out, 400));
     EXPECT_TRUE(b->finished());
-    engine().stopVoice(a);
-    engine().stopVoice(b);
+    engine().mixer().stopVoice(a);
+    engine().mixer().stopVoice(b);
 }

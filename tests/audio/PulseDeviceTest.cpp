@@ -2,7 +2,7 @@
 
 #include "AudioTestSupport.h"
 #include "PulseServerFixture.h"
-#include "audio/device/PulseAudioDevice.h"
+#include "audio/host/PulseAudioDevice.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -142,11 +142,10 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
     setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
     const std::string path = writeLevelLoop(dir);
     ASSERT_FALSE(path.empty());
-    AudioEngine::setOfflineForTests(false);
-    AudioControl control;
+    TestEngine engine(AudioEngine::Options{});
+    AudioControl control(*engine);
     control.InitBASS(0, 44100, false, false);
-    AudioEngine& engine = AudioEngine::instance();
-    EXPECT_STREQ(engine.deviceName(), "pulseaudio");
+    EXPECT_STREQ(engine->host().deviceName(), "pulseaudio");
     control.OpenSample(path);
     control.PlaySample(true);
     const auto first = std::chrono::steady_clock::now();
@@ -158,15 +157,15 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
 
     // The server ends: the pads go silent but keep working; SDL has no device on this machine.
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) != "pulseaudio"; }));
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) != "pulseaudio"; }));
     EXPECT_TRUE(control.SampleIsActive());
 
     // A server comes back: the loop is heard through it again, without a restart.
     ASSERT_TRUE(server.start());
     const auto back = std::chrono::steady_clock::now();
     ASSERT_TRUE(recorder.start(30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "pulseaudio"; }))
-        << engine.deviceName();
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "pulseaudio"; }))
+        << engine->host().deviceName();
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
     std::printf("heard again %lld ms after the server\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -175,16 +174,15 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
 
     // At rest the stream parks; the next press wakes it and is heard at once, and plays on.
     control.StopSample();
-    EXPECT_TRUE(eventually([&] { return engine.deviceParked(); }));
+    EXPECT_TRUE(eventually([&] { return engine->host().deviceParked(); }));
     const std::size_t pressed = recorder.frames();
     control.PlaySample(true);
-    EXPECT_FALSE(engine.deviceParked());
+    EXPECT_FALSE(engine->host().deviceParked());
     ASSERT_TRUE(eventually([&] { return recorder.frames() > pressed + 44100; }));
     EXPECT_LT(framesUntilLoud(recorder, pressed), 4410u);
     EXPECT_NEAR(recorder.recentLevel(4410), 0.25f, 0.01f);
 
     control.TerminateBASS();
-    AudioEngine::setOfflineForTests(true);
     unsetenv("ALSA_CONFIG_PATH");
     if (!oldDriver.empty())
         setenv("SDL_AUDIODRIVER", oldDriver.c_str(), 1);

@@ -33,24 +33,23 @@ TEST_F(SdlOnPulseTest, ARestartedServerIsHeardAgainWithThePadStillPlaying)
     TempDir dir;
     const std::string path = writeLevelLoop(dir);
     ASSERT_FALSE(path.empty());
-    AudioEngine::setOfflineForTests(false);
-    AudioControl control;
+    TestEngine engine(AudioEngine::Options{});
+    AudioControl control(*engine);
     control.InitBASS(0, 44100, false, false);
-    AudioEngine& engine = AudioEngine::instance();
-    ASSERT_STREQ(engine.deviceName(), "sdl");
+    ASSERT_STREQ(engine->host().deviceName(), "sdl");
     control.OpenSample(path);
     control.PlaySample(true);
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
 
     recorder.stop();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()).empty(); }));
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()).empty(); }));
     EXPECT_TRUE(control.SampleIsActive());
 
     ASSERT_TRUE(server.start());
     const auto back = std::chrono::steady_clock::now();
     ASSERT_TRUE(recorder.start(30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine.deviceName()) == "sdl"; }));
+    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "sdl"; }));
     std::printf("SDL open again %lld ms after the server\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - back)
@@ -63,7 +62,6 @@ TEST_F(SdlOnPulseTest, ARestartedServerIsHeardAgainWithThePadStillPlaying)
     EXPECT_TRUE(control.SampleIsActive());
 
     control.TerminateBASS();
-    AudioEngine::setOfflineForTests(true);
     unsetenv("QUENDEL_AUDIO");
     setenv("SDL_AUDIODRIVER", oldDriver.c_str(), 1);
 }

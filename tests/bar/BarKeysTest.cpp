@@ -28,7 +28,7 @@ protected:
         send(to ? to : bar, QEvent::KeyPress, key, scan);
         send(to ? to : bar, QEvent::KeyRelease, key, scan);
     }
-    static float levelNow() { return LevelsOf(Render(1024), 256).left; }
+    float levelNow() { return LevelsOf(Render(1024), 256).left; }
 };
 
 TEST_F(BarKeysFixture, F1PlaysPadOneAsTheMouseDoesAndAHeldKeyIsOnePress)

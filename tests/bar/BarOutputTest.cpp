@@ -13,7 +13,7 @@ protected:
     void TearDown() override
     {
         bar->Outputs->menu().close();
-        AudioEngine::instance().setOutputChoice({});
+        engine->host().setOutputChoice({});
         BarFixture::TearDown();
     }
     void rightClick(QWidget* area) const
@@ -67,7 +67,7 @@ TEST_F(BarOutput, AChoiceGoesToTheEngineAndIntoTheSettingsFileForTheNextStart)
     ASSERT_TRUE(Settles([&] { return menu().isVisible(); }));
     EXPECT_EQ(checked(), QStringList{QStringLiteral("Default (JACK, else PulseAudio, else SDL)")});
     entry(QStringLiteral("SDL: System audio output device"))->trigger();
-    EXPECT_EQ(AudioEngine::instance().outputChoice(),
+    EXPECT_EQ(engine->host().outputChoice(),
               OutputChoice::fromText("SDL: System audio output device"));
     EXPECT_EQ(ReadSetting(QStringLiteral("Quendel"), QStringLiteral("Output"),
                           folder->settingsFile(), {}),

@@ -36,7 +36,7 @@ protected:
     }
 
     // The left channel of the next frames.
-    static std::vector<float> left(int frames)
+    std::vector<float> left(int frames)
     {
         const std::vector<float> stereo = Render(frames);
         std::vector<float> out;

@@ -32,7 +32,7 @@ TEST_F(BarFixture, StartsWithThePadPageAndTheExitButtonLitAndEveryPadDark)
     EXPECT_EQ(bar->size(), QSize(1018, 761));
     EXPECT_EQ(bar->background(), ProgramFolder::patternImage(1018, 761, 1));
     EXPECT_EQ(bar->Deck.ActivePad, 100);
-    EXPECT_TRUE(AudioEngine::instance().isRunning());
+    EXPECT_TRUE(engine->isRunning());
     EXPECT_EQ(bar->Picture1[2]->toolTip(), QStringLiteral("Tone Generator ( BETA )"));
 }
 
@@ -176,7 +176,7 @@ TEST_F(BarPads, TheExitButtonEndsOnReleaseWhereverThePointerIs)
     EXPECT_FALSE(AppModul::ProgramEnded());
     QTest::mouseRelease(bar->Picture3, Qt::LeftButton, {}, QPoint(400, -200));
     EXPECT_TRUE(AppModul::ProgramEnded());
-    EXPECT_FALSE(AudioEngine::instance().isRunning());
+    EXPECT_FALSE(engine->isRunning());
 }
 
 TEST_F(BarPads, ClosingTheBarSilencesAndEnds)
@@ -186,7 +186,7 @@ TEST_F(BarPads, ClosingTheBarSilencesAndEnds)
     EXPECT_TRUE(AppModul::ProgramEnded());
     EXPECT_TRUE(isUnlit(bar->Picture3));
     EXPECT_FALSE(bar->Deck.DMC.SampleIsActive());
-    EXPECT_FALSE(AudioEngine::instance().isRunning());
+    EXPECT_FALSE(engine->isRunning());
 }
 
 TEST_F(BarPads, TheClockShowsTheTimeFromTheStartAndWakesJustPastEachSecond)

@@ -4,6 +4,7 @@
 #include "bar/Bar.h"
 #include "core/ProgramState.h"
 #include "support/AudioTestKit.h"
+#include "support/TestEngine.h"
 #include "support/ProgramFolder.h"
 
 #include <QApplication>
@@ -38,8 +39,7 @@ protected:
     {
         folder = std::make_unique<ProgramFolder>();
         folder->writeAllSkins();
-        AudioEngine::setOfflineForTests(true);
-        bar = &TheForm<Bar>();
+        bar = &TheForm<Bar>(*engine);
         bar->show();
     }
     void TearDown() override
@@ -47,6 +47,9 @@ protected:
         bar->Deck.DMC.TerminateBASS();
         folder.reset();
     }
+
+    // What the bar's engine renders next, offline.
+    std::vector<float> Render(int frames) { return ::Render(*engine, frames); }
 
     static QImage skinRect(int seed, const QRect& rect)
     {
@@ -98,6 +101,7 @@ protected:
         QApplication::sendEvent(widget, &event);
     }
 
+    TestEngine engine; // offline: the tests pull what the bar plays
     std::unique_ptr<ProgramFolder> folder;
     Bar* bar = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "midi/MidiParser.h"
 #include "midi/AlsaSeqTransport.h"
-#include "midi/MidiMessage.h"
+#include "io/MidiMessage.h"
 #include <alsa/asoundlib.h>
 #include <unistd.h>
 

@@ -75,7 +75,7 @@ protected:
                            folder->settingsFile(), QStringLiteral("<none>"));
     }
 
-    static ChannelLevels levelsNow() { return LevelsOf(Render(4 * kBlock), kBlock); }
+    ChannelLevels levelsNow() { return LevelsOf(Render(4 * kBlock), kBlock); }
 
     Settings* settings = nullptr;
 };

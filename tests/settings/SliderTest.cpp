@@ -13,7 +13,7 @@ protected:
         open();
     }
     // What a level of 0.5 sounds like at a volume and a balance pan.
-    static void expectHeard(double volume, double pan)
+    void expectHeard(double volume, double pan)
     {
         const ChannelLevels levels = levelsNow();
         const double gain = 0.5 * volume / 100;

@@ -1,6 +1,5 @@
 #include "AudioTestKit.h"
 
-#include "audio/AudioEngine.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -63,13 +62,6 @@ std::vector<float> PositionRamp(int frames, int period)
     for (int i = 0; i < frames; ++i)
         ramp[i] = static_cast<float>(i % period + 1) / static_cast<float>(period + 1);
     return ramp;
-}
-
-std::vector<float> Render(int frames)
-{
-    std::vector<float> out(static_cast<size_t>(frames) * 2);
-    AudioEngine::instance().render(out.data(), frames);
-    return out;
 }
 
 ChannelLevels LevelsOf(const std::vector<float>& stereo, int lastFrames)

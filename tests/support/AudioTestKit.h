@@ -1,10 +1,12 @@
 #pragma once
 
+#include "TestEngine.h"
+
 #include <QString>
 
 #include <vector>
 
-// Writes sound files for tests and renders the engine offline, on the test's own thread.
+// Writes sound files for tests and reads levels from what the engine rendered.
 
 // A 16-bit WAV at rate, mono when right is empty; by the name's ending an MP3, FLAC, Ogg Vorbis
 // (".ogg", ".oga"), Ogg Opus (".opus": 48000 Hz only) or AIFF (".aif", ".aiff") instead.
@@ -14,9 +16,6 @@ bool WriteTestSound(const QString& path, const std::vector<float>& left,
 std::vector<float> Constant(float level, int frames);
 // A ramp that tells each frame's position: frame i holds (i % period + 1) / (period + 1).
 std::vector<float> PositionRamp(int frames, int period);
-
-// Interleaved stereo from the running engine (offline mode): what the device would get.
-std::vector<float> Render(int frames);
 
 struct ChannelLevels {
     float left = 0, right = 0;

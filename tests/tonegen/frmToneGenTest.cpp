@@ -130,7 +130,7 @@ protected:
         ASSERT_TRUE(WriteTestSound(AppModul::TempFolder + "pink.wav", Constant(0.25f, 44100)));
     }
     // The peak-to-peak swing of what sounds, once a rewrite has faded over.
-    static float swing()
+    float swing()
     {
         Render(2048);
         const std::vector<float> out = Render(4101);

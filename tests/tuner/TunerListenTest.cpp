@@ -1,7 +1,7 @@
 // The listening tuner on its window: LISTEN, the meter, the tuning's menu and the reference
 // pitch, fed through the offline back end's input.
 
-#include "audio/capture/OfflineAudioInput.h"
+#include "support/OfflineAudioInput.h"
 #include "bar/BarTestSupport.h"
 #include "core/SettingsStore.h"
 #include "pitch/PitchDetector.h"
@@ -71,10 +71,10 @@ protected:
 };
 
 // The frequency of what the tuner's own audio control plays, read by the detector itself.
-double heardFrequency(double seconds)
+double heardFrequency(AudioEngine& engine, double seconds)
 {
     pitch::PitchDetector detector(44100);
-    const std::vector<float> stereo = Render(static_cast<int>(seconds * 44100));
+    const std::vector<float> stereo = Render(engine, static_cast<int>(seconds * 44100));
     std::vector<float> mono(stereo.size() / 2);
     for (std::size_t i = 0; i < mono.size(); ++i)
         mono[i] = stereo[2 * i];
@@ -162,7 +162,7 @@ TEST_F(TunerListening, TheTuningAndA4ComeFromTheFaceApplyToTheTonesAndAreKeptFor
     // The low string's recorded E sounds as D at that A4.
     const double d2 = 439.5 * std::pow(2.0, (38 - 69) / 12.0);
     press(tuner.Picture1[5]);
-    EXPECT_NEAR(1200 * std::log2(heardFrequency(0.5) / d2), 0.0, 1.0);
+    EXPECT_NEAR(1200 * std::log2(heardFrequency(*engine, 0.5) / d2), 0.0, 1.0);
 
     // The next opening takes both back; nonsense in the file means the defaults.
     QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5));

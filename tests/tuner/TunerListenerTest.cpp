@@ -5,7 +5,7 @@
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioTestSupport.h"
-#include "audio/capture/OfflineAudioInput.h"
+#include "support/OfflineAudioInput.h"
 #include "audio/capture/SdlAudioInput.h"
 #include "support/PrivateJackServer.h"
 
@@ -90,7 +90,8 @@ protected:
     std::vector<std::unique_ptr<OfflineAudioInput>> devices;
     OfflineAudioInput* input = nullptr;
     int opened = 0;
-    TunerListener listener;
+    CaptureTap noDeviceInput;
+    TunerListener listener{noDeviceInput};
 };
 
 } // namespace
@@ -216,7 +217,8 @@ TEST(TunerListenerSdl, TheDiskDriverReadsAFlatAFromAFileAsFlatByItsCents)
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILEIN", path.c_str(), 1);
     unsetenv("QUENDEL_AUDIO");
-    TunerListener listener;
+    CaptureTap noDeviceInput;
+    TunerListener listener(noDeviceInput);
     listener.setTuning(pitch::Tuning(pitch::TuningKind::Chromatic));
     listener.start();
     ASSERT_STREQ(listener.inputName(), "sdl");
@@ -246,15 +248,15 @@ TEST(TunerListenerJack, AToneIntoInReadsRightWhileAPadLoopPlaysOnFrameForFrame)
     for (std::size_t n = 0; n < loop.size(); ++n)
         loop[n] = static_cast<float>(n % 1000 + 1) / 1024.0f;
     ASSERT_TRUE(audiotest::writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000, loop));
-    AudioEngine::setOfflineForTests(false);
-    AudioControl control;
+    TestEngine engine(AudioEngine::Options{});
+    AudioControl control(*engine);
     control.InitBASS(0, 48000, false, false);
-    ASSERT_STREQ(AudioEngine::instance().deviceName(), "jack");
+    ASSERT_STREQ(engine->host().deviceName(), "jack");
     control.OpenSample(path);
     control.PlaySample(true);
     ASSERT_TRUE(probe.connect("Quendel:out_left", probe.port("in_left")));
 
-    TunerListener listener;
+    TunerListener listener(engine->host().capture());
     listener.start();
     ASSERT_STREQ(listener.inputName(), "jack");
     probe.playTone(kFlatA, 0.4f);
@@ -267,10 +269,9 @@ TEST(TunerListenerJack, AToneIntoInReadsRightWhileAPadLoopPlaysOnFrameForFrame)
     QTRY_VERIFY_WITH_TIMEOUT(probe.frames() > 48000 * 4, 20000);
     const std::size_t recorded = probe.frames();
     // A period the server itself skipped (an xrun on a loaded machine) is not the loop's fault.
-    const std::uint64_t xruns = AudioEngine::instance().underruns();
+    const std::uint64_t xruns = engine->host().underruns();
     listener.stop();
     control.TerminateBASS();
-    AudioEngine::setOfflineForTests(true);
     unsetenv("QUENDEL_AUDIO");
 
     const float* l = probe.left();

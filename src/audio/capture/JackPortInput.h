@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioInput.h"
-#include "CaptureTap.h"
+#include "io/AudioInput.h"
+#include "io/CaptureTap.h"
 
 #include <cstdint>
 

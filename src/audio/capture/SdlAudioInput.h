@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioInput.h"
-#include "audio/device/SdlAudioHandle.h"
+#include "io/AudioInput.h"
+#include "audio/host/SdlAudioHandle.h"
 
 #include <array>
 #include <atomic>

@@ -41,12 +41,13 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
-    AudioControl control;
+    AudioEngine engine;
+    AudioControl control(engine);
     control.DeviceToUse(1);
     control.InitBASS(0, 44100, false, false);
     control.BufferLenInSeconds(1.0);
     control.SampleChanToModify(1);
-    if (!AudioEngine::instance().deviceOpen())
+    if (!engine.host().deviceOpen())
         std::fprintf(stderr, "quendel-play: no audio device, playing silently\n");
 
     auto active = [&] { return stream ? control.StreamIsActive() : control.SampleIsActive(); };

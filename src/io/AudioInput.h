@@ -1,8 +1,5 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-
 // The input side of the audio back ends: something that hears the instrument (SDL's capture
 // device, the JACK client's "in" port, or a test's offline input) and hands its frames, mixed
 // to mono, to one sink on a thread of its own. The sink must only copy: it runs beside the
@@ -25,13 +22,3 @@ public:
     // "jack", "sdl" or "offline".
     virtual const char* name() const = 0;
 };
-
-// Opens the input the tuner should hear: the JACK client's "in" port while the engine plays
-// through JACK, else SDL's default capture device. QUENDEL_AUDIO pins it like the output:
-// "jack" tries only the JACK port, "sdl" or "pulse" only SDL's capture. The input comes back
-// open, calling `sink`; null when none opens.
-std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* context);
-
-// Tests put inputs of their own in place of the machine's (OpenBestAudioInput opens what the
-// factory makes); an empty function restores the machine's.
-void SetAudioInputFactoryForTests(std::function<std::unique_ptr<AudioInput>()> factory);

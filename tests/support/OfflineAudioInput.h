@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioInput.h"
+#include "io/AudioInput.h"
 
 // The offline back end's capture side: nothing is heard unless the test feeds it, and the sink
 // is called on the feeding thread. It can refuse to open, or be lost while open, as a real

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/MidiTransport.h"
+#include "io/MidiTransport.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameRing.h"
+#include "io/FrameRing.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,19 +1,19 @@
-#include "EngineMidi.h"
+#include "DeviceMidi.h"
 
-void EngineMidi::send(const std::uint8_t* bytes, std::size_t size)
+void DeviceMidi::send(const std::uint8_t* bytes, std::size_t size)
 {
     std::lock_guard lock(m_mutex);
     if (m_ports)
         m_ports->send(bytes, size);
 }
 
-bool EngineMidi::connected() const
+bool DeviceMidi::connected() const
 {
     std::lock_guard lock(m_mutex);
     return m_ports && m_ports->connected();
 }
 
-void EngineMidi::attach(MidiTransport* ports)
+void DeviceMidi::attach(MidiTransport* ports)
 {
     detach();
     if (ports == nullptr)
@@ -25,7 +25,7 @@ void EngineMidi::attach(MidiTransport* ports)
     m_ports = ports;
 }
 
-void EngineMidi::detach()
+void DeviceMidi::detach()
 {
     MidiTransport* ports = nullptr;
     {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MidiReceiverSlot.h"
-#include "audio/SpscQueue.h"
-#include "midi/MidiTransport.h"
+#include "io/SpscQueue.h"
+#include "io/MidiTransport.h"
 
 #include <array>
 #include <atomic>
@@ -14,7 +14,7 @@
 // queue and leaves through midi_out at the start of the next period.
 //
 // The ports belong to one JackAudioDevice and live as long as it does; the pads reach them
-// through AudioEngine::midi(), which stays the same object across device reopens.
+// through OutputHost::midi(), which stays the same object across device reopens.
 class JackMidiPorts final : public MidiTransport {
 public:
     // The longest message send() passes on; longer ones (big SysEx dumps) are dropped.

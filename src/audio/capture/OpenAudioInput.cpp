@@ -1,8 +1,7 @@
-#include "AudioInput.h"
+#include "OpenAudioInput.h"
 
 #include "JackPortInput.h"
 #include "SdlAudioInput.h"
-#include "audio/AudioEngine.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +20,8 @@ std::unique_ptr<AudioInput> opened(std::unique_ptr<AudioInput> input, AudioInput
 
 } // namespace
 
-std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* context)
+std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* context,
+                                               CaptureTap& deviceInput)
 {
     if (g_inputFactory)
         return opened(g_inputFactory(), sink, context);
@@ -29,10 +29,9 @@ std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* cont
     const bool pinned = pin != nullptr && *pin != '\0';
     const bool jackOnly = pinned && std::strcmp(pin, "jack") == 0;
     // The instrument comes in where the sound goes out: a JACK user patches the guitar to
-    // Quendel's "in", and the engine's own client is the one that has it.
+    // Quendel's "in", and the output's own client is the one that has it.
     if (!pinned || jackOnly)
-        if (auto input = opened(std::make_unique<JackPortInput>(AudioEngine::instance().capture()),
-                                sink, context))
+        if (auto input = opened(std::make_unique<JackPortInput>(deviceInput), sink, context))
             return input;
     if (jackOnly)
         return nullptr;

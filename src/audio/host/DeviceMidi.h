@@ -1,20 +1,20 @@
 #pragma once
 
-#include "device/MidiReceiverSlot.h"
-#include "midi/MidiTransport.h"
+#include "MidiReceiverSlot.h"
+#include "io/MidiTransport.h"
 
 #include <mutex>
 
-// The engine's one MIDI transport, AudioEngine::midi(): it stays the same object while devices
+// The output host's one MIDI transport, OutputHost::midi(): it stays the same object while devices
 // come and go, and relays to the MIDI ports of whichever device is open (a JACK client's
 // "midi_in" and "midi_out"). connected() is false while the open device has none (PulseAudio,
 // SDL, no device, a JACK server that went away); the pads' MIDI side then uses the ALSA
 // sequencer instead. The receiver set here carries over to every later device.
 //
 // Threads as for any MidiTransport: setReceiver and send on the UI thread; the receiver is called
-// on the device's process thread. The engine attaches and detaches devices from the UI or
+// on the device's process thread. The host attaches and detaches devices from the UI or
 // housekeeping thread.
-class EngineMidi final : public MidiTransport {
+class DeviceMidi final : public MidiTransport {
 public:
     void setReceiver(Receiver receiver) override { m_receiver.set(std::move(receiver)); }
     void send(const std::uint8_t* bytes, std::size_t size) override;

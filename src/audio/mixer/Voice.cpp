@@ -1,7 +1,7 @@
 #include "Voice.h"
 
-#include "SampleBuffer.h"
-#include "SoundFile.h"
+#include "audio/sounds/SampleBuffer.h"
+#include "audio/sounds/SoundFile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -51,7 +51,7 @@ public:
     // rate asked for; 0 means the rate the device was opened at.
     virtual int rate() const { return 0; }
     // The device's own MIDI ports (a JACK client's), or null when it has none. They live as long
-    // as the device; the engine offers them to the pads through AudioEngine::midi().
+    // as the device; the engine offers them to the pads through OutputHost::midi().
     virtual MidiTransport* midi() { return nullptr; }
     // A device that hears an input of its own (a JACK client's "in") hands its frames to `tap`
     // from its thread from now on, and says so; the others return false. Set while open.

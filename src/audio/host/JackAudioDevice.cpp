@@ -1,7 +1,7 @@
 #include "JackAudioDevice.h"
 
 #include "OutputChoice.h"
-#include "audio/capture/CaptureTap.h"
+#include "io/CaptureTap.h"
 
 #include <algorithm>
 #include <jack/jack.h>

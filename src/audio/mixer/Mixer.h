@@ -1,0 +1,154 @@
+#pragma once
+
+#include "io/SpscQueue.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <unordered_set>
+#include <vector>
+
+class PcmBlock;
+class Retired;
+class Voice;
+
+// The mixer: voices, the commands that start, change and stop them, and the one render function
+// that a device's thread and the tests call alike. It knows no device: whatever drives render
+// (an output host, a test rendering offline) decides when and where the frames go.
+//
+// Threads: the UI thread queues commands; the audio thread (whoever calls render) applies them
+// at the top of each block. Commands travel through a lock-free SPSC queue; what the audio thread
+// no longer needs (voices, PCM blocks) comes back through a second SPSC queue and is freed on the
+// UI thread or the host's housekeeping thread, never in render.
+class Mixer {
+public:
+    static constexpr int kMaxVoices = 128;
+    // Volume and pan changes glide over this many frames.
+    static constexpr int kGainRampFrames = 256;
+    // Render mixes in chunks of at most this many frames.
+    static constexpr int kChunkFrames = 1024;
+    // How many commands can wait for the audio thread at once; a larger batch goes over in parts
+    // as the audio thread drains the queue.
+    static constexpr std::size_t kCommandQueueSize = 4096;
+    static constexpr std::size_t kReturnQueueSize = 8192;
+
+    Mixer() = default;
+    ~Mixer();
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    // Starts mixing at `sampleRate`. Offline, render runs on the UI thread: it publishes the
+    // pending commands itself and waits (bounded) for playing streams to be decoded ahead.
+    void start(int sampleRate, bool offline);
+    // Frees every voice. The caller makes sure render no longer runs.
+    void stop();
+    bool isRunning() const { return m_running.load(std::memory_order_acquire); }
+    bool offline() const { return m_offline; }
+    int sampleRate() const { return m_sampleRate; }
+    // Before anything is loaded, the host may adopt the rate its device imposes.
+    void setSampleRate(int sampleRate);
+    // Changes at every start; what a control held under another generation is gone.
+    std::uint64_t generation() const { return m_generation; }
+
+    // Mixes `frames` stereo frames into `interleavedStereo` (overwriting it).
+    void render(float* interleavedStereo, int frames);
+
+    // Publishes the UI thread's pending commands now (and frees what the audio thread returned).
+    void commitPending();
+    // Called once when the first command of a new batch is queued; the batch is published at the
+    // next commitPending. Without a scheduler every command is published at once.
+    void setCommitScheduler(std::function<void()> schedule);
+    // Told (outside the mixer's lock) whenever a batch went over to the audio thread, so a
+    // device that rests while nothing sounds renders again.
+    void setPublishListener(std::function<void()> listener);
+    // For the thread that frees what render returned while no UI event does: publishes a batch
+    // that found the queue full (only without a scheduler, which decides when a batch is whole)
+    // and frees the returned garbage. True while there is no scheduler: the caller is then the
+    // one that publishes batches, and should look often.
+    bool serviceQueues();
+
+    // UI thread: the mixer takes the voice, publishes it and keeps it alive until it is stopped
+    // and the audio thread has let go of it. Returns the voice for later commands.
+    Voice* startVoice(std::unique_ptr<Voice> voice);
+    // UI thread: like startVoice, but the voice starts on the frame after `after` ends its
+    // current cycle (at once when `after` no longer plays); `after` then ends there, with no
+    // fade. A voice queued behind `after` before is withdrawn: it never starts, and shows
+    // finished so that its owner stops (frees) it.
+    Voice* startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after);
+    // UI thread: `voice` ends on the last frame of its current cycle (true) or loops on (false);
+    // either way a voice queued behind it is withdrawn. Aimed at a voice that has already handed
+    // over to another, it reaches the one that plays now.
+    void endAtCycleEnd(Voice* voice, bool end);
+    void setGain(Voice* voice, float left, float right);
+    // The caller must not use `voice` afterwards.
+    void stopVoice(Voice* voice);
+    void replacePcm(Voice* voice, std::unique_ptr<PcmBlock> block);
+    // Frees what the audio thread handed back.
+    void collectGarbage();
+
+    // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
+    void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
+    void waitForStreams(int frames);
+    // Voices the last rendered block mixed.
+    int soundingVoices() const { return m_soundingVoices.load(std::memory_order_relaxed); }
+    // Objects the audio thread could not hand back because the return queue was full.
+    std::size_t lostRetired() const { return m_lostRetired.load(std::memory_order_relaxed); }
+
+private:
+    struct Command {
+        enum class Type : std::uint8_t { Start, StartAfter, EndAtCycleEnd, Gain, Stop, Pcm };
+        Type type = Type::Start;
+        Voice* voice = nullptr;
+        PcmBlock* block = nullptr;
+        float left = 0.0f;
+        float right = 0.0f;
+        Voice* after = nullptr; // StartAfter: the voice whose cycle end starts this one
+        bool end = false;       // EndAtCycleEnd
+    };
+
+    void queue(const Command& command);
+    Voice* adopt(std::unique_ptr<Voice> voice);
+    // True when commands went over to the audio thread.
+    bool publishLocked();
+    void announcePublished();
+    void collectGarbageLocked();
+    void apply(const Command& command);
+    void startNow(Voice* voice);
+    void withdrawSuccessor(Voice& voice);
+    void retire(Retired* retired);
+    void mixVoice(int index, float* out, int frames);
+    void addToMix(Voice& voice, const float* source, float* out, long frames);
+    void handOver(int index, float* out, int frames);
+
+    // UI side (guarded by m_mutex; the host's housekeeping thread shares it).
+    std::mutex m_mutex;
+    std::vector<Command> m_pending;
+    std::unordered_set<Voice*> m_live;
+    std::function<void()> m_scheduler;
+    std::function<void()> m_publishListener;
+    bool m_batchScheduled = false;
+
+    // Between the threads.
+    SpscQueue<Command, kCommandQueueSize> m_commands;
+    SpscQueue<Retired*, kReturnQueueSize> m_garbage;
+    std::atomic<bool> m_running{false};
+    std::atomic<std::size_t> m_lostRetired{0};
+    std::atomic<int> m_soundingVoices{0};
+
+    // Audio thread only.
+    std::array<Voice*, kMaxVoices> m_voices{};
+    int m_voiceCount = 0;
+    // Voices waiting for another's cycle end; each holds a place in m_voices for its start.
+    int m_waiting = 0;
+    std::array<float, kChunkFrames * 2> m_scratch{};
+
+    // Settings of the run (UI thread).
+    bool m_offline = false;
+    bool m_offlineStreamWait = true;
+    int m_sampleRate = 44100;
+    int m_fadeFrames = 176;
+    std::uint64_t m_generation = 0;
+};
