@@ -15,7 +15,7 @@ QString nowPlayingThrough()
     const AudioEngine& engine = AudioEngine::instance();
     const QString device = QString::fromUtf8(engine.deviceName());
     if (device.isEmpty())
-        return QStringLiteral("No sound device: the pads play on silently");
+        return OutputMenu::noDeviceNote();
     const QString name = device == QLatin1String("jack")         ? QStringLiteral("JACK")
                          : device == QLatin1String("pulseaudio") ? QStringLiteral("PulseAudio")
                                                                  : QStringLiteral("SDL");
@@ -28,6 +28,11 @@ QString nowPlayingThrough()
 }
 
 } // namespace
+
+QString OutputMenu::noDeviceNote()
+{
+    return QStringLiteral("No sound device: the pads play on silently");
+}
 
 OutputMenu::OutputMenu(QWidget* bar) : QObject(bar), m_menu(bar)
 {
