@@ -13,13 +13,16 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTime>
 
+#include <cstdio>
 #include <type_traits>
 
 Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
@@ -160,6 +163,7 @@ void Bar::Form_Load()
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
+    sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
 
     Keys.reload(); // the trigger map, also as edited by hand since the last start
@@ -451,4 +455,34 @@ QPoint Bar::ToolWindowPosition(int offset) const
 void Bar::showStatus(const QString& text)
 {
     StatusLine->showMessage(text);
+}
+
+void Bar::sayStartNotes()
+{
+    // Any window may store a setting, on any thread: the bar hears of every change lost.
+    SetSettingsNotSavedListener([bar = QPointer<Bar>(this)](const QString&) {
+        if (bar)
+            QMetaObject::invokeMethod(bar, [bar] {
+                if (bar)
+                    bar->saySettingsNotSaved();
+            });
+    });
+    if (!SettingsCanBeSaved(AppModul::SettingsFile))
+        saySettingsNotSaved();
+    if (!Deck.DMC.engine().host().deviceOpen()) {
+        const QString note = OutputMenu::noDeviceNote();
+        std::fprintf(stderr, "quendel: %s\n", qUtf8Printable(note));
+        StatusLine->queueMessage(note);
+    }
+}
+
+void Bar::saySettingsNotSaved()
+{
+    if (std::exchange(m_saidSettingsNotSaved, true))
+        return;
+    const QString note = QStringLiteral("Settings cannot be saved to %1")
+                             .arg(QDir::toNativeSeparators(AppModul::SettingsFile));
+    std::fprintf(stderr, "quendel: %s\n", qUtf8Printable(note));
+    // At once, over any other note: the change just made is already lost.
+    StatusLine->showMessage(note);
 }

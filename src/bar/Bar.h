@@ -112,6 +112,10 @@ private:
     void endProgram();
     // The follow timer runs only while the current page has a tool window to keep in place.
     void followCurrentPage();
+    // What the user would otherwise learn only by its effects: no sound, changes lost.
+    void sayStartNotes();
+    void saySettingsNotSaved();
+    bool m_saidSettingsNotSaved = false; // said once, not at every change that is lost
     QPointF m_lastGlobalPointer;
     qint64 m_clockSecond = -1; // the second the clock shows
 };

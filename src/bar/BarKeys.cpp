@@ -56,6 +56,9 @@ bool isListNavigation(int key)
 BarKeys::BarKeys(Bar& bar) : m_bar(bar)
 {
     qApp->installEventFilter(this);
+    m_releases.setSingleShot(true);
+    m_releases.setInterval(kReleaseGraceMs);
+    QObject::connect(&m_releases, &QTimer::timeout, this, [this] { finishReleases(); });
     QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,
                      [this] { reload(); });
 }
@@ -123,8 +126,17 @@ std::vector<BarKeys::HeldKey>::iterator BarKeys::held(const QKeyEvent& event)
 
 bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
 {
-    if (held(event) != m_held.end())
-        return true; // auto-repeat, or a second press without a release: still one press
+    if (const auto it = held(event); it != m_held.end()) {
+        if (!it->releasing)
+            return true; // auto-repeat, or a second press without a release: still one press
+        // The window system stamps both halves of a repeat with one time; a test's or another
+        // program's event without a stamp (0) is always a new press.
+        if (event.timestamp() != 0 && event.timestamp() == it->releasedAt) {
+            it->releasing = false;
+            return true;
+        }
+        release(it); // let go before this press, which is a new one
+    }
     const int action = actionOf(event, receiver);
     if (action == PadTriggers::kNoAction)
         return false;
@@ -156,15 +168,37 @@ bool BarKeys::keyRelease(const QKeyEvent& event)
         return false;
     if (event.isAutoRepeat())
         return true; // the key is still down
-    const int pad = it->pad;
-    m_held.erase(it);
+    if (!it->releasing) {
+        it->releasing = true;
+        it->releasedAt = event.timestamp();
+        m_releases.start();
+    }
+    return true;
+}
+
+void BarKeys::release(std::vector<HeldKey>::iterator key)
+{
+    const int pad = key->pad;
+    m_held.erase(key);
     if (pad >= 0)
         m_bar.Deck.release(pad);
-    return true;
+}
+
+void BarKeys::finishReleases()
+{
+    // Off the list first: a pad's release may change the page, and the focus with it.
+    std::vector<int> pads;
+    for (const HeldKey& key : m_held)
+        if (key.releasing && key.pad >= 0)
+            pads.push_back(key.pad);
+    std::erase_if(m_held, [](const HeldKey& key) { return key.releasing; });
+    for (int pad : pads)
+        m_bar.Deck.release(pad);
 }
 
 void BarKeys::releaseAll()
 {
+    m_releases.stop();
     const std::vector<HeldKey> keys = std::exchange(m_held, {});
     for (const HeldKey& key : keys)
         if (key.pad >= 0)

@@ -3,6 +3,7 @@
 #include "deck/PadTriggers.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <vector>
 
@@ -15,7 +16,11 @@ class QWidget;
 //
 // - A trigger key (PadTriggers) presses its pad as the left mouse button does, and its release
 //   releases the pad, so a pad without a sound lights only while its key is held. A held key is
-//   one press: auto-repeat never retriggers.
+//   one press: auto-repeat never retriggers. X sends each repeat of a held key (or of a foot
+//   pedal that holds one) as a release and a press with the same time stamp, and when the
+//   machine is busy the release can come through unmarked; so a release waits a moment
+//   (kReleaseGraceMs) for the events sent with it, and a press of the same key with the same
+//   time stamp takes it back.
 // - The next-pad and previous-pad keys press the next (previous) bound pad after (before) the
 //   pad that waits to take over, else the one that plays, wrapping round; with none, the first
 //   (last) bound pad.
@@ -27,6 +32,11 @@ class QWidget;
 // selection; every other trigger key plays.
 class BarKeys : public QObject {
 public:
+    // How long a release waits for the press that would make it a repeat: the two leave the
+    // window system together, so this covers only a late read, and is far below a musician's
+    // feel for when a key was let go.
+    static constexpr int kReleaseGraceMs = 25;
+
     explicit BarKeys(Bar& bar);
     ~BarKeys() override;
     BarKeys(const BarKeys&) = delete;
@@ -43,13 +53,17 @@ private:
     struct HeldKey {
         int key;
         quint32 scan;
-        int pad; // the pad the press pressed, or -1
+        int pad;                // the pad the press pressed, or -1
+        bool releasing = false; // let go, unless a press with the same time stamp follows
+        quint64 releasedAt = 0;
     };
     bool keyPress(const QKeyEvent& event, const QWidget& receiver);
     bool keyRelease(const QKeyEvent& event);
     // What a press of the key does here: a trigger action, kPageKey, or kNoAction.
     int actionOf(const QKeyEvent& event, const QWidget& receiver) const;
     std::vector<HeldKey>::iterator held(const QKeyEvent& event);
+    void release(std::vector<HeldKey>::iterator key);
+    void finishReleases();
     void releaseAll();
 
     static constexpr int kPageKey = PadTriggers::kActionCount;
@@ -57,4 +71,5 @@ private:
     Bar& m_bar;
     PadTriggers m_triggers;
     std::vector<HeldKey> m_held;
+    QTimer m_releases;
 };

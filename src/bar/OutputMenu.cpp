@@ -14,7 +14,7 @@ QString nowPlayingThrough(const AudioEngine& engine)
 {
     const QString device = QString::fromUtf8(engine.host().deviceName());
     if (device.isEmpty())
-        return QStringLiteral("No sound device: the pads play on silently");
+        return OutputMenu::noDeviceNote();
     const QString name = device == QLatin1String("jack")         ? QStringLiteral("JACK")
                          : device == QLatin1String("pulseaudio") ? QStringLiteral("PulseAudio")
                                                                  : QStringLiteral("SDL");
@@ -27,6 +27,11 @@ QString nowPlayingThrough(const AudioEngine& engine)
 }
 
 } // namespace
+
+QString OutputMenu::noDeviceNote()
+{
+    return QStringLiteral("No sound device: the pads play on silently");
+}
 
 OutputMenu::OutputMenu(QWidget* bar, AudioEngine& engine)
     : QObject(bar), m_engine(engine), m_menu(bar)

@@ -22,6 +22,9 @@ public:
     void populate();
     QMenu& menu() { return m_menu; }
 
+    // The menu's first line when the engine has no sound device; the bar says it at start too.
+    static QString noDeviceNote();
+
     // The stored choice; "default" when there is none or it makes no sense.
     static OutputChoice storedChoice();
     // The same from text already read from the settings file.

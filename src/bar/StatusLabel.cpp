@@ -9,7 +9,12 @@ StatusLabel::StatusLabel(QWidget* parent, const QRect& rect) : LabelControl(pare
     setForeColor(QColor(0xc8, 0xc8, 0xc8));
     m_clear.setSingleShot(true);
     m_clear.setInterval(kClearAfterMs);
-    QObject::connect(&m_clear, &QTimer::timeout, this, [this] { clear(); });
+    QObject::connect(&m_clear, &QTimer::timeout, this, [this] {
+        if (m_waiting.isEmpty())
+            clear();
+        else
+            showMessage(m_waiting.takeFirst());
+    });
 }
 
 void StatusLabel::showMessage(const QString& text)
@@ -17,4 +22,12 @@ void StatusLabel::showMessage(const QString& text)
     // A note too long for the line keeps its start, which names the file.
     setText(fontMetrics().elidedText(text, Qt::ElideRight, width()));
     m_clear.start();
+}
+
+void StatusLabel::queueMessage(const QString& text)
+{
+    if (m_clear.isActive())
+        m_waiting.append(text);
+    else
+        showMessage(text);
 }

@@ -2,6 +2,7 @@
 
 #include "skin/LabelControl.h"
 
+#include <QStringList>
 #include <QTimer>
 
 // The bar's status line: short notes on what the bar is doing or did ("Copying Drums.wav … 42 %",
@@ -16,7 +17,11 @@ public:
 
     // Shows text in place of the last note, and clears it kClearAfterMs later.
     void showMessage(const QString& text);
+    // Shows text once the notes shown or waiting before it have had their time, so that several
+    // things said at once (at the start) are each read.
+    void queueMessage(const QString& text);
 
 private:
     QTimer m_clear;
+    QStringList m_waiting;
 };

@@ -18,6 +18,18 @@ constexpr qsizetype kMaxValueLength = 2047;
 // the defaults and writes leave it alone.
 constexpr qint64 kMaxFileSize = qint64(256) << 20;
 
+std::function<void(const QString&)>& notSavedListener()
+{
+    static std::function<void(const QString&)> listener;
+    return listener;
+}
+
+void reportNotSaved(const QString& file)
+{
+    if (notSavedListener())
+        notSavedListener()(file);
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -456,11 +468,15 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     if (info.exists()) {
         // A folder, a pipe, a read-only or unreadable file is left exactly as it is: rewriting it
         // from what little could be read would lose the rest.
-        if (!info.isFile() || !info.isWritable())
+        if (!info.isFile() || !info.isWritable()) {
+            reportNotSaved(file);
             return;
+        }
         std::optional<QByteArray> bytes = ReadSettingsText(file);
-        if (!bytes)
+        if (!bytes) {
+            reportNotSaved(file);
             return;
+        }
         before = std::move(*bytes);
     }
     const QByteArray after = TextWithSetting(before, section, key, value);
@@ -471,11 +487,31 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     // is on disk, so a crash or a full disk leaves the old file whole. It writes through a
     // symbolic link to the file the link points at, as a user who links the file expects.
     QSaveFile output(file);
-    if (!output.open(QIODevice::WriteOnly))
-        return;
-    if (output.write(after) != after.size()) {
-        output.cancelWriting();
+    if (!output.open(QIODevice::WriteOnly)) {
+        reportNotSaved(file);
         return;
     }
-    output.commit();
+    if (output.write(after) != after.size()) {
+        output.cancelWriting();
+        reportNotSaved(file);
+        return;
+    }
+    if (!output.commit())
+        reportNotSaved(file);
+}
+
+bool SettingsCanBeSaved(const QString& file)
+{
+    // A write through a symbolic link replaces the file the link points at, in that one's folder.
+    const QFileInfo link(file);
+    const QFileInfo info(link.isSymLink() ? link.symLinkTarget() : file);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable())
+        return false;
+    return !info.exists() || (info.isFile() && info.isReadable() && info.isWritable());
+}
+
+void SetSettingsNotSavedListener(std::function<void(const QString& file)> listener)
+{
+    notSavedListener() = std::move(listener);
 }

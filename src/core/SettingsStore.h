@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 // The settings file: an INI file of sections and "key=value" lines. Section and key names match
@@ -20,6 +21,15 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 // line stays byte for byte. The file is replaced atomically; a failed write leaves it as it was.
 void WriteSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file);
+
+// Whether WriteSetting can store changes in file: its folder is there and takes new files (a
+// write puts a new file beside the old one), and the file, when it is there, is a plain file
+// that may be read and written.
+bool SettingsCanBeSaved(const QString& file);
+
+// Told of every change WriteSetting could not store, with the file's path, on the writing
+// thread; one listener at a time (an empty function: none). Set on the UI thread.
+void SetSettingsNotSavedListener(std::function<void(const QString& file)> listener);
 
 // The whole settings file in one read, or nothing when it is missing, not a plain file (a folder,
 // a pipe, which is never waited on), unreadable or absurdly large. For a reader that wants

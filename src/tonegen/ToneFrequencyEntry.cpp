@@ -9,10 +9,12 @@ ToneFrequencyEntry::ToneFrequencyEntry(QWidget* parent) : QLineEdit(parent)
     setFrame(false);
     setMaxLength(24);
     // The readout's dark well with the readout's white figures, so typing looks like editing
-    // the readout itself; a refused text turns red until it is changed.
+    // the readout itself; a refused text turns red until it is changed. It stays marked, so the
+    // next try replaces it: red on the mark as well, or the refusal would not show.
     setStyleSheet(QStringLiteral("QLineEdit { background: #030304; color: white; "
-                                 "selection-background-color: #505860; }"
-                                 "QLineEdit[refused=\"true\"] { color: #ff3b2f; }"));
+                                 "selection-background-color: #505860; selection-color: white; }"
+                                 "QLineEdit[refused=\"true\"] { color: #ff3b2f; "
+                                 "selection-color: #ff3b2f; }"));
     connect(this, &QLineEdit::textEdited, this, [this] {
         setProperty("refused", false);
         setStyleSheet(styleSheet());

@@ -18,10 +18,16 @@ protected:
     }
     // A key as the window system delivers it: with the native scan code of its place.
     static void send(QWidget* to, QEvent::Type type, int key, quint32 scan = 0,
-                     bool autoRepeat = false, const QString& text = QString())
+                     bool autoRepeat = false, const QString& text = QString(), quint64 time = 0)
     {
         QKeyEvent event(type, key, Qt::NoModifier, scan, 0, 0, text, autoRepeat);
+        event.setTimestamp(time);
         QApplication::sendEvent(to, &event);
+    }
+    // One half of an X auto-repeat that came through unmarked: a plain event with a time stamp.
+    static void sendAt(quint64 time, QEvent::Type type, int key, quint32 scan, QWidget* to)
+    {
+        send(to, type, key, scan, false, QString(), time);
     }
     void tap(int key, quint32 scan = 0, QWidget* to = nullptr) const
     {
@@ -51,6 +57,37 @@ TEST_F(BarKeysFixture, F1PlaysPadOneAsTheMouseDoesAndAHeldKeyIsOnePress)
     EXPECT_EQ(bar->Deck.ActivePad, 100);
 }
 
+TEST_F(BarKeysFixture, UnmarkedRepeatsOfAHeldKeyAreOnePressAndARealReleaseStillCounts)
+{
+    // F3 (scan 69) held on a busy machine: every repeat arrives as a plain release and press
+    // with one time stamp.
+    sendAt(1000, QEvent::KeyPress, Qt::Key_F3, 69, bar);
+    ASSERT_EQ(litPads(), std::vector<int>{2}); // pad 3 has no sound: lit while held
+    for (quint64 time = 1660; time < 3000; time += 40) {
+        sendAt(time, QEvent::KeyRelease, Qt::Key_F3, 69, bar);
+        sendAt(time, QEvent::KeyPress, Qt::Key_F3, 69, bar);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(litPads(), std::vector<int>{2});
+    // Released for real: nothing follows.
+    sendAt(3010, QEvent::KeyRelease, Qt::Key_F3, 69, bar);
+    EXPECT_TRUE(Settles([&] { return litPads().empty(); }));
+
+    // The same with a sounding pad: repeats keep it playing, a release and a later press of
+    // the key is a second press, which stops it.
+    sendAt(4000, QEvent::KeyPress, Qt::Key_F1, 67, bar);
+    ASSERT_EQ(bar->Deck.ActivePad, 0);
+    for (quint64 time = 4660; time < 5000; time += 40) {
+        sendAt(time, QEvent::KeyRelease, Qt::Key_F1, 67, bar);
+        sendAt(time, QEvent::KeyPress, Qt::Key_F1, 67, bar);
+    }
+    EXPECT_EQ(bar->Deck.ActivePad, 0);
+    EXPECT_NEAR(levelNow(), 0.4f, 0.002f);
+    sendAt(5100, QEvent::KeyRelease, Qt::Key_F1, 67, bar);
+    sendAt(5180, QEvent::KeyPress, Qt::Key_F1, 67, bar);
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+}
+
 TEST_F(BarKeysFixture, PositionKeysPlayTheMirroredPadAndAFailedPressLightsOnlyWhileHeld)
 {
     tap(Qt::Key_A, 24); // AZERTY's A on the place of Q: pad 16
@@ -60,6 +97,7 @@ TEST_F(BarKeysFixture, PositionKeysPlayTheMirroredPadAndAFailedPressLightsOnlyWh
     send(bar, QEvent::KeyPress, Qt::Key_QuoteDbl, 12, true);
     EXPECT_EQ(litPads(), (std::vector<int>{3}));
     send(bar, QEvent::KeyRelease, Qt::Key_QuoteDbl, 12);
+    EXPECT_TRUE(Settles([&] { return !isLit(bar->Picture6[3]); }));
     EXPECT_EQ(litPads(), std::vector<int>{15});
     EXPECT_EQ(bar->Deck.ActivePad, 15);
     EXPECT_NEAR(levelNow(), 0.4f, 0.002f);

@@ -265,10 +265,13 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_file = m_dir.filePath(QStringLiteral("quendel.ini"));
+        SetSettingsNotSavedListener([this](const QString& file) { m_notSaved << file; });
     }
+    void TearDown() override { SetSettingsNotSavedListener({}); }
 
     QTemporaryDir m_dir;
     QString m_file;
+    QStringList m_notSaved; // every change WriteSetting could not store, by file
 };
 
 TEST_F(SettingsFile, MissingFileReadsTheDefaults)
@@ -287,6 +290,8 @@ TEST_F(SettingsFile, WrittenValuesAreReadBackByTheNextCall)
     EXPECT_EQ(bytesOf(m_file),
               "[Quendel]\nVolume=63\nVolPos=2100\n\n[Samples]\nSample 12=kick.wav\n");
     EXPECT_EQ(ReadSetting(u"QUENDEL"_qs, u"VOLUME"_qs, m_file, u"80"_qs), u"63"_qs);
+    EXPECT_TRUE(SettingsCanBeSaved(m_file));
+    EXPECT_TRUE(m_notSaved.isEmpty());
     EXPECT_EQ(ReadSetting(u"Samples"_qs, QStringLiteral("Sample ") + QString::number(11 + 1),
                           m_file, QString()),
               u"kick.wav"_qs);
@@ -304,7 +309,9 @@ TEST_F(SettingsFile, RewriteKeepsThePermissionsAndFollowsALink)
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
     ASSERT_TRUE(QFile::link(target, m_file));
 
+    EXPECT_TRUE(SettingsCanBeSaved(m_file));
     WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, m_file);
+    EXPECT_TRUE(m_notSaved.isEmpty());
     EXPECT_TRUE(QFileInfo(m_file).isSymLink());
     EXPECT_EQ(bytesOf(target), "; mine\r\n[Quendel]\r\nVolume=50\r\n");
     struct stat info {};
@@ -331,6 +338,14 @@ TEST_F(SettingsFile, SomethingElseInThePlaceOfTheFileIsLeftAlone)
     const QString inMissingFolder = m_dir.filePath(QStringLiteral("gone/quendel.ini"));
     WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, inMissingFolder);
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("gone"))));
+    // A "folder" that is a plain file: not even root can write there.
+    const QString underAFile = pipe + QStringLiteral("/quendel.ini");
+    WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, underAFile);
+
+    // Each lost change is told, and none of these places can be saved to.
+    EXPECT_EQ(m_notSaved, QStringList({m_file, pipe, inMissingFolder, underAFile}));
+    for (const QString& file : {m_file, pipe, inMissingFolder, underAFile})
+        EXPECT_FALSE(SettingsCanBeSaved(file)) << file.toStdString();
 }
 
 TEST_F(SettingsFile, GarbageAndHugeFilesAreReadAndKept)
@@ -361,10 +376,13 @@ TEST_F(SettingsFile, ReadOnlyAndUnreadableFilesAreLeftAlone)
     }
 
     EXPECT_TRUE(runUnprivileged([&] {
+        if (SettingsCanBeSaved(readOnly) || SettingsCanBeSaved(unreadable))
+            return false;
         WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, readOnly);
         WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, unreadable);
         return ReadSetting(u"Quendel"_qs, u"Volume"_qs, readOnly, u"?"_qs) == u"80"_qs &&
-               ReadSetting(u"Quendel"_qs, u"Volume"_qs, unreadable, u"?"_qs) == u"?"_qs;
+               ReadSetting(u"Quendel"_qs, u"Volume"_qs, unreadable, u"?"_qs) == u"?"_qs &&
+               m_notSaved == QStringList({readOnly, unreadable});
     }));
     ASSERT_EQ(::chmod(QFile::encodeName(unreadable).constData(), 0644), 0);
     EXPECT_EQ(bytesOf(readOnly), original);
@@ -382,9 +400,11 @@ TEST_F(SettingsFile, AnUnwritableFolderKeepsTheOldFile)
     EXPECT_TRUE(runUnprivileged([&] {
         // The file itself may be written, but no new file can be put beside it to replace it
         // whole, and rewriting it in place could leave it half written.
+        if (SettingsCanBeSaved(m_file) || SettingsCanBeSaved(fresh))
+            return false;
         WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, m_file);
         WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, fresh);
-        return true;
+        return m_notSaved == QStringList({m_file, fresh});
     }));
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0700), 0);
     EXPECT_EQ(bytesOf(m_file), original);

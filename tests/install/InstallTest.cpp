@@ -104,7 +104,17 @@ TEST_F(Installed, TheTreeHoldsProgramSkinKitAndDesktopFiles)
     const QByteArray bindings = starter.readAll();
     EXPECT_TRUE(bindings.contains("Sample 2=Drums 120.wav")) << bindings.toStdString();
     EXPECT_FALSE(bindings.contains("Volume"));
-    EXPECT_TRUE(QFile::exists(usr("share/man/man1/quendel.1.gz")));
+}
+
+TEST_F(Installed, TheManualPageNamesTheFoldersOfThePrefixItWasInstalledTo)
+{
+    // This build was set up for another prefix (/usr/local by default); installed under /usr,
+    // as the Debian package is, the page must point there.
+    QByteArray page;
+    ASSERT_EQ(run(QStringLiteral("gzip"), {"-dc", usr("share/man/man1/quendel.1.gz")}, &page), 0);
+    EXPECT_TRUE(page.contains("\n.I /usr/share/quendel/\n")) << page.toStdString();
+    EXPECT_FALSE(page.contains("/usr/local")) << page.toStdString();
+    EXPECT_FALSE(page.contains('@')) << page.toStdString();
 }
 
 TEST_F(Installed, TheIconComesInEverySizeAndAsAWellFormedScalableDrawing)

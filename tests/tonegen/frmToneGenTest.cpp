@@ -501,6 +501,41 @@ TEST_F(ToneGenWindow, TypingIntoTheReadoutTakesFrequenciesAndRefusesNonsense)
     EXPECT_TRUE(silent());
 }
 
+TEST_F(ToneGenWindow, ARefusedTextShowsRedAtOnceAndStaysMarkedForTheNextTry)
+{
+    ASSERT_NE(open(), nullptr);
+    ToneFrequencyEntry& field = *toneGen->txtFreq;
+    // Pixels of the refusal's red as the field draws itself, marked text included.
+    const auto redPixels = [&field] {
+        const QImage drawn = field.grab().toImage();
+        int red = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QColor c = drawn.pixelColor(x, y);
+                red += c.red() > 180 && c.green() < 110 && c.blue() < 110 ? 1 : 0;
+            }
+        return red;
+    };
+    type(QStringLiteral("12k"));
+    ASSERT_FALSE(field.isVisible());
+    QTest::mouseDClick(toneGen->lblFreq, Qt::LeftButton, {}, QPoint(20, 10));
+    ASSERT_TRUE(field.isVisible());
+    EXPECT_EQ(field.selectedText(), QStringLiteral("12000"));
+    EXPECT_EQ(redPixels(), 0);
+
+    field.setText(QStringLiteral("12 kHzz"));
+    field.selectAll();
+    QTest::keyClick(&field, Qt::Key_Return);
+    ASSERT_TRUE(field.isVisible());
+    EXPECT_EQ(field.selectedText(), QStringLiteral("12 kHzz"));
+    EXPECT_GT(redPixels(), 10);
+
+    // Typing over it is a new try, in white again.
+    QTest::keyClicks(&field, QStringLiteral("9"));
+    EXPECT_EQ(field.text(), QStringLiteral("9"));
+    EXPECT_EQ(redPixels(), 0);
+}
+
 TEST_F(ToneGenWindow, ARangeSpreadsTheMarkersTravelAndShowsItsOwnMarks)
 {
     ASSERT_NE(open(), nullptr);

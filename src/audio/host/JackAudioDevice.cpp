@@ -62,7 +62,8 @@ bool JackAudioDevice::open(int, const BufferPlan&, RenderCallback render, void* 
         close();
         return false;
     }
-    jack_on_info_shutdown(m_client, &shutdown, this);
+    jack_on_shutdown(m_client, &shutdown, this);
+    jack_on_info_shutdown(m_client, &infoShutdown, this);
     m_midi.setConnected(true); // before the first period, so nothing sent early is dropped
     if (jack_activate(m_client) != 0) {
         close();
@@ -160,12 +161,22 @@ int JackAudioDevice::xrun(void* self)
     return 0;
 }
 
-void JackAudioDevice::shutdown(jack_status_t, const char*, void* self)
+void JackAudioDevice::shutdown(void* self)
 {
-    // The server ended or threw the client out: no process callback comes any more.
-    auto& device = *static_cast<JackAudioDevice*>(self);
-    device.m_midi.setConnected(false);
-    device.m_lost.store(true, std::memory_order_release);
+    static_cast<JackAudioDevice*>(self)->serverLost();
+}
+
+void JackAudioDevice::infoShutdown(jack_status_t, const char*, void* self)
+{
+    static_cast<JackAudioDevice*>(self)->serverLost();
+}
+
+void JackAudioDevice::serverLost()
+{
+    // The server ended or threw the client out: no process callback comes any more. Both steps
+    // may be taken twice, for a library that reports the end both ways.
+    m_midi.setConnected(false);
+    m_lost.store(true, std::memory_order_release);
 }
 
 bool JackServerAnswers()

@@ -14,7 +14,9 @@
 //
 // The server decides the rate and the period: rate() and plan() report them, and the engine
 // renders at that rate. Opening never starts a server, so without one it fails at once. When the
-// server ends, lost() turns true and the engine opens a device again once one answers.
+// server ends, lost() turns true and the engine opens a device again once one answers. JACK's own
+// library tells of the end through the callback set with jack_on_info_shutdown, PipeWire's only
+// through the plain jack_on_shutdown one: both are set, and either, or both, mean the same.
 //
 // The process callback renders through the RenderCallback into a stereo scratch buffer of the
 // device's own and spreads it over the two ports; it neither allocates nor locks. The frames of
@@ -52,13 +54,18 @@ public:
     // The name the server gave the client: "Quendel", or "Quendel-01" beside another one.
     const char* clientName() const;
 
+    // The library's two ways of saying the server is gone (self: the device). Public so that
+    // a test can say it either way: a real server only ever takes one.
+    static void shutdown(void* self);
+    static void infoShutdown(jack_status_t code, const char* reason, void* self);
+
 private:
     static constexpr int kScratchFrames = 4096;
 
     static int process(jack_nframes_t frames, void* self);
     static int bufferSizeChanged(jack_nframes_t frames, void* self);
     static int xrun(void* self);
-    static void shutdown(jack_status_t code, const char* reason, void* self);
+    void serverLost();
     void joinPlaybackPorts();
 
     jack_client_t* m_client = nullptr;
