@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace {
@@ -22,8 +24,42 @@ TEST(MidiMessageTest, VelocityZeroIsANoteOffAndOtherMessagesAreLeftOut)
     EXPECT_EQ(MidiMessage::FromBytes(cc.data(), cc.size()),
               (MidiMessage{MidiMessage::Type::Control, 1, 7, 127}));
     for (const Bytes& other : {Bytes{0xE0, 0, 64}, Bytes{0xC0, 5}, Bytes{0x90, 36}, Bytes{36, 1, 2},
-                               Bytes{0x90, 0x90, 1}})
+                               Bytes{0x90, 0x90, 1}, Bytes{0x90, 36, 1, 37}})
         EXPECT_FALSE(MidiMessage::FromBytes(other.data(), other.size()));
+}
+
+// A JACK event holds whatever its sender put in. However a random byte stream is cut into
+// events, a message comes only of an event that is one whole note or control change.
+TEST(MidiMessageTest, RandomBytesCutAnywhereGiveOnlyWholeMessages)
+{
+    std::mt19937 random(20250611);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    std::uniform_int_distribution<std::size_t> eventSize(0, 6);
+    Bytes stream(300000);
+    for (std::uint8_t& byte : stream)
+        byte = static_cast<std::uint8_t>(anyByte(random));
+
+    int messages = 0;
+    for (std::size_t at = 0; at < stream.size();) {
+        const std::size_t size = std::min(eventSize(random), stream.size() - at);
+        const std::uint8_t* event = stream.data() + at;
+        at += size;
+        const std::optional<MidiMessage> message = MidiMessage::FromBytes(event, size);
+        if (!message)
+            continue;
+        ++messages;
+        ASSERT_EQ(size, 3u);
+        const int kind = event[0] >> 4;
+        ASSERT_TRUE(kind == 0x8 || kind == 0x9 || kind == 0xB) << int(event[0]);
+        ASSERT_LT(event[1], 0x80);
+        ASSERT_LT(event[2], 0x80);
+        const MidiMessage::Type type = kind == 0xB                   ? MidiMessage::Type::Control
+                                       : kind == 0x9 && event[2] > 0 ? MidiMessage::Type::NoteOn
+                                                                     : MidiMessage::Type::NoteOff;
+        ASSERT_EQ(*message, (MidiMessage{type, static_cast<std::uint8_t>((event[0] & 0x0F) + 1),
+                                         event[1], event[2]}));
+    }
+    EXPECT_GT(messages, 100); // the stream held some whole messages, and they came through
 }
 
 TEST(AlsaSequencer, OpensOnlyWhereThereIsOneAndConvertsItsEvents)
