@@ -10,6 +10,9 @@
 #include <optional>
 #include <random>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,6 +56,23 @@ bool runUnprivileged(const std::function<bool()>& check)
     const pid_t child = ::fork();
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A disk that fills up part way through a write: the check runs in a child process that may not
+// make any file larger than limit bytes, and that sees the failed write (EFBIG) instead of being
+// killed by SIGXFSZ.
+bool runWithFileSizeLimit(rlim_t limit, const std::function<bool()>& check)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit small{limit, limit};
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0 || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
             ::_exit(2);
         ::_exit(check() ? 0 : 1);
     }
@@ -389,6 +409,37 @@ TEST_F(SettingsFile, AnUnwritableFolderKeepsTheOldFile)
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0700), 0);
     EXPECT_EQ(bytesOf(m_file), original);
     EXPECT_FALSE(QFileInfo::exists(fresh));
+}
+
+TEST_F(SettingsFile, AWriteThatFillsTheDiskKeepsTheOldFileWhole)
+{
+    QByteArray original = "; mine\r\n[Quendel]\r\nVolume=80\r\n[Samples]\r\n";
+    for (int pad = 1; pad <= 28; ++pad)
+        original +=
+            "Sample " + QByteArray::number(pad) + "=Loop " + QByteArray::number(pad) + ".wav\r\n";
+    writeBytes(m_file, original);
+    constexpr rlim_t kLimit = 4096;
+    ASSERT_LT(original.size(), static_cast<qsizetype>(kLimit));
+
+    // Values that take the new file one byte past the limit, and many times past it: the disk
+    // fills with the last byte, or part way through the value.
+    for (const qsizetype length : {qsizetype(kLimit) - original.size() + 1, qsizetype(64) << 10}) {
+        const QString value(length, u'x');
+        EXPECT_TRUE(runWithFileSizeLimit(kLimit, [&] {
+            WriteSetting(u"Quendel"_qs, u"Comment"_qs, value, m_file);
+            return true;
+        })) << length;
+        EXPECT_EQ(bytesOf(m_file), original) << length;
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{u"quendel.ini"_qs})
+            << "no temporary file left behind";
+    }
+
+    // Within the limit the same store writes as usual.
+    EXPECT_TRUE(runWithFileSizeLimit(kLimit, [&] {
+        WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, m_file);
+        return ReadSetting(u"Quendel"_qs, u"Volume"_qs, m_file, u"?"_qs) == u"50"_qs;
+    }));
 }
 
 } // namespace
