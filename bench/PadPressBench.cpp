@@ -5,6 +5,7 @@
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
+#include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "support/AudioTestKit.h"
@@ -24,9 +25,9 @@
 namespace {
 
 // The default keys of pads 1..28 by position (X keycodes): the number row, then the row below.
-constexpr std::array<quint32, 28> kPadScan = {49, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                              19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                              29, 30, 31, 32, 33, 34, 35, 51};
+constexpr std::array<quint32, kPadCount> kPadScan = {49, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                                     19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                                                     29, 30, 31, 32, 33, 34, 35, 51};
 
 struct StartedBar {
     StartedBar()
@@ -35,7 +36,7 @@ struct StartedBar {
         // 1 MB: 16-bit stereo, 262144 frames.
         WriteTestSound(folder.soundsFolder() + "Groove.wav", PositionRamp(262144, 1000),
                        PositionRamp(262144, 900));
-        for (int pad = 1; pad <= 28; ++pad)
+        for (int pad = 1; pad <= kPadCount; ++pad)
             WriteSetting("Samples", QStringLiteral("Sample %1").arg(pad),
                          pad % 2 ? "Groove.wav" : "Other.wav", folder.settingsFile());
         for (const char* key : {"Volume", "VolPos", "PanVal", "PanPos"})
@@ -71,7 +72,7 @@ void BM_PadPressToSoundQueued(benchmark::State& state)
         started.press(pad); // pads 0, 2, 4, ... all hold the 1 MB groove
         state.PauseTiming();
         AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
-        pad = (pad + 2) % 28;
+        pad = (pad + 2) % kPadCount;
         state.ResumeTiming();
     }
 }
@@ -88,7 +89,7 @@ void BM_KeyPressToSoundQueued(benchmark::State& state)
         state.PauseTiming();
         started.key(QEvent::KeyRelease, pad);
         AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
-        pad = (pad + 2) % 28;
+        pad = (pad + 2) % kPadCount;
         state.ResumeTiming();
     }
     if (started.bar->Deck.ActivePad == PadDeck::kNoPad)
@@ -101,7 +102,7 @@ void BM_PadRedraws(benchmark::State& state)
     StartedBar started;
     Bar& bar = *started.bar;
     for (auto _ : state) {
-        for (int pad = 0; pad < Bar::kPadCount; ++pad)
+        for (int pad = 0; pad < kPadCount; ++pad)
             bar.Deck.setLit(pad, false);
         bar.Deck.setLit(7, true);
     }
@@ -114,7 +115,7 @@ void BM_PadNamesAndLoopBarFrame(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    for (int pad = 0; pad < Bar::kPadCount; ++pad)
+    for (int pad = 0; pad < kPadCount; ++pad)
         bar.PadNames[pad]->setName(QStringLiteral("Funky Clavinet Riff %1.wav").arg(pad), pad == 5);
     bar.PadNames[7]->setLoop(0.4, false);
     QImage canvas(bar.Picture6[0]->size(), QImage::Format_ARGB32_Premultiplied);
