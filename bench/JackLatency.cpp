@@ -11,6 +11,7 @@
 //
 //   measure_jack [--presses N]
 
+#include "BenchFolder.h"
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "support/PrivateJackServer.h"
@@ -129,12 +130,12 @@ int main(int argc, char** argv)
         return 1;
     }
     setenv("QUENDEL_AUDIO", "jack", 1);
-    const std::string wav = "/tmp/quendel-measure-jack-" + std::to_string(getpid()) + ".wav";
-    if (!writeClick(wav))
+    const BenchFolder folder;
+    const std::string wav = folder.file("click.wav");
+    if (!folder.valid() || !writeClick(wav))
         return 1;
     bool ok = true;
     for (const int period : {128, 256})
         ok = measure(period, presses, wav) && ok;
-    std::remove(wav.c_str());
     return ok ? 0 : 1;
 }

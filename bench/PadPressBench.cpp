@@ -1,6 +1,7 @@
-// A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued: 29
-// redraws, the settings reads, the file check, a 1 MB WAV opened and started (and for a key, the
-// key handler's look-up). Then what the pads draw every frame: names and the loop bar. The engine
+// A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued and
+// the pads repainted: the settings reads, the file check, a 1 MB WAV opened and started (and for
+// a key, the key handler's look-up), then the paint of the 29 faces the press changed, as the
+// event loop delivers it. Then what the pads draw every frame: names and the loop bar. The engine
 // renders offline, so no device thread competes for the core.
 
 #include "audio/AudioEngine.h"
@@ -19,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -44,6 +46,7 @@ struct StartedBar {
         AudioEngine::setOfflineForTests(true);
         bar = &TheForm<Bar>();
         bar->show();
+        exposed = QTest::qWaitForWindowExposed(bar); // else a repaint is put off, and costs nothing
     }
     ~StartedBar() { bar->Deck.DMC.TerminateBASS(); }
     void press(int pad) const
@@ -58,18 +61,46 @@ struct StartedBar {
         QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, kPadScan[pad], 0, 0);
         QApplication::sendEvent(bar, &event);
     }
+    // What the event loop does next after an event: paints what it left to repaint. Without it
+    // a press only marks its pads dirty, and their paint would never be measured.
+    static void paintPending()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+    // Whether action, with the paint it leaves, painted anything: a benchmark that claims to
+    // measure redraws checks it once before it measures.
+    bool paints(const std::function<void()>& action) const
+    {
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        QCoreApplication::instance()->installEventFilter(&counter);
+        action();
+        paintPending();
+        QCoreApplication::instance()->removeEventFilter(&counter);
+        return exposed && counter.paints > 0;
+    }
 
     ProgramFolder folder;
     Bar* bar = nullptr;
+    bool exposed = false;
 };
 
 void BM_PadPressToSoundQueued(benchmark::State& state)
 {
     StartedBar started;
+    if (!started.paints([&] { started.press(1); }))
+        state.SkipWithError("a press painted nothing");
     std::vector<float> block(512);
     int pad = 0;
     for (auto _ : state) {
         started.press(pad); // pads 0, 2, 4, ... all hold the 1 MB groove
+        StartedBar::paintPending();
         state.PauseTiming();
         AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
         pad = (pad + 2) % kPadCount;
@@ -81,11 +112,15 @@ BENCHMARK(BM_PadPressToSoundQueued)->Unit(benchmark::kMicrosecond);
 void BM_KeyPressToSoundQueued(benchmark::State& state)
 {
     StartedBar started;
+    if (!started.paints([&] { started.key(QEvent::KeyPress, 1); }))
+        state.SkipWithError("a key painted nothing");
+    started.key(QEvent::KeyRelease, 1);
     std::vector<float> block(512);
     int pad = 0;
     for (auto _ : state) {
         started.key(QEvent::KeyPress, pad); // pads 1, 3, 5, ... all hold the 1 MB groove
         AudioEngine::instance().commitPending();
+        StartedBar::paintPending();
         state.PauseTiming();
         started.key(QEvent::KeyRelease, pad);
         AudioEngine::instance().render(block.data(), 256); // the press reaches the mixer
@@ -97,14 +132,22 @@ void BM_KeyPressToSoundQueued(benchmark::State& state)
 }
 BENCHMARK(BM_KeyPressToSoundQueued)->Unit(benchmark::kMicrosecond);
 
+// Every pad's light set anew and one lit, and the repaint that follows.
 void BM_PadRedraws(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    for (auto _ : state) {
+    const auto relight = [&](int lit) {
         for (int pad = 0; pad < kPadCount; ++pad)
             bar.Deck.setLit(pad, false);
-        bar.Deck.setLit(7, true);
+        bar.Deck.setLit(lit, true);
+    };
+    if (!started.paints([&] { relight(3); }))
+        state.SkipWithError("the lights painted nothing");
+    int lit = 0;
+    for (auto _ : state) {
+        relight(lit++ % 2 ? 7 : 8); // a light that moves, so every round has something to paint
+        StartedBar::paintPending();
     }
 }
 BENCHMARK(BM_PadRedraws)->Unit(benchmark::kMicrosecond);
@@ -134,7 +177,7 @@ void BM_LoopBarTick(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    if (!QTest::qWaitForWindowExposed(&bar)) // else a repaint would be put off, and cost nothing
+    if (!started.exposed)
         state.SkipWithError("the bar was never shown");
     started.press(0);
     std::vector<float> block(512);
@@ -156,7 +199,7 @@ void BM_ClockSecond(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    if (!QTest::qWaitForWindowExposed(&bar))
+    if (!started.exposed)
         state.SkipWithError("the bar was never shown");
     const QRect clock = bar.Label4->geometry() | bar.Label5->geometry();
     int second = 0;
