@@ -1,13 +1,13 @@
 // OpenSample of a 1 MB and a 10 MB WAV (16-bit stereo, 44.1 kHz; targets 2 ms and 15 ms), and
 // the memory a decoded sample holds against its decoded size (target at most 1 % above).
 
+#include "BenchFolder.h"
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "audio/sounds/SampleBuffer.h"
 #include "audio/sounds/SoundFile.h"
 
 #include <benchmark/benchmark.h>
-#include <filesystem>
 #include <malloc.h>
 #include <sndfile.h>
 #include <string>
@@ -15,11 +15,9 @@
 
 namespace {
 
-std::string writeWav(std::size_t megabytes)
+std::string writeWav(const BenchFolder& folder, std::size_t megabytes)
 {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("quendel-bench-" + std::to_string(megabytes) + "mb.wav"))
-                                 .string();
+    const std::string path = folder.file(std::to_string(megabytes) + "mb.wav");
     SF_INFO info{};
     info.channels = 2;
     info.samplerate = 44100;
@@ -36,9 +34,14 @@ std::string writeWav(std::size_t megabytes)
 
 void BM_OpenSample(benchmark::State& state)
 {
-    const std::string path = writeWav(static_cast<std::size_t>(state.range(0)));
-    AudioEngine::setOfflineForTests(true);
-    AudioControl control;
+    const BenchFolder folder;
+    if (!folder.valid()) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string path = writeWav(folder, static_cast<std::size_t>(state.range(0)));
+    AudioEngine engine(AudioEngine::Options{true, {}});
+    AudioControl control(engine);
     control.InitBASS(0, 44100, false, false);
     for (auto _ : state) {
         control.OpenSample(path);
@@ -54,7 +57,6 @@ void BM_OpenSample(benchmark::State& state)
             static_cast<double>(malloc_usable_size(const_cast<float*>(buffer->data())));
         state.counters["held_over_decoded"] = usable / static_cast<double>(buffer->bytesHeld());
     }
-    std::filesystem::remove(path);
 }
 BENCHMARK(BM_OpenSample)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 

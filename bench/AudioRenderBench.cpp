@@ -2,22 +2,21 @@
 // tone generator's PCM buffer all playing. The "realtime" counter is seconds of audio rendered
 // per second of CPU: the target is at least 500.
 
+#include "BenchFolder.h"
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "audio/DirectSound.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
-#include <filesystem>
 #include <sndfile.h>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string writeTone(const std::string& name, int format, int channels, int rate, int frames)
+std::string writeTone(const std::string& path, int format, int channels, int rate, int frames)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / name).string();
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = rate;
@@ -35,16 +34,20 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
 {
     constexpr int kBlock = 256;
     constexpr int kBlocksPerRound = 64;
-    AudioEngine& engine = AudioEngine::instance();
-    AudioEngine::setOfflineForTests(true);
+    const BenchFolder folder;
+    if (!folder.valid()) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    AudioEngine engine(AudioEngine::Options{true, {}});
     engine.mixer().setOfflineStreamWait(false);
     const std::string sample =
-        writeTone("quendel-bench-sample.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 88200);
+        writeTone(folder.file("sample.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 88200);
     const std::string stream = writeTone(
-        "quendel-bench-stream.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, 44100, 441000);
+        folder.file("stream.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, 44100, 441000);
     {
-        AudioControl bar;
-        AudioControl tuner;
+        AudioControl bar(engine);
+        AudioControl tuner(engine);
         bar.InitBASS(0, 44100, false, false);
         bar.BufferLenInSeconds(10.0);
         bar.OpenSample(sample);
@@ -55,7 +58,7 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
         tuner.PlaySample(true);
         bar.SampleVol(80);
         tuner.SamplePan(-40);
-        DirectX7 dx;
+        DirectX7 dx(engine);
         DSBUFFERDESC desc;
         desc.lBufferBytes = 4101;
         auto buffer = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
@@ -85,8 +88,6 @@ void BM_RenderBlockAllVoices(benchmark::State& state)
         bar.TerminateBASS();
     }
     engine.mixer().setOfflineStreamWait(true);
-    std::filesystem::remove(sample);
-    std::filesystem::remove(stream);
 }
 BENCHMARK(BM_RenderBlockAllVoices)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

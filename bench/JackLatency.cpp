@@ -11,6 +11,7 @@
 //
 //   measure_jack [--presses N]
 
+#include "BenchFolder.h"
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "support/PrivateJackServer.h"
@@ -66,12 +67,12 @@ bool measure(int period, int presses, const std::string& wav)
         return false;
     }
     std::atomic<bool> noteOn{false};
-    AudioEngine& engine = AudioEngine::instance();
+    AudioEngine engine;
     engine.host().midi().setReceiver([&noteOn](const std::uint8_t* bytes, std::size_t size) {
         if (size == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0)
             noteOn.store(true, std::memory_order_release);
     });
-    AudioControl control;
+    AudioControl control(engine);
     control.InitBASS(0, 44100, false, false);
     if (std::strcmp(engine.host().deviceName(), "jack") != 0) {
         std::fprintf(stderr, "the engine did not open JACK\n");
@@ -129,12 +130,12 @@ int main(int argc, char** argv)
         return 1;
     }
     setenv("QUENDEL_AUDIO", "jack", 1);
-    const std::string wav = "/tmp/quendel-measure-jack-" + std::to_string(getpid()) + ".wav";
-    if (!writeClick(wav))
+    const BenchFolder folder;
+    const std::string wav = folder.file("click.wav");
+    if (!folder.valid() || !writeClick(wav))
         return 1;
     bool ok = true;
     for (const int period : {128, 256})
         ok = measure(period, presses, wav) && ok;
-    std::remove(wav.c_str());
     return ok ? 0 : 1;
 }

@@ -1,10 +1,12 @@
-// A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued: 29
-// redraws, the settings reads, the file check, a 1 MB WAV opened and started (and for a key, the
-// key handler's look-up). Then what the pads draw every frame: names and the loop bar. The engine
+// A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued and
+// the pads repainted: the settings reads, the file check, a 1 MB WAV opened and started (and for
+// a key, the key handler's look-up), then the paint of the 29 faces the press changed, as the
+// event loop delivers it. Then what the pads draw every frame: names and the loop bar. The engine
 // renders offline, so no device thread competes for the core.
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
+#include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "support/AudioTestKit.h"
@@ -18,15 +20,16 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
 // The default keys of pads 1..28 by position (X keycodes): the number row, then the row below.
-constexpr std::array<quint32, 28> kPadScan = {49, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                              19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                              29, 30, 31, 32, 33, 34, 35, 51};
+constexpr std::array<quint32, kPadCount> kPadScan = {49, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                                     19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                                                     29, 30, 31, 32, 33, 34, 35, 51};
 
 struct StartedBar {
     StartedBar()
@@ -35,14 +38,14 @@ struct StartedBar {
         // 1 MB: 16-bit stereo, 262144 frames.
         WriteTestSound(folder.soundsFolder() + "Groove.wav", PositionRamp(262144, 1000),
                        PositionRamp(262144, 900));
-        for (int pad = 1; pad <= 28; ++pad)
+        for (int pad = 1; pad <= kPadCount; ++pad)
             WriteSetting("Samples", QStringLiteral("Sample %1").arg(pad),
                          pad % 2 ? "Groove.wav" : "Other.wav", folder.settingsFile());
         for (const char* key : {"Volume", "VolPos", "PanVal", "PanPos"})
             WriteSetting("Quendel", key, "80", folder.settingsFile());
-        AudioEngine::setOfflineForTests(true);
-        bar = &TheForm<Bar>();
+        bar = &TheForm<Bar>(engine);
         bar->show();
+        exposed = QTest::qWaitForWindowExposed(bar); // else a repaint is put off, and costs nothing
     }
     ~StartedBar() { bar->Deck.DMC.TerminateBASS(); }
     void press(int pad) const
@@ -57,21 +60,50 @@ struct StartedBar {
         QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, kPadScan[pad], 0, 0);
         QApplication::sendEvent(bar, &event);
     }
+    // What the event loop does next after an event: paints what it left to repaint. Without it
+    // a press only marks its pads dirty, and their paint would never be measured.
+    static void paintPending()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+    // Whether action, with the paint it leaves, painted anything: a benchmark that claims to
+    // measure redraws checks it once before it measures.
+    bool paints(const std::function<void()>& action) const
+    {
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        QCoreApplication::instance()->installEventFilter(&counter);
+        action();
+        paintPending();
+        QCoreApplication::instance()->removeEventFilter(&counter);
+        return exposed && counter.paints > 0;
+    }
 
-    ProgramFolder folder;
+    AudioEngine engine{AudioEngine::Options{true, {}}}; // offline: the benchmark pulls
+    ProgramFolder folder; // goes first, and takes the windows with it
     Bar* bar = nullptr;
+    bool exposed = false;
 };
 
 void BM_PadPressToSoundQueued(benchmark::State& state)
 {
     StartedBar started;
+    if (!started.paints([&] { started.press(1); }))
+        state.SkipWithError("a press painted nothing");
     std::vector<float> block(512);
     int pad = 0;
     for (auto _ : state) {
         started.press(pad); // pads 0, 2, 4, ... all hold the 1 MB groove
+        StartedBar::paintPending();
         state.PauseTiming();
-        AudioEngine::instance().mixer().render(block.data(), 256); // the press reaches the mixer
-        pad = (pad + 2) % 28;
+        started.engine.mixer().render(block.data(), 256); // the press reaches the mixer
+        pad = (pad + 2) % kPadCount;
         state.ResumeTiming();
     }
 }
@@ -80,15 +112,19 @@ BENCHMARK(BM_PadPressToSoundQueued)->Unit(benchmark::kMicrosecond);
 void BM_KeyPressToSoundQueued(benchmark::State& state)
 {
     StartedBar started;
+    if (!started.paints([&] { started.key(QEvent::KeyPress, 1); }))
+        state.SkipWithError("a key painted nothing");
+    started.key(QEvent::KeyRelease, 1);
     std::vector<float> block(512);
     int pad = 0;
     for (auto _ : state) {
         started.key(QEvent::KeyPress, pad); // pads 1, 3, 5, ... all hold the 1 MB groove
-        AudioEngine::instance().mixer().commitPending();
+        started.engine.mixer().commitPending();
+        StartedBar::paintPending();
         state.PauseTiming();
         started.key(QEvent::KeyRelease, pad);
-        AudioEngine::instance().mixer().render(block.data(), 256); // the press reaches the mixer
-        pad = (pad + 2) % 28;
+        started.engine.mixer().render(block.data(), 256); // the press reaches the mixer
+        pad = (pad + 2) % kPadCount;
         state.ResumeTiming();
     }
     if (started.bar->Deck.ActivePad == PadDeck::kNoPad)
@@ -96,14 +132,22 @@ void BM_KeyPressToSoundQueued(benchmark::State& state)
 }
 BENCHMARK(BM_KeyPressToSoundQueued)->Unit(benchmark::kMicrosecond);
 
+// Every pad's light set anew and one lit, and the repaint that follows.
 void BM_PadRedraws(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    for (auto _ : state) {
-        for (int pad = 0; pad < Bar::kPadCount; ++pad)
+    const auto relight = [&](int lit) {
+        for (int pad = 0; pad < kPadCount; ++pad)
             bar.Deck.setLit(pad, false);
-        bar.Deck.setLit(7, true);
+        bar.Deck.setLit(lit, true);
+    };
+    if (!started.paints([&] { relight(3); }))
+        state.SkipWithError("the lights painted nothing");
+    int lit = 0;
+    for (auto _ : state) {
+        relight(lit++ % 2 ? 7 : 8); // a light that moves, so every round has something to paint
+        StartedBar::paintPending();
     }
 }
 BENCHMARK(BM_PadRedraws)->Unit(benchmark::kMicrosecond);
@@ -114,7 +158,7 @@ void BM_PadNamesAndLoopBarFrame(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    for (int pad = 0; pad < Bar::kPadCount; ++pad)
+    for (int pad = 0; pad < kPadCount; ++pad)
         bar.PadNames[pad]->setName(QStringLiteral("Funky Clavinet Riff %1.wav").arg(pad), pad == 5);
     bar.PadNames[7]->setLoop(0.4, false);
     QImage canvas(bar.Picture6[0]->size(), QImage::Format_ARGB32_Premultiplied);
@@ -133,11 +177,11 @@ void BM_LoopBarTick(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    if (!QTest::qWaitForWindowExposed(&bar)) // else a repaint would be put off, and cost nothing
+    if (!started.exposed)
         state.SkipWithError("the bar was never shown");
     started.press(0);
     std::vector<float> block(512);
-    AudioEngine::instance().mixer().render(block.data(), 256);
+    started.engine.mixer().render(block.data(), 256);
     int step = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(bar.Deck.loopProgress());
@@ -155,7 +199,7 @@ void BM_ClockSecond(benchmark::State& state)
 {
     StartedBar started;
     Bar& bar = *started.bar;
-    if (!QTest::qWaitForWindowExposed(&bar))
+    if (!started.exposed)
         state.SkipWithError("the bar was never shown");
     const QRect clock = bar.Label4->geometry() | bar.Label5->geometry();
     int second = 0;

@@ -161,9 +161,9 @@ int runPlayer(const std::string& buffer)
     WriteSetting("Quendel", "PanVal", "0", folder.settingsFile());
     WriteSetting("Quendel", "AudioBuffer", QString::fromStdString(buffer), folder.settingsFile());
 
-    Bar& bar = TheForm<Bar>();
+    AudioEngine engine;
+    Bar& bar = TheForm<Bar>(engine);
     bar.show();
-    AudioEngine& engine = AudioEngine::instance();
     const auto stats = [&engine] {
         const BufferPlan plan = engine.host().bufferPlan();
         std::printf("stats device=%s plan=%dx%d underruns=%llu growths=%d\n", engine.host().deviceName(),
@@ -209,7 +209,9 @@ int runPlayer(const std::string& buffer)
             std::fflush(stdout);
         }
     });
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    FormRegistry::DestroyAll(); // the windows go before the engine they play through
+    return code;
 }
 
 // ---- the rig: server, recorder, load ---------------------------------------------------------

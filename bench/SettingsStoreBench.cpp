@@ -1,3 +1,4 @@
+#include "core/PadCount.h"
 #include "core/SettingsStore.h"
 
 #include <QFile>
@@ -11,7 +12,7 @@ namespace {
 QByteArray fullSettingsFile()
 {
     QByteArray text = "[Samples]\r\n";
-    for (int pad = 1; pad <= 28; ++pad)
+    for (int pad = 1; pad <= kPadCount; ++pad)
         text += "Sample " + QByteArray::number(pad) + "=Loop " + QByteArray::number(pad) +
                 " - Funky Drums 120bpm.wav\r\n";
     text += "\r\n[Quendel]\r\nVolume=80\r\nVolPos=2625\r\nPanVal=0\r\nPanPos=1650\r\n";

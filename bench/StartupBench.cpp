@@ -2,6 +2,7 @@
 // iteration starts a fresh copy of this program, which runs the start procedure and ends once
 // the bar has been shown and painted. Peak memory is the largest of the children's.
 
+#include "audio/AudioEngine.h"
 #include "bar/Bar.h"
 #include "startup/AppModul.h"
 
@@ -22,14 +23,17 @@ namespace {
 int runStartAndEnd(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const auto exitCode = AppModul::Main([] { TheForm<Bar>().show(); });
+    AudioEngine engine;
+    const auto exitCode = AppModul::Main([&engine] { TheForm<Bar>(engine).show(); });
     if (exitCode)
         return 100 + *exitCode; // no skins, or another copy running: the figures would be void
     Bar& bar = TheForm<Bar>();
     bar.repaint(); // the face is on screen once it has been painted
     QCoreApplication::processEvents();
     bar.Deck.DMC.TerminateBASS();
-    return bar.isVisible() ? 0 : 2;
+    const int shown = bar.isVisible() ? 0 : 2;
+    FormRegistry::DestroyAll(); // the windows go before the engine they play through
+    return shown;
 }
 
 void BM_StartToBarShown(benchmark::State& state)

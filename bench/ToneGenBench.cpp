@@ -33,13 +33,20 @@
 
 namespace {
 
+// The engine the benchmarks play on, offline: an audio thread of their own pulls from it.
+AudioEngine& engine()
+{
+    static AudioEngine offline(AudioEngine::Options{true, {}});
+    return offline;
+}
+
 class AudioThread {
 public:
     AudioThread()
         : m_thread([this] {
               std::vector<float> out(256 * 2);
               while (!m_stop.load()) {
-                  AudioEngine::instance().mixer().render(out.data(), 256);
+                  engine().mixer().render(out.data(), 256);
                   std::this_thread::sleep_for(std::chrono::microseconds(5805));
               }
           })
@@ -60,12 +67,11 @@ frmToneGen& openToneGenerator()
 {
     static bool started = false;
     if (!started) {
-        AudioEngine::setOfflineForTests(true);
-        AudioEngine::instance().start(44100);
+        engine().start(44100);
         AppModul::SkinFolder = QDir(QCoreApplication::applicationDirPath()).filePath("Skin/");
         started = true;
     }
-    return TheForm<frmToneGen>();
+    return TheForm<frmToneGen>(engine());
 }
 
 void BM_RefreshTone1000Hz(benchmark::State& state)
@@ -199,6 +205,6 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     FormRegistry::DestroyAll();
-    AudioEngine::instance().stop();
+    engine().stop();
     return 0;
 }

@@ -25,7 +25,6 @@
 // program's main audio control, which the settings window and the tone generator play through.
 class Bar : public LitSkinnedForm {
 public:
-    static constexpr int kPadCount = SkinLayout::kPadCount;
     static constexpr QSize kClientSize = SkinLayout::kBarSize;
     static constexpr QRect kImage1 = SkinLayout::kToolWindowArea; // where the tool windows lie
 

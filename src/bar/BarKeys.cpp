@@ -144,7 +144,7 @@ bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
         return true; // held since before the focus came here: taken, but no press
 
     int pad = -1;
-    if (action < PadTriggers::kPadActions)
+    if (action < kPadCount)
         pad = action;
     else if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad)
         pad = m_bar.Deck.steppedPad(action == PadTriggers::kNextPad ? 1 : -1);

@@ -1,6 +1,7 @@
 #include "PadDrop.h"
 
 #include "Bar.h"
+#include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "import/SoundDrops.h"
@@ -67,7 +68,7 @@ PadDrop::PadDrop(Bar& bar) : QObject(&bar), m_bar(bar), m_marker(new DropMarker(
 
 int PadDrop::PadAt(QPoint point)
 {
-    for (int pad = 0; pad < SkinLayout::kPadCount; ++pad) {
+    for (int pad = 0; pad < kPadCount; ++pad) {
         if (SkinLayout::padRect(pad).contains(point))
             return pad;
     }
@@ -80,11 +81,11 @@ std::vector<int> PadDrop::TargetPads(int first, int count, const std::function<b
     int next = first;
     for (int k = 0; k < count; ++k) {
         if (k > 0) {
-            while (next < SkinLayout::kPadCount && bound(next))
+            while (next < kPadCount && bound(next))
                 ++next;
         }
-        pads.push_back(next < SkinLayout::kPadCount ? next : -1);
-        if (next < SkinLayout::kPadCount)
+        pads.push_back(next < kPadCount ? next : -1);
+        if (next < kPadCount)
             ++next;
     }
     return pads;

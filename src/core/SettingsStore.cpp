@@ -486,8 +486,12 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     // QSaveFile writes a new file beside the old one and renames it over it only when every byte
     // is on disk, so a crash or a full disk leaves the old file whole. It writes through a
     // symbolic link to the file the link points at, as a user who links the file expects.
+    // Unbuffered, so that the one write below reaches the file at once and a short write (a full
+    // disk, a file size limit) shows in its count: from QSaveFile's own buffer the bytes would go
+    // out only inside commit(), which does not notice when part of them could not be written,
+    // and the cut-off file would replace the whole one.
     QSaveFile output(file);
-    if (!output.open(QIODevice::WriteOnly)) {
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportNotSaved(file);
         return;
     }

@@ -25,7 +25,7 @@ PadBindings::PadBindings()
                      [this] { noticeChange(); });
 }
 
-std::array<QString, PadBindings::kPadCount> PadBindings::NamesIn(const QByteArray& text)
+std::array<QString, kPadCount> PadBindings::NamesIn(const QByteArray& text)
 {
     std::array<QString, kPadCount> names;
     for (int i = 0; i < kPadCount; ++i)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PadCount.h"
+
 #include <QByteArray>
 #include <QFileSystemWatcher>
 #include <QObject>
@@ -15,8 +17,6 @@
 class PadBindings : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kPadCount = 28;
-
     struct Pad {
         QString fileName;     // bare file name in Sounds; empty when the pad is unbound
         bool missing = false; // bound, but the file is not in Sounds

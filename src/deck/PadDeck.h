@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioControl.h"
+#include "core/PadCount.h"
 
 #include <QObject>
 #include <QTimer>
@@ -14,7 +15,6 @@
 class PadDeck : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kPadCount = 28;
     static constexpr short kNoPad = 100;
 
     // When a press on another pad takes over: at once, or on the frame after the playing loop's

@@ -141,12 +141,12 @@ int PadTriggers::actionForNote(int channel, int note) const
             if (trigger.midi && trigger.midi->matches(MidiTrigger::Kind::Note, channel, note))
                 return action;
     const int pad = note - kFirstDefaultNote;
-    return pad >= 0 && pad < kPadActions ? pad : kNoAction;
+    return pad >= 0 && pad < kPadCount ? pad : kNoAction;
 }
 
 std::optional<MidiTrigger> PadTriggers::padNote(int pad) const
 {
-    if (pad < 0 || pad >= kPadActions)
+    if (pad < 0 || pad >= kPadCount)
         return std::nullopt;
     for (const Trigger& trigger : m_keys[static_cast<std::size_t>(pad)])
         if (trigger.midi && trigger.midi->kind == MidiTrigger::Kind::Note)
@@ -203,7 +203,7 @@ void PadTriggers::store(const QList<int>& actions) const
 
 QString PadTriggers::actionKey(int action)
 {
-    if (action >= 0 && action < kPadActions)
+    if (action >= 0 && action < kPadCount)
         return QStringLiteral("Pad %1").arg(action + 1);
     if (action == kNextPad)
         return QStringLiteral("Next Pad");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiTrigger.h"
+#include "core/PadCount.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -39,10 +40,10 @@
 // bound pads.
 class PadTriggers {
 public:
-    static constexpr int kPadActions = 28; // actions 0..27 play pads 0..27
-    static constexpr int kNextPad = 28;
-    static constexpr int kPreviousPad = 29;
-    static constexpr int kActionCount = 30;
+    // Actions 0..kPadCount-1 play the pads of the same index; the two steps follow them.
+    static constexpr int kNextPad = kPadCount;
+    static constexpr int kPreviousPad = kPadCount + 1;
+    static constexpr int kActionCount = kPadCount + 2;
     static constexpr int kNoAction = -1;
     // The oldest key of an action goes when it would hold more: a list stays short and readable.
     static constexpr int kMaxKeysPerAction = 8;

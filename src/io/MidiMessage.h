@@ -16,11 +16,14 @@ struct MidiMessage {
 
     bool operator==(const MidiMessage&) const = default;
 
-    // A whole message's bytes (status first); note-on with velocity 0 reads as a note-off.
-    // Nothing for other messages and for malformed ones.
+    // One whole message's bytes, as a transport delivers them: the status, then exactly the two
+    // data bytes a note or control change takes. Note-on with velocity 0 reads as a note-off.
+    // Nothing for other messages and for malformed ones: a missing status, a data byte with its
+    // high bit set, a byte too few or too many (whatever a stray sender puts into one event never
+    // reaches the pads as a message of its own).
     static std::optional<MidiMessage> FromBytes(const std::uint8_t* bytes, std::size_t size)
     {
-        if (size < 3 || (bytes[0] & 0x80) == 0 || (bytes[1] & 0x80) != 0 || (bytes[2] & 0x80) != 0)
+        if (size != 3 || (bytes[0] & 0x80) == 0 || (bytes[1] & 0x80) != 0 || (bytes[2] & 0x80) != 0)
             return std::nullopt;
         MidiMessage message;
         message.channel = static_cast<std::uint8_t>((bytes[0] & 0x0F) + 1);

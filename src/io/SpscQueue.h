@@ -34,12 +34,6 @@ public:
         return true;
     }
 
-    std::size_t freeSpace() const
-    {
-        return Capacity -
-               (m_tail.load(std::memory_order_relaxed) - m_head.load(std::memory_order_acquire));
-    }
-
     // Consumer side.
     bool pop(T& item)
     {

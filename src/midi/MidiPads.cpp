@@ -13,7 +13,7 @@ MidiPads::MidiPads(PadDeck& deck, MidiTransport& transport)
     : m_deck(deck), m_transport(transport), m_controls(deck), m_triggers(PadTriggers::Stored())
 {
     m_lights.fill(Light::Unknown);
-    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad)
+    for (int pad = 0; pad < kPadCount; ++pad)
         m_lightNotes[static_cast<std::size_t>(pad)] = m_triggers.padNote(pad);
 
     QObject::connect(&m_deck, &PadDeck::padLit, this,
@@ -42,7 +42,7 @@ MidiPads::MidiPads(PadDeck& deck, MidiTransport& transport)
     QObject::connect(&m_lightFlush, &QTimer::timeout, this, [this] { flushLights(); });
 
     // The controller shows the pads as they are now.
-    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad)
+    for (int pad = 0; pad < kPadCount; ++pad)
         showLight(pad, m_deck.isLit(pad));
     flushLights();
 
@@ -76,7 +76,7 @@ void MidiPads::reload()
 {
     m_triggers = PadTriggers::Stored();
     m_controls.reload();
-    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad) {
+    for (int pad = 0; pad < kPadCount; ++pad) {
         const auto p = static_cast<std::size_t>(pad);
         const std::optional<MidiTrigger> note = m_triggers.padNote(pad);
         if (note == m_lightNotes[p])
@@ -93,14 +93,14 @@ void MidiPads::reload()
 int MidiPads::padOf(const MidiMessage& message) const
 {
     const int action = m_triggers.actionForNote(message.channel, message.number);
-    return action >= 0 && action < PadTriggers::kPadActions ? action : -1;
+    return action >= 0 && action < kPadCount ? action : -1;
 }
 
 void MidiPads::drain()
 {
     // Where in this drain each pad was last pressed and released (-1: not).
-    std::array<int, PadTriggers::kPadActions> lastPress;
-    std::array<int, PadTriggers::kPadActions> lastRelease;
+    std::array<int, kPadCount> lastPress;
+    std::array<int, kPadCount> lastRelease;
     lastPress.fill(-1);
     lastRelease.fill(-1);
     bool controlsMoved = false;
@@ -145,7 +145,7 @@ void MidiPads::drain()
         return;
 
     // Of the presses only the newest few are played; a release counts after its pad's press.
-    std::array<int, PadTriggers::kPadActions> pressOrder = lastPress;
+    std::array<int, kPadCount> pressOrder = lastPress;
     std::sort(pressOrder.begin(), pressOrder.end(), std::greater<>());
     const int oldestPlayed = pressOrder[kMaxPressesPerDrain - 1];
     struct Step {
@@ -153,9 +153,9 @@ void MidiPads::drain()
         int pad;
         bool press;
     };
-    std::array<Step, 2 * PadTriggers::kPadActions> order{};
+    std::array<Step, 2 * kPadCount> order{};
     std::size_t count = 0;
-    for (int pad = 0; pad < PadTriggers::kPadActions; ++pad) {
+    for (int pad = 0; pad < kPadCount; ++pad) {
         const auto p = static_cast<std::size_t>(pad);
         if (lastPress[p] >= 0 && lastPress[p] >= oldestPlayed)
             order[count++] = {lastPress[p], pad, true};
@@ -185,7 +185,7 @@ void MidiPads::drain()
 
 void MidiPads::showLight(int pad, bool lit)
 {
-    if (pad < 0 || pad >= PadTriggers::kPadActions)
+    if (pad < 0 || pad >= kPadCount)
         return;
     m_wanted[static_cast<std::size_t>(pad)] = lit;
     if (!m_lightFlush.isActive())

@@ -87,10 +87,10 @@ private:
     QSocketNotifier* m_wakeNotifier = nullptr;
 
     enum class Light : signed char { Unknown = -1, Off = 0, On = 1 };
-    std::array<Light, PadTriggers::kPadActions> m_lights{}; // as last sent
-    std::array<bool, PadTriggers::kPadActions> m_wanted{};  // as the pads show now
+    std::array<Light, kPadCount> m_lights{}; // as last sent
+    std::array<bool, kPadCount> m_wanted{};  // as the pads show now
     QTimer m_lightFlush;
-    std::array<std::optional<MidiTrigger>, PadTriggers::kPadActions> m_lightNotes{};
+    std::array<std::optional<MidiTrigger>, kPadCount> m_lightNotes{};
     // The note a learn took: its note-off must not release a pad.
     std::optional<MidiMessage> m_learnedNote;
 };

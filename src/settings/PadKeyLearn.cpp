@@ -48,7 +48,7 @@ PadKeyLearn::~PadKeyLearn()
 void PadKeyLearn::start()
 {
     const int pad = m_pads.ListIndex();
-    if (pad < 0 || pad >= PadTriggers::kPadActions)
+    if (pad < 0 || pad >= kPadCount)
         return;
     if (s_waiting != nullptr && s_waiting != this)
         s_waiting->cancel();

@@ -3,6 +3,7 @@
 #include "FileListBox.h"
 #include "ListControl.h"
 #include "SliderKnob.h"
+#include "core/PadCount.h"
 #include "skin/LabelControl.h"
 #include "skin/SkinnedForm.h"
 
@@ -23,7 +24,6 @@ class QPushButton;
 class Settings : public SkinnedForm {
 public:
     static constexpr QSize kClientSize{820, 268};
-    static constexpr int kPadCount = 28;
 
     Settings();
     // The deck whose audio control previews and slider changes reach; without one they sound

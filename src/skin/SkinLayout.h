@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PadCount.h"
+
 #include <QRect>
 #include <QSize>
 
@@ -14,13 +16,13 @@ namespace SkinLayout {
 // The bar.
 inline constexpr QSize kBarSize{1018, 761};
 inline constexpr QSize kPadSize{50, 94};
-inline constexpr int kPadCount = 28;
 inline constexpr std::array<int, 14> kUpperPadLefts{143, 198, 252, 305, 359, 413, 466,
                                                     520, 573, 626, 679, 732, 785, 839};
 inline constexpr std::array<int, 14> kLowerPadLefts{144, 197, 252, 306, 360, 414, 466,
                                                     519, 572, 625, 679, 733, 785, 839};
 inline constexpr int kUpperPadTop = 424;
 inline constexpr int kLowerPadTop = 548;
+static_assert(kUpperPadLefts.size() + kLowerPadLefts.size() == kPadCount);
 
 // Pad index 0..27: pads 1 to 14 in the upper row, 15 to 28 in the lower.
 constexpr QRect padRect(int index)

@@ -54,7 +54,6 @@ public:
     // While paused, what is heard is thrown away and the held string forgotten; reading starts
     // afresh, from what is heard after it, when the pause ends.
     void setPaused(bool paused);
-    bool isPaused() const { return m_paused; }
 
     State state() const { return m_shown.state; }
     // What State::Pitch shows; parked otherwise.

@@ -75,21 +75,6 @@ TEST_F(BarPads, EveryButtonAndShiftStatePressesAlike)
     EXPECT_EQ(bar->Deck.ActivePad, 100);
 }
 
-TEST_F(BarPads, AFailedPressLightsThePadOnlyWhileHeld)
-{
-    for (bool somethingPlays : {false, true}) {
-        if (somethingPlays)
-            click(2);
-        press(4); // no binding
-        EXPECT_TRUE(isLit(bar->Picture6[4]));
-        EXPECT_EQ(bar->Deck.PadPressFailed, 1);
-        release(4);
-        EXPECT_EQ(litPads(), somethingPlays ? std::vector<int>{2} : std::vector<int>{});
-        EXPECT_EQ(bar->Deck.ActivePad, somethingPlays ? 2 : 100);
-    }
-    EXPECT_NEAR(levelsNow().left, 0.2f, 0.002f); // the playing pad never stopped
-}
-
 TEST_F(BarPads, ThePlayingPadsDeletedFileFailsWithoutStoppingTheSound)
 {
     click(6);

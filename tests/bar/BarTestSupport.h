@@ -2,6 +2,7 @@
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
+#include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "support/AudioTestKit.h"
 #include "support/TestEngine.h"
@@ -69,7 +70,7 @@ protected:
     std::vector<int> litPads() const
     {
         std::vector<int> lit;
-        for (int i = 0; i < Bar::kPadCount; ++i) {
+        for (int i = 0; i < kPadCount; ++i) {
             if (isLit(bar->Picture6[i]))
                 lit.push_back(i);
             else

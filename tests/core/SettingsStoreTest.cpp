@@ -10,6 +10,9 @@
 #include <optional>
 #include <random>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,21 +47,38 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
+// Runs check in a child process once setUp (which changes what that process may do) succeeds.
+bool runInChild(const std::function<bool()>& setUp, const std::function<bool()>& check)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(!setUp() ? 2 : check() ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Permissions mean nothing to root, who may read and replace any file, and tests often run as
 // root in containers. There the check runs in a child process that has become "nobody".
 bool runUnprivileged(const std::function<bool()>& check)
 {
     if (::geteuid() != 0)
         return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return runInChild([] { return ::setgid(65534) == 0 && ::setuid(65534) == 0; }, check);
+}
+
+// A disk that fills up part way through a write: the check runs in a child process that may not
+// make any file larger than limit bytes, and that sees the failed write (EFBIG) instead of being
+// killed by SIGXFSZ.
+bool runWithFileSizeLimit(rlim_t limit, const std::function<bool()>& check)
+{
+    const rlimit small{limit, limit};
+    return runInChild(
+        [&] {
+            return ::setrlimit(RLIMIT_FSIZE, &small) == 0 &&
+                   std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+        },
+        check);
 }
 
 // --- Reading ---------------------------------------------------------------------------------
@@ -409,6 +429,33 @@ TEST_F(SettingsFile, AnUnwritableFolderKeepsTheOldFile)
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0700), 0);
     EXPECT_EQ(bytesOf(m_file), original);
     EXPECT_FALSE(QFileInfo::exists(fresh));
+}
+
+TEST_F(SettingsFile, AWriteThatFillsTheDiskKeepsTheOldFileWhole)
+{
+    const QByteArray original = "; mine\r\n[Quendel]\r\nVolume=80\r\n" + QByteArray(3000, ';');
+    writeBytes(m_file, original);
+    constexpr rlim_t kLimit = 4096;
+
+    // Values that take the new file one byte past the limit, and many times past it: the disk
+    // fills with the last byte, or part way through the value.
+    for (const qsizetype length : {qsizetype(kLimit) - original.size() + 1, qsizetype(64) << 10}) {
+        const QString value(length, u'x');
+        EXPECT_TRUE(runWithFileSizeLimit(kLimit, [&] {
+            WriteSetting(u"Quendel"_qs, u"Comment"_qs, value, m_file);
+            return true;
+        })) << length;
+        EXPECT_EQ(bytesOf(m_file), original) << length;
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{u"quendel.ini"_qs})
+            << "no temporary file left behind";
+    }
+
+    // Within the limit the same store writes as usual.
+    EXPECT_TRUE(runWithFileSizeLimit(kLimit, [&] {
+        WriteSetting(u"Quendel"_qs, u"Volume"_qs, u"50"_qs, m_file);
+        return ReadSetting(u"Quendel"_qs, u"Volume"_qs, m_file, u"?"_qs) == u"50"_qs;
+    }));
 }
 
 } // namespace

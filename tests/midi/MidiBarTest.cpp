@@ -135,19 +135,61 @@ TEST_F(MidiBar, APedalsNotesStepThroughTheBoundPads)
     EXPECT_EQ(bar->Deck.ActivePad, 3);
 }
 
-TEST_F(MidiBar, TheNoteOffOfAFailedPressDarkensThePad)
+// The three ways a player presses a pad: the mouse on its face, its key, its note.
+enum class Trigger { Mouse, Key, Midi };
+
+class EveryTrigger : public MidiBar, public ::testing::WithParamInterface<Trigger> {
+protected:
+    void hold(int pad, bool down)
+    {
+        const auto key = static_cast<Qt::Key>(Qt::Key_F1 + pad); // F1..F10 play pads 1..10
+        switch (GetParam()) {
+        case Trigger::Mouse:
+            down ? press(pad) : release(pad);
+            break;
+        case Trigger::Key:
+            down ? QTest::keyPress(bar, key) : QTest::keyRelease(bar, key);
+            if (!down) // the release counts once it is sure no repeat's press follows
+                Settles([&] { return !bar->Deck.isLit(pad) || bar->Deck.ActivePad == pad; });
+            break;
+        case Trigger::Midi:
+            down ? midi.noteOn(36 + pad) : midi.noteOff(36 + pad);
+            drain();
+            break;
+        }
+    }
+};
+
+TEST_P(EveryTrigger, AFailedPressLightsThePadOnlyWhileHeldAndLeavesThePlayingPad)
 {
-    midi.noteOn(42); // pad 7 plays
-    drain();
-    midi.noteOn(41); // pad 6 has no sound: lit while held
-    drain();
-    EXPECT_EQ(litPads(), std::vector<int>{5});
-    midi.noteOff(41);
-    drain();
-    EXPECT_EQ(litPads(), std::vector<int>{6});
-    EXPECT_EQ(bar->Deck.ActivePad, 6);
-    EXPECT_EQ(lights(), (std::vector<std::string>{"42:on", "41:on", "42:off", "41:off", "42:on"}));
+    for (const bool somethingPlays : {false, true}) {
+        if (somethingPlays) {
+            hold(6, true);
+            hold(6, false);
+        }
+        hold(5, true); // pad 6 has no sound: lit alone while held
+        EXPECT_EQ(litPads(), std::vector<int>{5});
+        EXPECT_EQ(bar->Deck.PadPressFailed, 1);
+        hold(5, false);
+        // A key's release counts once no press of the key follows it at once (a held key's
+        // repeats come as release and press).
+        const std::vector<int> lit = somethingPlays ? std::vector<int>{6} : std::vector<int>{};
+        EXPECT_TRUE(Settles([&] { return litPads() == lit; }));
+        EXPECT_EQ(bar->Deck.ActivePad, somethingPlays ? 6 : 100);
+        expectLightsMatchPads(); // the controller shows what the bar shows
+    }
+    EXPECT_NEAR(levelsNow().left, 0.4f, 0.002f); // the playing pad never stopped
 }
+
+std::string triggerName(const ::testing::TestParamInfo<Trigger>& info)
+{
+    const char* const names[] = {"Mouse", "Key", "Midi"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(MouseKeyAndMidi, EveryTrigger,
+                         ::testing::Values(Trigger::Mouse, Trigger::Key, Trigger::Midi),
+                         triggerName);
 
 TEST_F(MidiBar, LightsFollowSwitchesAndPageChangesOncePerChange)
 {
