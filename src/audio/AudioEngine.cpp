@@ -97,13 +97,16 @@ void AudioEngine::start(int sampleRate)
     m_growths.store(0);
     m_duck.store(Duck::None);
     m_running.store(true, std::memory_order_release);
-    if (m_offline)
+    if (m_offline) {
+        m_sounds.setRate(m_sampleRate);
         return;
+    }
     watchChosenServer();
     m_choiceChanged.store(false);
     m_adoptDeviceRate = true;
     openDevice();
     m_adoptDeviceRate = false;
+    m_sounds.setRate(m_sampleRate); // the device may have imposed its own
     m_nowhere.assign(static_cast<std::size_t>(kChunkFrames) * 2, 0.0f);
     m_stopHousekeeping = false;
     m_housekeeper = std::thread([this] { housekeeping(); });

@@ -5,6 +5,7 @@
 #include "capture/CaptureTap.h"
 #include "device/AudioDevice.h"
 #include "device/OutputChoice.h"
+#include "sounds/ReadySounds.h"
 
 #include <array>
 #include <atomic>
@@ -106,6 +107,8 @@ public:
     // The input of the open device, for the tuner: fed while a device that hears one (a JACK
     // client's "in") is open; its source() says at which rate, and changes with every device.
     CaptureTap& capture() { return m_capture; }
+    // The pads' sounds, decoded ahead at the engine's rate.
+    ReadySounds& sounds() { return m_sounds; }
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
@@ -230,6 +233,7 @@ private:
     std::vector<float> m_nowhere;
     EngineMidi m_midi;
     CaptureTap m_capture;
+    ReadySounds m_sounds;
 
     // The output choice (guarded by m_deviceMutex) and what the housekeeping thread does
     // about it.
