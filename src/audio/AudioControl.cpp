@@ -5,6 +5,7 @@
 #include "SoundFile.h"
 #include "Voice.h"
 #include "sounds/ReadySounds.h"
+#include "sounds/SampleOpening.h"
 
 #include <algorithm>
 #include <cctype>
@@ -135,76 +136,13 @@ Voice* playingVoice(AudioSlots& slots, Slot preferred)
     return sounds(other) ? other : nullptr;
 }
 
-// A sound that decodes to no more than this is decoded at the press when it is not ready: that
-// costs about what opening a stream and decoding its first quarter second would.
-constexpr std::size_t kDecodeAtPressBytes = std::size_t{1024} * 1024;
-
-// A sample that plays from disk, as long as its file yields frames.
-void streamSample(AudioSlots& slots, const std::string& path)
-{
-    if (streamPlays(path, engine().sampleRate()))
-        slots.largeSamplePath = path;
-}
-
-// At another pitch the file is decoded afresh (only the tuner's short recordings play so).
-void openSampleAtPitch(AudioSlots& slots, const std::string& path)
-{
-    std::shared_ptr<const SampleBuffer> buffer;
-    // Decoded at the engine's rate divided by the pitch, the file sounds at that pitch when its
-    // frames play at the engine's rate.
-    const int rate = static_cast<int>(std::lround(engine().sampleRate() / slots.samplePitch));
-    switch (decodeSample(path, rate, engine().sampleSizeLimit(), buffer)) {
-    case DecodeResult::Ok:
-        slots.sample = std::move(buffer);
-        break;
-    case DecodeResult::TooLarge:
-        streamSample(slots, path);
-        break;
-    case DecodeResult::Failed:
-        break;
-    }
-}
-
-// Opens a file on the sample slot without touching what plays there. A ready sound costs a stat
-// and a look-up. A long file that is not ready yet starts at once from disk, frame for frame the
-// sound it decodes to, while the worker decodes it for the next press.
+// Opens a file on the sample slot without touching what plays there.
 void openSampleFile(AudioSlots& slots, const std::string& path)
 {
-    slots.sample.reset();
-    slots.largeSamplePath.clear();
-    if (slots.samplePitch != 1.0) {
-        openSampleAtPitch(slots, path);
-        return;
-    }
-    ReadySounds& ready = engine().sounds();
-    ready.setSizeLimit(engine().sampleSizeLimit());
-    ReadySounds::Found found = ready.find(path);
-    switch (found.state) {
-    case ReadySounds::State::Ready:
-        slots.sample = std::move(found.sound);
-        return;
-    case ReadySounds::State::TooLarge:
-        streamSample(slots, path);
-        return;
-    case ReadySounds::State::Failed:
-        return;
-    case ReadySounds::State::NotReady:
-        break;
-    }
-    std::shared_ptr<const SampleBuffer> buffer;
-    const std::size_t atPress = std::min(kDecodeAtPressBytes, engine().sampleSizeLimit());
-    switch (decodeSample(path, engine().sampleRate(), atPress, buffer)) {
-    case DecodeResult::Ok:
-        ready.keep(path, found.stamp, buffer);
-        slots.sample = std::move(buffer);
-        break;
-    case DecodeResult::TooLarge:
-        ready.prepare(path);
-        streamSample(slots, path);
-        break;
-    case DecodeResult::Failed:
-        break;
-    }
+    OpenedSample opened = OpenSampleSound(engine().sounds(), path, engine().sampleRate(),
+                                          engine().sampleSizeLimit(), slots.samplePitch);
+    slots.sample = std::move(opened.sound);
+    slots.largeSamplePath = std::move(opened.streamPath);
 }
 
 void openStreamFile(AudioSlots& slots, const std::string& path)
