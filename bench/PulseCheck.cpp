@@ -3,7 +3,9 @@
 // The program starts a private server with a null sink (it needs no sound card and leaves any
 // running server alone), records the sink's monitor, and drives a second copy of itself that
 // runs the real bar with the real engine on that server. It measures:
-//   - press-to-sound: frames recorded before a pad press, to the first loud frame;
+//   - press-to-sound: frames recorded before a pad press, to the first loud frame; and so for a
+//     0.2 s file against a three-minute one (44.1 kHz stereo WAV, both kept ready ahead), which
+//     should start as soon;
 //   - the server's CPU for Quendel's stream against a plain `paplay` of the same loop, and
 //     Quendel's own CPU while one loop plays;
 //   - silent gaps and underruns over a looping pad with the settings window's sliders dragged
@@ -11,7 +13,9 @@
 //
 //   measure_pulse [--seconds N] [--buffer auto|FRAMES|FRAMESxPERIODS] [--presses N]
 //                 [--skip-latency] [--skip-cpu] [--skip-dropouts] [--no-load]
+//                 [--server-rate HZ]   (the server's null sink; 44100 unless given)
 
+#include "PulseRig.h"
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
 #include "core/Form.h"
@@ -30,34 +34,18 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fstream>
-#include <map>
 #include <random>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-constexpr int kRate = 44100;
-constexpr float kLoudLevel = 0.05f;   // the first loud frame of a press
-constexpr float kSilentLevel = 1e-4f; // |left| + |right| below this is a dropout's silence
-constexpr int kGapFrames = 8;         // a run of silence this long inside the loop is a gap
-
-void sleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // ---- the player: the real bar on the server ---------------------------------------------------
 
@@ -157,6 +145,16 @@ int runPlayer(const std::string& buffer)
                    squareWave(kRate, 0.5f, 100));
     WriteSetting("Samples", "Sample 1", "Sine.wav", folder.settingsFile());
     WriteSetting("Samples", "Sample 2", "Burst.wav", folder.settingsFile());
+    // A short file and a three-minute one (44.1 kHz stereo, 30 MB), both loud from their first
+    // frame: a press on either should be heard as soon.
+    WriteTestSound(folder.soundsFolder() + "Short.wav", squareWave(kRate / 5, 0.5f, 100),
+                   squareWave(kRate / 5, 0.5f, 100));
+    {
+        const std::vector<float> long3 = squareWave(kRate * 180, 0.5f, 100);
+        WriteTestSound(folder.soundsFolder() + "Long.wav", long3, long3);
+    }
+    WriteSetting("Samples", "Sample 3", "Short.wav", folder.settingsFile());
+    WriteSetting("Samples", "Sample 4", "Long.wav", folder.settingsFile());
     WriteSetting("Quendel", "Volume", "100", folder.settingsFile());
     WriteSetting("Quendel", "PanVal", "0", folder.settingsFile());
     WriteSetting("Quendel", "AudioBuffer", QString::fromStdString(buffer), folder.settingsFile());
@@ -214,166 +212,7 @@ int runPlayer(const std::string& buffer)
     return code;
 }
 
-// ---- the rig: server, recorder, load ---------------------------------------------------------
-
-pid_t spawn(const std::vector<std::string>& args, int stdinFd = -1, int stdoutFd = -1,
-            bool ownGroup = false)
-{
-    std::vector<const char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    argv.push_back(nullptr);
-    return SpawnProgram(argv.data(), stdinFd, stdoutFd, ownGroup);
-}
-
-// Nanoseconds a process has spent on a core, all its threads together.
-long long cpuNs(pid_t pid)
-{
-    long long total = 0;
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = opendir(tasks.c_str());
-    if (!dir)
-        return 0;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
-        long long onCpu = 0;
-        if (stat >> onCpu)
-            total += onCpu;
-    }
-    closedir(dir);
-    return total;
-}
-
-// Nanoseconds each thread of a process has spent on a core, by the thread's name.
-std::map<std::string, long long> cpuNsByThread(pid_t pid)
-{
-    std::map<std::string, long long> byName;
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = opendir(tasks.c_str());
-    if (!dir)
-        return byName;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        const std::string task = tasks + "/" + entry->d_name;
-        std::ifstream stat(task + "/schedstat");
-        std::ifstream comm(task + "/comm");
-        long long onCpu = 0;
-        std::string name;
-        if (stat >> onCpu && std::getline(comm, name))
-            byName[name] += onCpu;
-    }
-    closedir(dir);
-    return byName;
-}
-
-class Player {
-public:
-    bool start(const std::string& self, const std::string& buffer)
-    {
-        int toPlayer[2];
-        int fromPlayer[2];
-        if (pipe(toPlayer) != 0 || pipe(fromPlayer) != 0)
-            return false;
-        m_pid = spawn({self, "--player", buffer}, toPlayer[0], fromPlayer[1]);
-        close(toPlayer[0]);
-        close(fromPlayer[1]);
-        m_in = fdopen(toPlayer[1], "w");
-        m_out = fdopen(fromPlayer[0], "r");
-        return reply().rfind("stats", 0) == 0;
-    }
-    std::string ask(const std::string& command)
-    {
-        std::fprintf(m_in, "%s\n", command.c_str());
-        std::fflush(m_in);
-        return reply();
-    }
-    void send(const std::string& command)
-    {
-        std::fprintf(m_in, "%s\n", command.c_str());
-        std::fflush(m_in);
-    }
-    std::string reply()
-    {
-        char line[512];
-        if (!std::fgets(line, sizeof line, m_out))
-            return {};
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        return text;
-    }
-    void stop()
-    {
-        ask("quit");
-        waitpid(m_pid, nullptr, 0);
-    }
-    pid_t pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = 0;
-    FILE* m_in = nullptr;
-    FILE* m_out = nullptr;
-};
-
-// One core kept busy compiling, as a developer's machine is while they play.
-pid_t startCompileLoad(const std::string& dir)
-{
-    const std::string source = dir + "/load.cpp";
-    std::ofstream(source) << "#include <regex>\n#include <map>\n#include <string>\n"
-                             "#include <iostream>\n#include <algorithm>\n#include <vector>\n"
-                             "int main(){std::map<std::string,std::vector<std::regex>> m;"
-                             "m[\"a\"].emplace_back(\"(a|b)*c\");std::string s;"
-                             "std::getline(std::cin,s);std::smatch r;"
-                             "std::regex_search(s,r,m[\"a\"][0]);"
-                             "std::sort(s.begin(),s.end());std::cout<<s<<r.size();}\n";
-    return spawn(
-        {"sh", "-c", "while :; do c++ -O2 -std=c++20 -c " + source + " -o /dev/null; done"}, -1, -1,
-        true);
-}
-
-struct Gaps {
-    int count = 0;
-    double longestMs = 0.0;
-    double playedSeconds = 0.0;
-};
-
-Gaps findGaps(const float* data, std::size_t from, std::size_t to)
-{
-    Gaps gaps;
-    // The loop's own first and last loud frames bound the part to check.
-    std::size_t first = from;
-    while (first < to && std::fabs(data[2 * first]) + std::fabs(data[2 * first + 1]) < kLoudLevel)
-        ++first;
-    std::size_t last = to;
-    while (last > first &&
-           std::fabs(data[2 * (last - 1)]) + std::fabs(data[2 * (last - 1) + 1]) < kLoudLevel)
-        --last;
-    gaps.playedSeconds = static_cast<double>(last - first) / kRate;
-    std::size_t run = 0;
-    for (std::size_t i = first; i < last; ++i) {
-        if (std::fabs(data[2 * i]) + std::fabs(data[2 * i + 1]) < kSilentLevel) {
-            ++run;
-            continue;
-        }
-        if (run >= kGapFrames) {
-            ++gaps.count;
-            gaps.longestMs = std::max(gaps.longestMs, run * 1000.0 / kRate);
-        }
-        run = 0;
-    }
-    return gaps;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+// ---- the measurements -----------------------------------------------------------------------
 
 struct Options {
     int seconds = 60;
@@ -383,16 +222,19 @@ struct Options {
     bool cpu = true;
     bool dropouts = true;
     bool load = true;
+    int serverRate = 44100;
 };
 
-void pressToSound(Player& player, const PulseMonitorRecorder& recorder, int presses, int restMs,
-                  const char* what)
+// The median press-to-sound of `pad` over `presses` presses, each stopped by a second press.
+double pressToSound(Player& player, const PulseMonitorRecorder& recorder, int pad, int presses,
+                    int restMs, const char* what)
 {
     std::vector<double> latencies;
     std::mt19937 random(7);
+    const std::string press = "press " + std::to_string(pad);
     for (int i = 0; i < presses; ++i) {
         const std::size_t before = recorder.frames();
-        player.ask("press 2");
+        player.ask(press);
         sleepMs(350);
         const std::size_t after = recorder.frames();
         std::size_t loud = before;
@@ -403,7 +245,7 @@ void pressToSound(Player& player, const PulseMonitorRecorder& recorder, int pres
             latencies.push_back((loud - before) * 1000.0 / kRate);
         else
             std::printf("  press %d: nothing heard in %zu frames\n", i + 1, after - before);
-        player.ask("press 2"); // the second press stops it
+        player.ask(press); // the second press stops it
         // Presses fall anywhere in a period.
         sleepMs(restMs + static_cast<int>(random() % 23));
     }
@@ -412,14 +254,22 @@ void pressToSound(Player& player, const PulseMonitorRecorder& recorder, int pres
                 latencies.size(), presses, median(latencies),
                 latencies.empty() ? 0.0 : latencies.front(),
                 latencies.empty() ? 0.0 : latencies.back());
+    return median(latencies);
 }
 
 // Presses a quarter of a second apart, and then presses after a rest long enough for the idle
-// stream to park: the first press after a rest must be heard no later than the others.
+// stream to park: the first press after a rest must be heard no later than the others. Then a
+// short file against a three-minute one, once the bar has had time to make both ready.
 void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses)
 {
-    pressToSound(player, recorder, presses, 250, "press-to-sound");
-    pressToSound(player, recorder, std::max(1, presses / 2), 2500, "press-to-sound after a rest");
+    pressToSound(player, recorder, 2, presses, 250, "press-to-sound");
+    pressToSound(player, recorder, 2, std::max(1, presses / 2), 2500,
+                 "press-to-sound after a rest");
+    sleepMs(2000);
+    const double shortMs = pressToSound(player, recorder, 3, presses, 250, "0.2 s file");
+    const double longMs = pressToSound(player, recorder, 4, presses, 250, "three-minute file");
+    std::printf("three-minute file against the 0.2 s one: %.2fx\n",
+                shortMs > 0 ? longMs / shortMs : 0.0);
 }
 
 double serverShare(const PrivatePulseServer& server, pid_t other, int seconds, double* otherShare)
@@ -533,14 +383,14 @@ void measureDropouts(PrivatePulseServer& server, Player& player,
 int runRig(const std::string& self, const Options& options)
 {
     PrivatePulseServer server;
-    if (!server.start()) {
+    if (!server.start(options.serverRate)) {
         std::fprintf(stderr, "measure_pulse: the PulseAudio server did not start (is the "
                              "pulseaudio package installed? scripts/setup installs it)\n");
         server.stop();
         return 1;
     }
     PulseMonitorRecorder recorder;
-    const int recordSeconds = options.seconds + options.presses + 80;
+    const int recordSeconds = options.seconds + 3 * options.presses + 90;
     const bool recording = recorder.start(recordSeconds);
     sleepMs(300);
     if (!recording) {
@@ -552,7 +402,7 @@ int runRig(const std::string& self, const Options& options)
     if (options.cpu)
         alone = measureServerAlone(server);
     Player player;
-    if (!player.start(self, options.buffer)) {
+    if (!player.start(self, {options.buffer})) {
         std::fprintf(stderr, "measure_pulse: could not start the player\n");
         server.stop();
         return 1;
@@ -595,6 +445,8 @@ int main(int argc, char** argv)
             options.cpu = false;
         else if (arg == "--skip-dropouts")
             options.dropouts = false;
+        else if (arg == "--server-rate" && hasValue)
+            options.serverRate = std::clamp(std::atoi(argv[++i]), 8000, 192000);
         else if (arg == "--no-load")
             options.load = false;
     }

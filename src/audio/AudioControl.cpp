@@ -1,9 +1,11 @@
 #include "AudioControl.h"
 
 #include "AudioEngine.h"
-#include "audio/sounds/SampleBuffer.h"
-#include "audio/sounds/SoundFile.h"
-#include "audio/mixer/Voice.h"
+#include "mixer/Voice.h"
+#include "sounds/ReadySounds.h"
+#include "sounds/SampleBuffer.h"
+#include "sounds/SampleOpening.h"
+#include "sounds/SoundFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -137,23 +139,10 @@ Voice* playingVoice(AudioSlots& slots, Slot preferred)
 // Opens a file on the sample slot without touching what plays there.
 void openSampleFile(AudioSlots& slots, const std::string& path)
 {
-    slots.sample.reset();
-    slots.largeSamplePath.clear();
-    std::shared_ptr<const SampleBuffer> buffer;
-    // Decoded at the engine's rate divided by the pitch, the file sounds at that pitch when its
-    // frames play at the engine's rate.
-    const int rate = static_cast<int>(std::lround(slots.engine.sampleRate() / slots.samplePitch));
-    switch (decodeSample(path, rate, slots.engine.sampleSizeLimit(), buffer)) {
-    case DecodeResult::Ok:
-        slots.sample = std::move(buffer);
-        break;
-    case DecodeResult::TooLarge:
-        if (streamPlays(path, slots.engine.sampleRate()))
-            slots.largeSamplePath = path;
-        break;
-    case DecodeResult::Failed:
-        break;
-    }
+    OpenedSample opened = OpenSampleSound(slots.engine.sounds(), path, slots.engine.sampleRate(),
+                                          slots.engine.sampleSizeLimit(), slots.samplePitch);
+    slots.sample = std::move(opened.sound);
+    slots.largeSamplePath = std::move(opened.streamPath);
 }
 
 void openStreamFile(AudioSlots& slots, const std::string& path)
@@ -509,6 +498,17 @@ void AudioControl::applyGains(Voice* voice, int volume, int pan)
         return;
     const Gains gains = gainsFor(volume, pan);
     engine().mixer().setGain(voice, gains.left, gains.right);
+}
+
+void AudioControl::KeepSamplesReady(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> samples;
+    for (const std::string& path : paths)
+        if (!PlaysAsStream(path))
+            samples.push_back(path);
+    ReadySounds& ready = engine().sounds();
+    ready.setSizeLimit(engine().sampleSizeLimit());
+    ready.keepReady(samples);
 }
 
 void AudioControl::TerminateBASS()

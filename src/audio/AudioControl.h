@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AudioEngine;
 class Voice;
@@ -77,10 +78,16 @@ public:
     // Open*, Play* and Stop* first drop what is queued, so no queued file starts after them and
     // no stop at the loop's end cuts what they leave playing.
 
+    // The files whose sounds are to be ready before they are opened (the bound pads): they are
+    // decoded in the background, now and whenever the engine's rate changes, so that opening one
+    // decodes nothing. Files that play as streams are left out. Replaces the previous list.
+    void KeepSamplesReady(const std::vector<std::string>& paths);
+
     // Releases the engine.
     void TerminateBASS();
 
-    // True when the opened sample is too large to hold in memory and plays from disk instead.
+    // True when the opened sample plays from disk: it is too large to hold in memory, or its
+    // sound was not ready yet.
     bool sampleIsStreamed() const;
 
     // The engine this control plays through.

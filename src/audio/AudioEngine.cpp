@@ -18,6 +18,7 @@ void AudioEngine::start(int sampleRate)
                   m_options.offline);
     if (!m_options.offline)
         m_host.start();
+    m_sounds.setRate(m_mixer.sampleRate()); // the device may have imposed its own
 }
 
 void AudioEngine::stop()

@@ -2,6 +2,7 @@
 
 #include "host/OutputHost.h"
 #include "mixer/Mixer.h"
+#include "sounds/ReadySounds.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,10 +48,13 @@ public:
     // Files whose decoded size would exceed this many bytes open as streams.
     void setSampleSizeLimit(std::size_t bytes) { m_sampleSizeLimit = bytes; }
     std::size_t sampleSizeLimit() const { return m_sampleSizeLimit; }
+    // The pads' sounds, decoded ahead at the engine's rate.
+    ReadySounds& sounds() { return m_sounds; }
 
 private:
     Options m_options;
     Mixer m_mixer;
     OutputHost m_host;
     std::size_t m_sampleSizeLimit = kDefaultSampleSizeLimit;
+    ReadySounds m_sounds;
 };

@@ -104,7 +104,10 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
     });
     QObject::connect(&Deck, &PadDeck::activePadChanged, this, [this] { followPlayingPad(); });
     QObject::connect(&Deck, &PadDeck::pendingPadChanged, this, [this] { followPlayingPad(); });
-    QObject::connect(&Bindings, &PadBindings::changed, this, [this] { ShowPadNames(); });
+    QObject::connect(&Bindings, &PadBindings::changed, this, [this] {
+        ShowPadNames();
+        Deck.keepBoundSoundsReady(Bindings);
+    });
     // Keys edited by hand in the settings file apply, and show in the tooltips, as names do.
     QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
         Keys.reload();
@@ -158,6 +161,10 @@ void Bar::Form_Load()
         ParseBufferSetting(SettingIn(settings, AppModul::AppTitle, QStringLiteral("AudioBuffer"),
                                      QStringLiteral("auto"))
                                .toStdString()));
+    // How much memory the pads' sounds, decoded ahead of their presses, may take.
+    engine.sounds().setBudget(ReadySounds::BudgetFromMegabytes(
+        SettingIn(settings, AppModul::AppTitle, QStringLiteral("ReadySoundsMB"), QString())
+            .toStdString()));
     // Where the sound goes, as the output menu stored it.
     engine.host().setOutputChoice(OutputMenu::choiceIn(settings));
     Deck.DMC.DeviceToUse(1);

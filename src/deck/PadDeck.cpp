@@ -1,5 +1,7 @@
 #include "PadDeck.h"
 
+#include "PadBindings.h"
+
 #include "core/NumberText.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
@@ -134,6 +136,17 @@ void PadDeck::settlePending()
         setActivePad(next);
         setLit(next, true);
     }
+}
+
+void PadDeck::keepBoundSoundsReady(const PadBindings& bindings)
+{
+    std::vector<std::string> paths;
+    for (int pad = 0; pad < kPadCount; ++pad) {
+        const PadBindings::Pad& bound = bindings.pad(pad);
+        if (!bound.fileName.isEmpty() && !bound.missing)
+            paths.push_back(AudioPath(AppModul::SoundsFolder + bound.fileName));
+    }
+    DMC.KeepSamplesReady(paths);
 }
 
 int PadDeck::steppedPad(int direction) const

@@ -3,6 +3,8 @@
 #include "audio/AudioControl.h"
 #include "core/PadCount.h"
 
+class PadBindings;
+
 #include <QObject>
 #include <QTimer>
 
@@ -46,6 +48,9 @@ public:
     // take over, else the one that plays, wrapping round; with neither, the first (last) bound
     // pad. -1 when no other pad is bound. For foot pedals and page turners.
     int steppedPad(int direction) const;
+
+    // The bound pads' files are decoded in the background, so a press starts them at once.
+    void keepBoundSoundsReady(const PadBindings& bindings);
 
     // How far the playing pad's loop is through its current cycle, 0..1.
     double loopProgress() const { return DMC.LoopProgress(); }

@@ -50,7 +50,7 @@ bool accepts(const std::string& socketPath)
 
 } // namespace
 
-bool PrivatePulseServer::start()
+bool PrivatePulseServer::start(int rate)
 {
     stop();
     if (!m_folder.empty()) {
@@ -62,8 +62,8 @@ bool PrivatePulseServer::start()
         return false;
     m_folder = pattern;
     const std::string config = m_folder + "/server.pa";
-    std::ofstream(config) << "load-module module-null-sink sink_name=measure rate=44100 "
-                             "channels=2\n"
+    std::ofstream(config) << "load-module module-null-sink sink_name=measure rate=" << rate
+                          << " channels=2\n"
                           << "load-module module-native-protocol-unix auth-anonymous=1 socket="
                           << m_folder << "/native\n"
                           << "set-default-sink measure\n";

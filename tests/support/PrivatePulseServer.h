@@ -20,8 +20,9 @@ public:
     PrivatePulseServer(const PrivatePulseServer&) = delete;
     PrivatePulseServer& operator=(const PrivatePulseServer&) = delete;
 
-    // False when the server is not installed or does not come up within five seconds.
-    bool start();
+    // False when the server is not installed or does not come up within five seconds. The null
+    // sink runs at `rate`.
+    bool start(int rate = 44100);
     void stop();
     bool running() const { return m_pid > 0; }
 
