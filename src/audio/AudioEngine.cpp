@@ -28,3 +28,10 @@ void AudioEngine::stop()
     m_host.stop(); // returns once no render runs
     m_mixer.stop();
 }
+
+std::unique_ptr<AudioInput> AudioEngine::openInput(AudioInput::Sink sink, void* context)
+{
+    if (m_inputFactory)
+        return OpenedInput(m_inputFactory(), sink, context);
+    return OpenBestAudioInput(sink, context, m_host.capture());
+}

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "capture/OpenAudioInput.h"
 #include "host/OutputHost.h"
 #include "mixer/Mixer.h"
 #include "sounds/ReadySounds.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 // What plays Quendel's sound: the mixer, and the output host that drives its render from a
 // device. The application makes one and hands it to whatever plays (the pads' deck, the tuner,
@@ -45,6 +48,13 @@ public:
     OutputHost& host() { return m_host; }
     const OutputHost& host() const { return m_host; }
 
+    // The tuner's input, open and calling `sink`: the machine's best (the output's own JACK
+    // client while it plays through JACK, else SDL's capture device), or what the factory set
+    // here makes (tests). Null when none opens.
+    using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
+    void setInputFactory(InputFactory factory) { m_inputFactory = std::move(factory); }
+    std::unique_ptr<AudioInput> openInput(AudioInput::Sink sink, void* context);
+
     // Files whose decoded size would exceed this many bytes open as streams.
     void setSampleSizeLimit(std::size_t bytes) { m_sampleSizeLimit = bytes; }
     std::size_t sampleSizeLimit() const { return m_sampleSizeLimit; }
@@ -56,5 +66,6 @@ private:
     Mixer m_mixer;
     OutputHost m_host;
     std::size_t m_sampleSizeLimit = kDefaultSampleSizeLimit;
+    InputFactory m_inputFactory;
     ReadySounds m_sounds;
 };

@@ -10,7 +10,10 @@
 #include <QFile>
 
 Tuner::Tuner(AudioEngine& engine)
-    : LitSkinnedForm(kClientSize), DMC(engine), Listener(engine.host().capture())
+    : LitSkinnedForm(kClientSize), DMC(engine),
+      Listener([&engine](AudioInput::Sink sink, void* context) {
+          return engine.openInput(sink, context);
+      })
 {
     setWindowTitle(QStringLiteral("Guitar Tuner"));
     for (int i = 0; i < kStringCount; ++i) {

@@ -14,8 +14,8 @@ constexpr double kMostBacklogSeconds = 0.5;
 
 } // namespace
 
-TunerListener::TunerListener(CaptureTap& deviceInput, QObject* parent)
-    : QObject(parent), m_deviceInput(deviceInput), m_ring(kRingFrames)
+TunerListener::TunerListener(InputOpener openInput, QObject* parent)
+    : QObject(parent), m_openInput(std::move(openInput)), m_ring(kRingFrames)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TunerListener::poll);
@@ -81,7 +81,7 @@ void TunerListener::sink(void* self, const float* mono, int frames)
 void TunerListener::openInput()
 {
     closeInput();
-    m_input = OpenBestAudioInput(&TunerListener::sink, this, m_deviceInput);
+    m_input = m_openInput ? m_openInput(&TunerListener::sink, this) : nullptr;
     const int rate = m_input ? m_input->rate() : 0;
     if (m_input && (!m_detector || m_detector->sampleRate() != rate))
         m_detector = std::make_unique<pitch::PitchDetector>(rate);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/capture/OpenAudioInput.h"
+#include "io/AudioInput.h"
 #include "io/MonoRing.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/TargetHold.h"
@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,8 +38,10 @@ public:
     static constexpr int kPollMilliseconds = 20;
     static constexpr int kReopenMilliseconds = 1000;
 
-    // `deviceInput` is where the output's own client (JACK) hands on what its input hears.
-    explicit TunerListener(CaptureTap& deviceInput, QObject* parent = nullptr);
+    // Opens the input to hear, calling the sink; null when there is none.
+    using InputOpener =
+        std::function<std::unique_ptr<AudioInput>(AudioInput::Sink sink, void* context)>;
+    explicit TunerListener(InputOpener openInput, QObject* parent = nullptr);
     ~TunerListener() override;
 
     // Opens the input and starts reading (does nothing while listening).
@@ -91,7 +94,7 @@ private:
     void restartReading();
     void publish();
 
-    CaptureTap& m_deviceInput;
+    InputOpener m_openInput;
     MonoRing m_ring;
     std::unique_ptr<AudioInput> m_input;
     std::unique_ptr<pitch::PitchDetector> m_detector;

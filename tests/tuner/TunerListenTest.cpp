@@ -20,7 +20,7 @@ protected:
     {
         BarFixture::SetUp();
         ASSERT_TRUE(InstallationStep()); // the reference sounds
-        SetAudioInputFactoryForTests([this] {
+        engine->setInputFactory([this] {
             auto input = std::make_unique<OfflineAudioInput>(48000);
             input->setFailing(noInput);
             this->input = input.get();
@@ -31,7 +31,6 @@ protected:
     {
         if (Tuner* tuner = LoadedForm<Tuner>())
             tuner->Listener.stop();
-        SetAudioInputFactoryForTests({});
         BarFixture::TearDown();
     }
     Tuner& openTuner()

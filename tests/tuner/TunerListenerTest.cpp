@@ -57,18 +57,16 @@ private:
 
 class TunerListenerTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    // The inputs the listener opens: offline ones the test feeds.
+    std::unique_ptr<AudioInput> openInput(AudioInput::Sink sink, void* context)
     {
-        SetAudioInputFactoryForTests([this]() -> std::unique_ptr<AudioInput> {
-            if (noDevice)
-                return nullptr;
-            devices.push_back(std::make_unique<OfflineAudioInput>(rate));
-            input = devices.back().get();
-            ++opened;
-            return std::make_unique<Handle>(*input);
-        });
+        if (noDevice)
+            return nullptr;
+        devices.push_back(std::make_unique<OfflineAudioInput>(rate));
+        input = devices.back().get();
+        ++opened;
+        return OpenedInput(std::make_unique<Handle>(*input), sink, context);
     }
-    void TearDown() override { SetAudioInputFactoryForTests({}); }
 
     // Feeds `seconds` of the tone (or silence) in 10 ms blocks, with the timer's step after
     // every second block, as the input's thread and the UI's timer would take turns.
@@ -90,8 +88,9 @@ protected:
     std::vector<std::unique_ptr<OfflineAudioInput>> devices;
     OfflineAudioInput* input = nullptr;
     int opened = 0;
-    CaptureTap noDeviceInput;
-    TunerListener listener{noDeviceInput};
+    TunerListener listener{[this](AudioInput::Sink sink, void* context) {
+        return openInput(sink, context);
+    }};
 };
 
 } // namespace
@@ -218,7 +217,9 @@ TEST(TunerListenerSdl, TheDiskDriverReadsAFlatAFromAFileAsFlatByItsCents)
     setenv("SDL_DISKAUDIOFILEIN", path.c_str(), 1);
     unsetenv("QUENDEL_AUDIO");
     CaptureTap noDeviceInput;
-    TunerListener listener(noDeviceInput);
+    TunerListener listener([&noDeviceInput](AudioInput::Sink sink, void* context) {
+        return OpenBestAudioInput(sink, context, noDeviceInput);
+    });
     listener.setTuning(pitch::Tuning(pitch::TuningKind::Chromatic));
     listener.start();
     ASSERT_STREQ(listener.inputName(), "sdl");
@@ -256,7 +257,9 @@ TEST(TunerListenerJack, AToneIntoInReadsRightWhileAPadLoopPlaysOnFrameForFrame)
     control.PlaySample(true);
     ASSERT_TRUE(probe.connect("Quendel:out_left", probe.port("in_left")));
 
-    TunerListener listener(engine->host().capture());
+    TunerListener listener([&engine](AudioInput::Sink sink, void* context) {
+        return engine->openInput(sink, context);
+    });
     listener.start();
     ASSERT_STREQ(listener.inputName(), "jack");
     probe.playTone(kFlatA, 0.4f);

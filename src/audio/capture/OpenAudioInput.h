@@ -3,7 +3,6 @@
 #include "io/AudioInput.h"
 #include "io/CaptureTap.h"
 
-#include <functional>
 #include <memory>
 
 // Opens the input the tuner should hear: the JACK client's "in" port (handed over through
@@ -14,6 +13,6 @@
 std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* context,
                                                CaptureTap& deviceInput);
 
-// Tests put inputs of their own in place of the machine's (OpenBestAudioInput opens what the
-// factory makes); an empty function restores the machine's.
-void SetAudioInputFactoryForTests(std::function<std::unique_ptr<AudioInput>()> factory);
+// `input` opened with `sink`; null when there is none or it does not open.
+std::unique_ptr<AudioInput> OpenedInput(std::unique_ptr<AudioInput> input, AudioInput::Sink sink,
+                                   void* context);
