@@ -1,4 +1,5 @@
-// The mixer at its limits: a batch larger than its command queue.
+// The mixer at its limits: a batch larger than its command queue, more voices than it mixes, more
+// to hand back than its return queue holds, and a queued voice stopped before its start.
 
 #include "AudioTestSupport.h"
 #include "audio/mixer/Mixer.h"
@@ -29,6 +30,11 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_alive.size();
+    }
+    std::vector<const Retired*> alive()
+    {
+        std::lock_guard lock(m_mutex);
+        return {m_alive.begin(), m_alive.end()};
     }
 
 private:
@@ -67,6 +73,15 @@ private:
     float m_level;
     long m_cycle;
     long m_position = 0;
+};
+
+class CountedBlock final : public PcmBlock {
+public:
+    explicit CountedBlock(Census& census) : m_census(census) { m_census.add(this); }
+    ~CountedBlock() override { m_census.remove(this); }
+
+private:
+    Census& m_census;
 };
 
 // The engine offline, or on a fake device whose thread the test is.
@@ -114,6 +129,11 @@ protected:
     MixerLimits() : MixerTest(GetParam()) {}
 };
 
+class MixerLimitsOffline : public MixerTest {
+protected:
+    MixerLimitsOffline() : MixerTest(false) {}
+};
+
 } // namespace
 
 TEST_P(MixerLimits, ABatchLargerThanTheCommandQueueArrivesWholeAndInOrder)
@@ -148,3 +168,58 @@ TEST_P(MixerLimits, ABatchLargerThanTheCommandQueueArrivesWholeAndInOrder)
 
 INSTANTIATE_TEST_SUITE_P(Driven, MixerLimits, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "OnADevice" : "Offline"; });
+
+TEST_F(MixerLimitsOffline, OneVoiceMoreThanTheMixerHoldsShowsFinishedAndTheOthersPlay)
+{
+    std::vector<Voice*> voices;
+    for (int i = 0; i <= Mixer::kMaxVoices; ++i)
+        voices.push_back(mixer().startVoice(std::make_unique<LevelVoice>(census, 1.0f / 256)));
+    const auto out = block();
+    for (float sample : out)
+        ASSERT_EQ(sample, Mixer::kMaxVoices / 256.0f);
+    for (int i = 0; i < Mixer::kMaxVoices; ++i)
+        EXPECT_FALSE(voices[static_cast<std::size_t>(i)]->finished()) << i;
+    EXPECT_TRUE(voices.back()->finished());
+    for (Voice* voice : voices)
+        mixer().stopVoice(voice);
+    EXPECT_TRUE(freedDownTo(0));
+}
+
+TEST_F(MixerLimitsOffline, WhatAFullReturnQueueCannotTakeIsCountedAndNothingElseIsLost)
+{
+    // Blocks a looped file cannot take go straight back; more of them than the return queue
+    // holds, applied over a few blocks with nobody freeing in between.
+    Voice* voice = mixer().startVoice(std::make_unique<LevelVoice>(census, 0.5f));
+    constexpr std::size_t kExtra = 100;
+    for (std::size_t i = 0; i < Mixer::kReturnQueueSize + kExtra; ++i)
+        mixer().replacePcm(voice, std::make_unique<CountedBlock>(census));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(block()[0], 0.5f);
+    EXPECT_EQ(mixer().lostRetired(), kExtra);
+
+    mixer().stopVoice(voice);
+    EXPECT_TRUE(freedDownTo(kExtra)) << "all but the ones the mixer could not hand back";
+    for (const Retired* lost : census.alive())
+        delete lost; // the mixer let go of them: nobody else will
+}
+
+TEST_F(MixerLimitsOffline, AQueuedVoiceStoppedBeforeItsStartNeverSoundsAndIsFreed)
+{
+    for (int lead : {0, 300}) { // stopped in the same batch, or a block later
+        SCOPED_TRACE(lead);
+        Voice* playing = mixer().startVoice(std::make_unique<LevelVoice>(census, 0.25f));
+        block(100);
+        Voice* queued =
+            mixer().startVoiceAfter(std::make_unique<LevelVoice>(census, 0.5f), playing);
+        if (lead > 0)
+            block(lead);
+        mixer().stopVoice(queued);
+        const auto out = block(3000); // past two cycle ends
+        for (float sample : out)
+            ASSERT_EQ(sample, 0.25f);
+        EXPECT_FALSE(playing->finished());
+        EXPECT_TRUE(freedDownTo(1));
+        mixer().stopVoice(playing);
+        EXPECT_TRUE(freedDownTo(0));
+    }
+}
