@@ -1,5 +1,7 @@
 #include "FakeDevice.h"
 
+#include <algorithm>
+
 namespace {
 
 class FakeDevice final : public AudioDevice {
@@ -21,6 +23,9 @@ public:
         m_state.context = context;
         m_state.underruns = 0;
         m_state.parkedNow = false;
+        m_state.idle = false;
+        m_state.silentFrames = 0;
+        m_state.wakesSeen = m_state.wakes;
         m_state.openedWith.push_back(plan);
         m_rate = m_state.rate.load();
         m_plan = plan;
@@ -54,17 +59,19 @@ public:
     }
     void setIdle(bool idle) override
     {
+        m_state.idle = idle;
         if (!idle)
             wake();
-        else if (m_state.parks)
-            m_state.parkedNow = true;
     }
     void wake() override
     {
         // A parked device refills at once from the waking thread, as a sound server's would.
         std::lock_guard lock(m_state.mutex);
-        if (!m_closed && m_state.parkedNow.exchange(false))
+        ++m_state.wakes;
+        if (!m_closed && m_state.parkedNow.exchange(false)) {
+            m_state.silentFrames = 0;
             m_state.renderLocked(256);
+        }
     }
     bool parked() const override { return m_state.parkedNow.load(); }
     BufferPlan plan() const override { return m_plan; }
@@ -94,7 +101,22 @@ std::vector<float> FakeDeviceState::pull(int frames)
     std::lock_guard lock(mutex);
     if (!render || lostOpen.load() == opens.load() || parkedNow.load())
         return {};
-    return renderLocked(frames);
+    auto block = renderLocked(frames);
+    parkWhenIdleLocked(block);
+    return block;
+}
+
+void FakeDeviceState::parkWhenIdleLocked(const std::vector<float>& block)
+{
+    const bool silent = std::all_of(block.begin(), block.end(), [](float v) { return v == 0.0f; });
+    silentFrames = silent ? silentFrames + static_cast<int>(block.size() / 2) : 0;
+    // A wake since the last refill means commands this refill may not have seen.
+    if (wakes != wakesSeen) {
+        wakesSeen = wakes;
+        return;
+    }
+    if (parks && idle && silentFrames >= 44100)
+        parkedNow = true;
 }
 
 AudioEngine::Options FakeDeviceOptions(FakeDeviceState& state)

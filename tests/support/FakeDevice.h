@@ -18,7 +18,9 @@ struct FakeDeviceState {
     std::atomic<int> rate{0};          // what the device plays at; 0: the rate it is asked for
     std::atomic<int> failOpens{0};     // this many opens fail from now on; -1: every one
     std::atomic<bool> resizable{true}; // the buffer can grow while sound plays
-    std::atomic<bool> parks{false};    // stops refilling when the engine says it is idle
+    // Stops refilling once the engine says it is idle and it has played a second of silence
+    // with no wake since its last refill.
+    std::atomic<bool> parks{false};
     std::atomic<std::uint64_t> underruns{0}; // what the open device reports; zero at each open
     int pullOnOpen = 0; // frames the device renders inside open, before the engine hears back
 
@@ -59,7 +61,12 @@ struct FakeDeviceState {
     void* context = nullptr;
     std::atomic<int> lostOpen{-1}; // which open's device is lost
     std::atomic<bool> parkedNow{false};
+    std::atomic<bool> idle{false};
+    std::uint64_t wakes = 0;     // guarded by `mutex`, as is the rest
+    std::uint64_t wakesSeen = 0; // by the last refill
+    int silentFrames = 0;        // played in a row
     std::vector<float> renderLocked(int frames);
+    void parkWhenIdleLocked(const std::vector<float>& block);
 };
 
 // Engine options under which the engine opens its devices through `state` instead of the
