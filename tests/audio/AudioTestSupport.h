@@ -172,18 +172,6 @@ protected:
     TempDir dir;
 };
 
-// Engine options under which the engine opens a device of the test's own, Device(state),
-// instead of a real one; the engine then renders on that device's thread, not offline.
-template <class Device, class State> AudioEngine::Options TestDeviceOptions(State& state)
-{
-    return {false, [&state](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render,
-                            void* context) -> std::unique_ptr<AudioDevice> {
-                auto device = std::make_unique<Device>(state);
-                device->open(rate, plan, render, context);
-                return device;
-            }};
-}
-
 // A second of a constant level, in a file of `dir`: a loop whose every frame is heard at that
 // level, so a listener can tell from any stretch whether it sounds. Empty when it cannot be
 // written.

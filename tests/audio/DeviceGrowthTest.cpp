@@ -2,75 +2,11 @@
 // the device reports underruns when the test says so.
 
 #include "AudioTestSupport.h"
-
-#include <chrono>
-#include <mutex>
-#include <thread>
+#include "support/FakeDevice.h"
 
 using namespace audiotest;
 
 namespace {
-
-struct FakeDeviceState {
-    std::mutex mutex; // a pull and a close exclude each other, as a device's thread and close do
-    AudioDevice::RenderCallback render = nullptr;
-    void* context = nullptr;
-    int opens = 0;
-    std::vector<BufferPlan> openedWith;
-    std::vector<BufferPlan> resizedTo;
-    bool resizable = true;
-    std::atomic<std::uint64_t> underruns{0};
-
-    // One block as the device would take it; empty when no device is open.
-    std::vector<float> pull(int frames)
-    {
-        std::lock_guard lock(mutex);
-        if (!render)
-            return {};
-        std::vector<float> block(static_cast<std::size_t>(frames) * 2);
-        render(context, block.data(), frames);
-        return block;
-    }
-};
-
-class FakeDevice final : public AudioDevice {
-public:
-    explicit FakeDevice(FakeDeviceState& state) : m_state(state) {}
-    ~FakeDevice() override { close(); }
-    bool open(int, const BufferPlan& plan, RenderCallback render, void* context) override
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.render = render;
-        m_state.context = context;
-        ++m_state.opens;
-        m_state.openedWith.push_back(plan);
-        m_state.underruns = 0;
-        m_plan = plan;
-        return true;
-    }
-    void close() override
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.render = nullptr;
-    }
-    bool lost() const override { return false; }
-    std::uint64_t reportedUnderruns() const override { return m_state.underruns.load(); }
-    bool resizeWhilePlaying(const BufferPlan& plan) override
-    {
-        std::lock_guard lock(m_state.mutex);
-        if (!m_state.resizable)
-            return false;
-        m_state.resizedTo.push_back(plan);
-        m_plan = plan;
-        return true;
-    }
-    BufferPlan plan() const override { return m_plan; }
-    const char* name() const override { return "fake"; }
-
-private:
-    FakeDeviceState& m_state;
-    BufferPlan m_plan;
-};
 
 class DeviceGrowthTest : public ::testing::Test {
 protected:
@@ -81,25 +17,14 @@ protected:
         control.InitBASS(0, 44100, false, false);
         ASSERT_STREQ(testEngine->host().deviceName(), "fake");
     }
-    // Pulls blocks as a device would until `done` holds, for at most 10 s (only a hang fails).
-    template <typename Done> std::vector<std::vector<float>> pullUntil(Done done)
-    {
-        std::vector<std::vector<float>> blocks;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            blocks.push_back(state.pull(256));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return blocks;
-    }
     bool grownTo(int growths)
     {
-        pullUntil([&] { return testEngine->host().bufferGrowths() >= growths; });
+        state.pullUntil([&] { return testEngine->host().bufferGrowths() >= growths; });
         return testEngine->host().bufferGrowths() == growths;
     }
 
     FakeDeviceState state;
-    TestEngine testEngine{TestDeviceOptions<FakeDevice>(state)};
+    TestEngine testEngine{FakeDeviceOptions(state)};
     AudioControl control{*testEngine};
     TempDir dir;
 };
@@ -111,7 +36,7 @@ TEST_F(DeviceGrowthTest, RepeatedUnderrunsGrowAnAutomaticBufferInPlaceOneStepAtA
     start("auto");
     EXPECT_EQ(state.openedWith.front(), DefaultBufferPlan());
     state.underruns = 1;
-    pullUntil([&] { return testEngine->host().underruns() == 1; });
+    state.pullUntil([&] { return testEngine->host().underruns() == 1; });
     EXPECT_EQ(testEngine->host().bufferGrowths(), 0); // a lone underrun is borne
 
     state.underruns = 2;
@@ -128,7 +53,7 @@ TEST_F(DeviceGrowthTest, AFixedBufferNeverGrows)
     start("512x2");
     EXPECT_EQ(state.openedWith.front(), (BufferPlan{512, 2}));
     state.underruns = 5;
-    pullUntil([&] { return testEngine->host().underruns() == 5; });
+    state.pullUntil([&] { return testEngine->host().underruns() == 5; });
     // Long enough for housekeeping to have looked many times.
     for (int i = 0; i < 50; ++i)
         state.pull(256);
@@ -147,12 +72,12 @@ TEST_F(DeviceGrowthTest, ADeviceThatCannotGrowInPlaceIsReopenedBreathingNotClick
     start("auto");
     control.OpenSample(path);
     control.PlaySample(true);
-    pullUntil([&] {
+    state.pullUntil([&] {
         const auto block = state.pull(256);
         return !block.empty() && block[0] == 0.5f;
     });
     state.underruns = 2;
-    const auto blocks = pullUntil([&] { return state.opens == 2; });
+    const auto blocks = state.pullUntil([&] { return state.opens == 2; });
     ASSERT_EQ(state.opens, 2);
     EXPECT_EQ(state.openedWith[1], *LargerBufferPlan(DefaultBufferPlan()));
 
@@ -162,11 +87,12 @@ TEST_F(DeviceGrowthTest, ADeviceThatCannotGrowInPlaceIsReopenedBreathingNotClick
     for (const auto& block : blocks)
         for (std::size_t i = 0; i < block.size(); i += 2)
             left.push_back(block[i]);
-    for (int i = 0; i < 4; ++i) {
+    eventually([&] { // the new device may call back a while before the host is ready for it
         const auto block = state.pull(256);
         for (std::size_t f = 0; f < block.size(); f += 2)
             left.push_back(block[f]);
-    }
+        return !block.empty() && block.back() == 0.5f;
+    });
     ASSERT_FALSE(left.empty());
     float largestStep = 0.0f;
     for (std::size_t i = 1; i < left.size(); ++i)

@@ -3,59 +3,11 @@
 
 #include "AudioTestSupport.h"
 #include "audio/DirectSound.h"
-
-#include <mutex>
+#include "support/FakeDevice.h"
 
 using namespace audiotest;
 
 namespace {
-
-struct RatedDeviceState {
-    std::mutex mutex;
-    AudioDevice::RenderCallback render = nullptr;
-    void* context = nullptr;
-    int rate = 48000;
-    std::atomic<int> opens{0};
-    std::atomic<int> lostOpen{-1}; // which open's device the server threw out
-
-    std::vector<float> pull(int frames)
-    {
-        std::lock_guard lock(mutex);
-        std::vector<float> block(static_cast<std::size_t>(frames) * 2);
-        if (render)
-            render(context, block.data(), frames);
-        return block;
-    }
-};
-
-class RatedDevice final : public AudioDevice {
-public:
-    explicit RatedDevice(RatedDeviceState& state) : m_state(state) {}
-    ~RatedDevice() override { close(); }
-    bool open(int, const BufferPlan&, RenderCallback render, void* context) override
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.render = render;
-        m_state.context = context;
-        m_rate = m_state.rate;
-        m_open = ++m_state.opens;
-        return true;
-    }
-    void close() override
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.render = nullptr;
-    }
-    bool lost() const override { return m_state.lostOpen.load() == m_open; }
-    BufferPlan plan() const override { return {256, 2}; }
-    int rate() const override { return m_rate; }
-    const char* name() const override { return "rated"; }
-
-private:
-    RatedDeviceState& m_state;
-    int m_rate = 0;
-    int m_open = 0;
-};
 
 // The left channel's frequency from its rising zero crossings, placed between frames.
 double measuredHz(const std::vector<float>& stereo, int rate)
@@ -77,13 +29,11 @@ class DeviceRateTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        state.rate = 48000;
         control.InitBASS(0, 44100, false, false);
-        ASSERT_STREQ(engine().host().deviceName(), "rated");
+        ASSERT_STREQ(engine().host().deviceName(), "fake");
     }
-    void TearDown() override
-    {
-        control.TerminateBASS();
-    }
+    void TearDown() override { control.TerminateBASS(); }
     AudioEngine& engine() { return *testEngine; }
     // One second of what the device plays, after a block for the start to settle.
     std::vector<float> listen(int rate)
@@ -97,8 +47,8 @@ protected:
         return heard;
     }
 
-    RatedDeviceState state;
-    TestEngine testEngine{TestDeviceOptions<RatedDevice>(state)};
+    FakeDeviceState state;
+    TestEngine testEngine{FakeDeviceOptions(state)};
     AudioControl control{*testEngine};
     TempDir dir;
 };
@@ -118,7 +68,7 @@ TEST_F(DeviceRateTest, A1000HzPadAndToneKeepTheirPitchAtTheDevicesRateAndAfterAR
 
     // The server comes back at 44.1 kHz with the pad still playing.
     state.rate = 44100;
-    state.lostOpen = state.opens.load();
+    state.lose();
     ASSERT_TRUE(eventually([&] { return state.opens == state.lostOpen + 1; }));
     EXPECT_TRUE(control.SampleIsActive());
     EXPECT_NEAR(measuredHz(listen(44100), 44100), 1000.0, 0.5) << "after the reopen";

@@ -243,3 +243,62 @@ TEST_F(OfflineEngineTest, RequestAimedAtAVoiceThatHandedOverReachesItsSuccessor)
     engine().mixer().stopVoice(a);
     engine().mixer().stopVoice(b);
 }
+
+namespace {
+
+struct DryCase {
+    const char* name;
+    bool queueNext; // a second long file queued for the first one's cycle end
+};
+
+class LoopSwitchDryStream : public LoopSwitch, public ::testing::WithParamInterface<DryCase> {};
+
+} // namespace
+
+TEST_P(LoopSwitchDryStream, AnEmptyRingIsSilenceAndTheFileGoesOnWhereItStopped)
+{
+    // Without the read-ahead wait the engine renders faster than the readers decode.
+    engine().mixer().setOfflineStreamWait(false);
+    const Clip a = clip(Kind::LongWav, "a", 0.1f, 0.4f); // no frame of either is silent
+    const Clip b = clip(Kind::LongWav, "b", -0.2f, -0.6f);
+    // The n-th frame heard that is not silence: a looped, or a once and then b looped.
+    const auto expected = [&](std::size_t n) {
+        if (!GetParam().queueNext || n < a.length())
+            return &a.frames[2 * (n % a.length())];
+        return &b.frames[2 * ((n - a.length()) % b.length())];
+    };
+    std::size_t heard = 0, silentFrames = 0, heardAfterSilence = 0;
+    long mismatch = -1;
+    const auto follow = [&](const std::vector<float>& out) {
+        for (std::size_t i = 0; i < out.size() / 2 && mismatch < 0; ++i) {
+            if (out[2 * i] == 0.0f && out[2 * i + 1] == 0.0f) {
+                ++silentFrames;
+                continue;
+            }
+            const float* want = expected(heard);
+            if (out[2 * i] != want[0] || out[2 * i + 1] != want[1])
+                mismatch = static_cast<long>(heard);
+            ++heard;
+            heardAfterSilence += silentFrames > 0 ? 1 : 0;
+        }
+    };
+    PlayFile(control, a.path, true);
+    follow(render(1000));
+    if (GetParam().queueNext)
+        control.QueueAtLoopEnd(b.path);
+    const std::size_t wanted = a.length() + b.length() / 2;
+    eventually([&] {
+        for (int i = 0; i < 4; ++i)
+            follow(render(4096));
+        return mismatch >= 0 || (heard >= wanted && heardAfterSilence > 0);
+    });
+    EXPECT_EQ(mismatch, -1) << "neither silence nor the file's next frame";
+    EXPECT_GT(silentFrames, 0u) << "the ring never ran dry";
+    EXPECT_GT(heardAfterSilence, 0u) << "it did not resume";
+    EXPECT_GE(heard, wanted);
+    EXPECT_FALSE(control.HasQueued());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LoopSwitchDryStream,
+                         ::testing::Values(DryCase{"Alone", false}, DryCase{"HandingOver", true}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -110,11 +110,14 @@ bool Mixer::serviceQueues()
     bool published = false;
     bool publishesHere = false;
     {
-        // Only a batch that found the queue full waits here; with a scheduler installed the UI
-        // thread decides when a batch is complete, so this thread must not split one.
+        // Only a batch that found the queue full waits here. With a scheduler installed the UI
+        // thread decides when a batch is complete, so this thread must not split one it is still
+        // queueing; but the rest of a batch it committed, too large for the queue, goes on here
+        // as the audio thread drains it, or it would wait for the user's next action.
         std::lock_guard lock(m_mutex);
-        publishesHere = !m_scheduler;
-        published = publishesHere && publishLocked();
+        const auto committedRest = [this] { return !m_batchScheduled && !m_pending.empty(); };
+        published = (!m_scheduler || committedRest()) && publishLocked();
+        publishesHere = !m_scheduler || committedRest();
         collectGarbageLocked();
     }
     if (published)

@@ -65,9 +65,10 @@ public:
     // device that rests while nothing sounds renders again.
     void setPublishListener(std::function<void()> listener);
     // For the thread that frees what render returned while no UI event does: publishes a batch
-    // that found the queue full (only without a scheduler, which decides when a batch is whole)
-    // and frees the returned garbage. True while there is no scheduler: the caller is then the
-    // one that publishes batches, and should look often.
+    // that found the queue full (with a scheduler, which decides when a batch is whole, only the
+    // rest of one already committed) and frees the returned garbage. True while there is no
+    // scheduler or such a rest waits: the caller is then the one that publishes, and should look
+    // often.
     bool serviceQueues();
 
     // UI thread: the mixer takes the voice, publishes it and keeps it alive until it is stopped
