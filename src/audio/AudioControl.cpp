@@ -28,8 +28,6 @@ struct AudioSlots {
 
     AudioEngine& engine;
     std::uint64_t generation = 0;
-    int device = 1;
-    int channel = 1;
     double bufferSeconds = 1.0;
 
     int sampleVolume = 100;
@@ -84,8 +82,7 @@ bool streamPlays(const std::string& path, int rate)
     return decoder && decoder->read(probe, 64) > 0;
 }
 
-std::unique_ptr<Voice> makeStreamVoice(const AudioSlots& slots, const std::string& path,
-                                       bool loop)
+std::unique_ptr<Voice> makeStreamVoice(const AudioSlots& slots, const std::string& path, bool loop)
 {
     const int rate = slots.engine.sampleRate();
     const double bufferSeconds = slots.bufferSeconds;
@@ -155,9 +152,7 @@ void openStreamFile(AudioSlots& slots, const std::string& path)
 std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
 {
     if (slot == Slot::Stream)
-        return slots.streamPath.empty()
-                   ? nullptr
-                   : makeStreamVoice(slots, slots.streamPath, loop);
+        return slots.streamPath.empty() ? nullptr : makeStreamVoice(slots, slots.streamPath, loop);
     if (slots.sample)
         return std::make_unique<SampleVoice>(slots.sample, loop);
     if (!slots.largeSamplePath.empty())
@@ -173,7 +168,8 @@ void adopt(AudioSlots& slots, const QueuedVoice& queued)
         if (slots.held(slot) && slots.held(slot)->finished())
             stopVoice(slots.engine.mixer(), slots.held(slot));
     Voice*& held = slots.held(queued.slot);
-    stopVoice(slots.engine.mixer(), held); // empty by now unless something else was played there meanwhile
+    // Empty by now unless something else was played there meanwhile.
+    stopVoice(slots.engine.mixer(), held);
     if (queued.voice->finished()) {
         Voice* ended = queued.voice; // it has itself handed over since
         stopVoice(slots.engine.mixer(), ended);
@@ -277,9 +273,9 @@ void AudioControl::dropQueued()
     slots.stopPending = false;
 }
 
-void AudioControl::DeviceToUse(int device)
+void AudioControl::DeviceToUse(int)
 {
-    m_slots->device = device;
+    // The engine plays through the one device its output host chose; there is none to pick here.
 }
 
 void AudioControl::InitBASS(std::uintptr_t, int sampleRate, bool, bool)
@@ -300,9 +296,9 @@ void AudioControl::SamplePitch(double ratio)
     m_slots->samplePitch = ratio >= 1.0 / 16 && ratio <= 16.0 ? ratio : 1.0;
 }
 
-void AudioControl::SampleChanToModify(int channel)
+void AudioControl::SampleChanToModify(int)
 {
-    m_slots->channel = channel;
+    // A control has a single sample slot (channel 1), so every call selects the one there is.
 }
 
 void AudioControl::OpenSample(const std::string& path)
@@ -335,8 +331,8 @@ void AudioControl::PlaySample(bool loop)
     AudioSlots& slots = *m_slots;
     dropQueued();
     stopVoice(slots.engine.mixer(), slots.sampleVoice);
-    slots.sampleVoice =
-        startWithGains(engine().mixer(), makeVoice(slots, Slot::Sample, loop), slots.sampleVolume, slots.samplePan);
+    slots.sampleVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Sample, loop),
+                                       slots.sampleVolume, slots.samplePan);
 }
 
 void AudioControl::PlayStream(bool loop)
@@ -346,8 +342,8 @@ void AudioControl::PlayStream(bool loop)
     AudioSlots& slots = *m_slots;
     dropQueued();
     stopVoice(slots.engine.mixer(), slots.streamVoice);
-    slots.streamVoice =
-        startWithGains(engine().mixer(), makeVoice(slots, Slot::Stream, loop), slots.streamVolume, slots.streamPan);
+    slots.streamVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Stream, loop),
+                                       slots.streamVolume, slots.streamPan);
 }
 
 void AudioControl::StopSample()
@@ -387,8 +383,9 @@ void AudioControl::QueueAtLoopEnd(const std::string& path)
         return;
     }
     Voice*& held = slots.held(slot);
+    // A once-played file that ended leaves the slot free for the new one.
     if (held && held != after && held->finished())
-        stopVoice(slots.engine.mixer(), held); // a once-played file that ended: the slot is free for the new one
+        stopVoice(slots.engine.mixer(), held);
     if (slot == Slot::Sample)
         setGains(*voice, slots.sampleVolume, slots.samplePan);
     else
