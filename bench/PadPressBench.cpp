@@ -1,7 +1,7 @@
 // A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued and
 // the pads repainted: the settings reads, the file check, a 1 MB WAV opened and started (and for
 // a key, the key handler's look-up), then the paint of the 29 faces the press changed, as the
-// event loop delivers it. Then what the pads draw every frame: names and the loop bar. The engine
+// event loop delivers it; and the same press on a three-minute WAV whose sound is ready. Then what the pads draw every frame: names and the loop bar. The engine
 // renders offline, so no device thread competes for the core.
 
 #include "audio/AudioEngine.h"
@@ -32,15 +32,23 @@ constexpr std::array<quint32, kPadCount> kPadScan = {49, 10, 11, 12, 13, 14, 15,
                                                      29, 30, 31, 32, 33, 34, 35, 51};
 
 struct StartedBar {
-    StartedBar()
+    // With `longFile`, the last pad holds a three-minute 16-bit stereo WAV (about 30 MB).
+    explicit StartedBar(bool longFile = false)
     {
         folder.writeAllSkins();
+        if (longFile) {
+            const std::vector<float> ramp = PositionRamp(44100 * 180, 1000);
+            WriteTestSound(folder.soundsFolder() + "Long.wav", ramp, ramp);
+        }
         // 1 MB: 16-bit stereo, 262144 frames.
         WriteTestSound(folder.soundsFolder() + "Groove.wav", PositionRamp(262144, 1000),
                        PositionRamp(262144, 900));
         for (int pad = 1; pad <= kPadCount; ++pad)
             WriteSetting("Samples", QStringLiteral("Sample %1").arg(pad),
-                         pad % 2 ? "Groove.wav" : "Other.wav", folder.settingsFile());
+                         longFile && pad == kPadCount ? "Long.wav"
+                         : pad % 2                    ? "Groove.wav"
+                                                      : "Other.wav",
+                         folder.settingsFile());
         for (const char* key : {"Volume", "VolPos", "PanVal", "PanPos"})
             WriteSetting("Quendel", key, "80", folder.settingsFile());
         bar = &TheForm<Bar>(engine);
@@ -108,6 +116,32 @@ void BM_PadPressToSoundQueued(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PadPressToSoundQueued)->Unit(benchmark::kMicrosecond);
+
+// A press on the pad bound to a three-minute WAV, once the bar has made its sound ready: the
+// press decodes nothing, and costs what a short loop's does (target at most 1 ms).
+void BM_PadPressLongFileReady(benchmark::State& state)
+{
+    StartedBar started(true);
+    ReadySounds& sounds = started.engine.sounds();
+    for (int waited = 0; sounds.busy() && waited < 20000; ++waited)
+        usleep(1000);
+    if (sounds.busy() || sounds.bytesHeld() < 30'000'000u)
+        state.SkipWithError("the long file's sound did not get ready");
+    std::vector<float> block(512);
+    const int pad = kPadCount - 1;
+    for (auto _ : state) {
+        started.press(pad);
+        StartedBar::paintPending();
+        state.PauseTiming();
+        started.engine.mixer().render(block.data(), 256); // the press reaches the mixer
+        started.press(pad); // the second press stops it
+        started.engine.mixer().render(block.data(), 256);
+        state.ResumeTiming();
+    }
+    if (sounds.bytesHeld() < 30'000'000u)
+        state.SkipWithError("the long file's sound was dropped");
+}
+BENCHMARK(BM_PadPressLongFileReady)->Unit(benchmark::kMicrosecond);
 
 void BM_KeyPressToSoundQueued(benchmark::State& state)
 {

@@ -121,6 +121,41 @@ std::vector<float> sineWave(int frames, float level, double hz)
     return wave;
 }
 
+// A press from the rig ("press PAD SENT_NS"), timed on its way to the mixer: when it arrived
+// (from the rig's clock, which this process shares), when the bar's handler was done, when the
+// UI thread had published its commands (the bar commits on the next turn of the event loop, so a
+// zero timer set after the press runs just after the commit), and when the audio thread first
+// rendered a block with the voice in it. The answer gives the four in microseconds after SENT.
+void pressAndTime(Bar& bar, AudioEngine& engine, const std::string& line)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto arrived = Clock::now();
+    int pad = 0;
+    long long sentNs = 0;
+    std::sscanf(line.c_str() + 6, "%d %lld", &pad, &sentNs);
+    const Clock::time_point sent{std::chrono::nanoseconds(sentNs)};
+    const bool silentBefore = engine.mixer().soundingVoices() == 0;
+    click(bar.Picture6[static_cast<std::size_t>(std::clamp(pad, 1, 28) - 1)]);
+    const auto handled = Clock::now();
+    QTimer::singleShot(0, [&engine, sent, arrived, handled, silentBefore] {
+        const auto committed = Clock::now();
+        // The first block that mixes the voice: the count of sounding voices leaves zero.
+        auto rendered = committed;
+        const auto limit = committed + std::chrono::milliseconds(200);
+        while (silentBefore && engine.mixer().soundingVoices() == 0 && rendered < limit) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            rendered = Clock::now();
+        }
+        const auto us = [sent](Clock::time_point at) {
+            return static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(at - sent).count());
+        };
+        std::printf("ok %lld %lld %lld %lld\n", us(arrived), us(handled), us(committed),
+                    silentBefore ? us(rendered) : -1LL);
+        std::fflush(stdout);
+    });
+}
+
 int runPlayer(const std::string& buffer)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -186,8 +221,7 @@ int runPlayer(const std::string& buffer)
             const std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
             if (line.rfind("press ", 0) == 0) {
-                click(bar.Picture6[static_cast<std::size_t>(std::atoi(line.c_str() + 6) - 1)]);
-                std::printf("ok\n");
+                pressAndTime(bar, engine, line);
             } else if (line == "busy on") {
                 click(bar.Picture4); // the settings page
                 if (Settings* settings = LoadedForm<Settings>())
@@ -225,27 +259,76 @@ struct Options {
     int serverRate = 44100;
 };
 
+// Where a press's time goes, each from the rig's send: the player has the line, the bar's
+// handler is done, the commands are published, the audio thread renders the first block with the
+// voice, the first loud frame is recorded. Milliseconds.
+struct PressTimes {
+    double arrived = 0.0;
+    double handled = 0.0;
+    double committed = 0.0;
+    double rendered = -1.0;
+    double heard = -1.0;
+};
+
+long long nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void printBreakdown(const std::vector<PressTimes>& presses)
+{
+    std::vector<double> delivery, handler, commit, render, stream;
+    for (const PressTimes& t : presses) {
+        if (t.heard < 0.0 || t.rendered < 0.0)
+            continue;
+        delivery.push_back(t.arrived);
+        handler.push_back(t.handled - t.arrived);
+        commit.push_back(t.committed - t.handled);
+        render.push_back(t.rendered - t.committed);
+        stream.push_back(t.heard - t.rendered);
+    }
+    std::printf("  where it goes (medians): to the player %.2f ms, the bar's handler %.2f ms, "
+                "to the mixer's queue %.2f ms, to the first rendered block %.2f ms, "
+                "the stream and server to the sink %.2f ms\n",
+                median(delivery), median(handler), median(commit), median(render),
+                median(stream));
+}
+
 // The median press-to-sound of `pad` over `presses` presses, each stopped by a second press.
 double pressToSound(Player& player, const PulseMonitorRecorder& recorder, int pad, int presses,
                     int restMs, const char* what)
 {
     std::vector<double> latencies;
+    std::vector<PressTimes> times;
     std::mt19937 random(7);
     const std::string press = "press " + std::to_string(pad);
     for (int i = 0; i < presses; ++i) {
         const std::size_t before = recorder.frames();
-        player.ask(press);
+        PressTimes t;
+        const std::string answer = player.ask(press + " " + std::to_string(nowNs()));
+        long long arrived = 0, handled = 0, committed = 0, rendered = -1;
+        std::sscanf(answer.c_str(), "ok %lld %lld %lld %lld", &arrived, &handled, &committed,
+                    &rendered);
+        t.arrived = arrived / 1000.0;
+        t.handled = handled / 1000.0;
+        t.committed = committed / 1000.0;
+        t.rendered = rendered < 0 ? -1.0 : rendered / 1000.0;
         sleepMs(350);
         const std::size_t after = recorder.frames();
         std::size_t loud = before;
         const float* data = recorder.data();
         while (loud < after && std::fabs(data[2 * loud]) < kLoudLevel)
             ++loud;
-        if (loud < after)
-            latencies.push_back((loud - before) * 1000.0 / kRate);
-        else
+        if (loud < after) {
+            t.heard = (loud - before) * 1000.0 / kRate;
+            latencies.push_back(t.heard);
+        } else {
             std::printf("  press %d: nothing heard in %zu frames\n", i + 1, after - before);
-        player.ask(press); // the second press stops it
+        }
+        times.push_back(t);
+        player.ask(press + " " + std::to_string(nowNs())); // the second press stops it
         // Presses fall anywhere in a period.
         sleepMs(restMs + static_cast<int>(random() % 23));
     }
@@ -254,15 +337,24 @@ double pressToSound(Player& player, const PulseMonitorRecorder& recorder, int pa
                 latencies.size(), presses, median(latencies),
                 latencies.empty() ? 0.0 : latencies.front(),
                 latencies.empty() ? 0.0 : latencies.back());
+    printBreakdown(times);
     return median(latencies);
 }
 
 // Presses a quarter of a second apart, and then presses after a rest long enough for the idle
 // stream to park: the first press after a rest must be heard no later than the others. Then a
 // short file against a three-minute one, once the bar has had time to make both ready.
-void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses)
+void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int presses,
+                    const std::string& loadFolder)
 {
     pressToSound(player, recorder, 2, presses, 250, "press-to-sound");
+    if (!loadFolder.empty()) {
+        const pid_t load = startCompileLoad(loadFolder);
+        sleepMs(1000);
+        pressToSound(player, recorder, 2, presses, 250, "press-to-sound with a core busy");
+        kill(-load, SIGKILL);
+        waitpid(load, nullptr, 0);
+    }
     pressToSound(player, recorder, 2, std::max(1, presses / 2), 2500,
                  "press-to-sound after a rest");
     sleepMs(2000);
@@ -413,7 +505,8 @@ int runRig(const std::string& self, const Options& options)
     std::printf("player: %s; recording %zu frames so far\n", player.ask("stats").c_str(),
                 recorder.frames());
     if (options.latency)
-        measureLatency(player, recorder, options.presses);
+        measureLatency(player, recorder, options.presses,
+                       options.load ? server.folder() : std::string());
     if (options.cpu)
         measureCpu(server, player, alone);
     if (options.dropouts)
