@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MidiReceiverSlot.h"
-#include "io/SpscQueue.h"
 #include "io/MidiTransport.h"
+#include "io/SpscQueue.h"
 
 #include <array>
 #include <atomic>
