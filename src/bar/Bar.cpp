@@ -5,11 +5,8 @@
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "intro/frmIntro.h"
-#include "settings/Settings.h"
 #include "skin/SkinBlit.h"
 #include "skin/SkinLayout.h"
-#include "tonegen/frmToneGen.h"
-#include "tuner/Tuner.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -23,13 +20,26 @@
 #include <QTime>
 
 #include <cstdio>
-#include <type_traits>
 
 Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
 {
     setWindowTitle(QStringLiteral("Quendel"));
     setMouseTracking(true); // the surface turns the minimise label black on every move
 
+    // A control made later lies above those made before it, so this order stays.
+    createPads();
+    createButtons();
+    createTitleAndStatus(engine);
+
+    MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
+    MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
+
+    followDeckAndBindings();
+    setUpTimers();
+}
+
+void Bar::createPads()
+{
     for (int i = 0; i < kPadCount; ++i) {
         auto* pad = new PictureBox(this, SkinLayout::padRect(i));
         pad->MouseDown = [this, i](int b, int s, double x, double y) {
@@ -41,7 +51,11 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
         Picture6[i] = pad;
         PadNames[i] = new PadOverlay(pad);
     }
+}
 
+// The page buttons, the settings button and the exit button.
+void Bar::createButtons()
+{
     const std::array<QRect, 3> pageRects = {SkinLayout::kSamplesButton, SkinLayout::kTunerButton,
                                             SkinLayout::kToneGenButton};
     const std::array<QString, 3> pageTips = {QStringLiteral("Samples Pool"),
@@ -64,7 +78,11 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
         Picture3_MouseDown(b, s, x, y);
     };
     Picture3->MouseUp = [this](int b, int s, double x, double y) { Picture3_MouseUp(b, s, x, y); };
+}
 
+// The title area, the minimise label, the clock with its output menu and the status line.
+void Bar::createTitleAndStatus(AudioEngine& engine)
+{
     // The placeholder lies under the pads and takes the mouse between them, so a press there
     // neither drags the bar nor reaches anything else.
     Image1 = new MouseArea(this, kImage1);
@@ -93,10 +111,10 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
     }
     StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
     new PadDrop(*this); // sound files dropped on the pads
+}
 
-    MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
-    MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };
-
+void Bar::followDeckAndBindings()
+{
     // The pads show what the deck says, whichever trigger changed it.
     QObject::connect(&Deck, &PadDeck::padLit, this, [this](int index, bool lit) {
         DrawControl(Picture6[index], lit);
@@ -113,14 +131,16 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
         Keys.reload();
         ShowPadNames();
     });
-    LoopTimer.setInterval(33);
-    QObject::connect(&LoopTimer, &QTimer::timeout, this, [this] { showLoopProgress(); });
-
     // The tooltips name each pad's keys, anew whenever a key is learned.
     PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
     QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,
                      [this] { ShowPadNames(); });
+}
 
+void Bar::setUpTimers()
+{
+    LoopTimer.setInterval(33);
+    QObject::connect(&LoopTimer, &QTimer::timeout, this, [this] { showLoopProgress(); });
     Timer2.setInterval(100);
     // The clock's text changes once a second: rather than look four times a second, the timer
     // is set anew at each tick for just past the next turn of the second, so an idle bar wakes
@@ -263,95 +283,6 @@ void Bar::showLoopProgress()
                                       Deck.PendingPad == Deck.ActivePad);
 }
 
-// ---- Page buttons -----------------------------------------------------------------------------
-
-namespace {
-template <class W> void unloadIfLoaded()
-{
-    if (W* window = LoadedForm<W>())
-        window->Unload();
-}
-} // namespace
-
-template <class W> W& Bar::toolWindow()
-{
-    if constexpr (std::is_constructible_v<W, AudioEngine&>) {
-        W& window = TheForm<W>(Deck.DMC.engine());
-        if constexpr (requires { window.attachDeck(Deck); })
-            window.attachDeck(Deck);
-        return window;
-    } else {
-        W& window = TheForm<W>();
-        window.attachDeck(Deck);
-        return window;
-    }
-}
-
-void Bar::leaveToneGeneratorPage()
-{
-    unloadIfLoaded<frmToneGen>();
-    // Ends what the tone generator played on the bar's control (its pink noise); a pad's
-    // stream is left alone.
-    Deck.DMC.SampleChanToModify(1);
-    if (Deck.DMC.SampleIsActive())
-        Deck.DMC.StopSample();
-}
-
-void Bar::drawPageButtons(PictureBox* lit)
-{
-    for (PictureBox* button : Picture1)
-        DrawControl(button, false);
-    DrawControl(Picture4, false);
-    DrawControl(lit, true);
-}
-
-void Bar::Picture1_MouseDown(int index, int, int, double, double)
-{
-    if (CurrentPage == 1 && index != 1)
-        unloadIfLoaded<Tuner>();
-    if (CurrentPage == 2 && index != 2)
-        leaveToneGeneratorPage();
-    if (CurrentPage == 3) {
-        unloadIfLoaded<Settings>();
-        Bindings.reload(); // the pads are seen again with what was bound meanwhile
-    }
-    CurrentPage = static_cast<short>(index);
-    followCurrentPage();
-    drawPageButtons(Picture1[index]);
-
-    if (index == 1 || index == 2) { // the tuner and the tone generator silence the pads
-        Deck.silence();
-        Deck.forgetActivePad();
-    } else if (Deck.ActivePad < kPadCount) {
-        Deck.setLit(Deck.ActivePad, true);
-    }
-
-    if (index == 1) {
-        Tuner& tuner = toolWindow<Tuner>();
-        tuner.move(ToolWindowPosition());
-        tuner.show();
-    } else if (index == 2) {
-        frmToneGen& toneGen = toolWindow<frmToneGen>();
-        toneGen.move(ToolWindowPosition(-1));
-        toneGen.show();
-    }
-}
-
-void Bar::Picture4_MouseDown(int, int, double, double)
-{
-    if (CurrentPage == 1)
-        unloadIfLoaded<Tuner>();
-    if (CurrentPage == 2)
-        leaveToneGeneratorPage();
-    CurrentPage = 3;
-    followCurrentPage();
-    drawPageButtons(Picture4);
-
-    Settings& settings = toolWindow<Settings>();
-    settings.move(ToolWindowPosition());
-    settings.ShowPage(); // the window sets its sliders from the settings file
-}
-
 // ---- Exit, title, minimise and drag -----------------------------------------------------------
 
 void Bar::Picture3_MouseDown(int, int, double, double)
@@ -403,39 +334,12 @@ void Bar::Image2_Click()
 
 // ---- Timers -----------------------------------------------------------------------------------
 
-void Bar::Timer2_Timer()
-{
-    // Placing the window of the current page loads it if it is not loaded (without showing it).
-    switch (CurrentPage) {
-    case 1:
-        toolWindow<Tuner>().move(ToolWindowPosition());
-        break;
-    case 2:
-        toolWindow<frmToneGen>().move(ToolWindowPosition(-1));
-        break;
-    case 3:
-        toolWindow<Settings>().move(ToolWindowPosition());
-        break;
-    default:
-        break;
-    }
-}
-
 QString Bar::ClockText(const QTime& time, const QLocale& locale)
 {
     // The long format carries the seconds; a time zone ("t") has no place on the clock.
     QString format = locale.timeFormat(QLocale::LongFormat);
     format.remove(QLatin1Char('t'));
     return locale.toString(time, format.trimmed());
-}
-
-void Bar::followCurrentPage()
-{
-    // On the pad page there is nothing to follow, and an idle bar should not wake for nothing.
-    if (CurrentPage == 0)
-        Timer2.stop();
-    else if (!Timer2.isActive())
-        Timer2.start();
 }
 
 void Bar::Timer3_Timer()

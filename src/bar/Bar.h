@@ -102,6 +102,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // The constructor's parts: the bar's controls, what they follow, its timers.
+    void createPads();
+    void createButtons();
+    void createTitleAndStatus(AudioEngine& engine);
+    void followDeckAndBindings();
+    void setUpTimers();
     void drawPageButtons(PictureBox* lit);
     void showLoopProgress();
     void followPlayingPad();

@@ -96,55 +96,78 @@ int MidiPads::padOf(const MidiMessage& message) const
     return action >= 0 && action < kPadCount ? action : -1;
 }
 
-void MidiPads::drain()
-{
-    // Where in this drain each pad was last pressed and released (-1: not).
+// What one drain took from the queue: where in it each pad was last pressed and released (-1:
+// not), the next-pad presses less the previous-pad presses, whether a control moved, and how
+// many messages it took.
+struct MidiPads::Drained {
     std::array<int, kPadCount> lastPress;
     std::array<int, kPadCount> lastRelease;
-    lastPress.fill(-1);
-    lastRelease.fill(-1);
+    int steps = 0;
     bool controlsMoved = false;
-    int steps = 0; // next-pad presses less previous-pad presses
-
-    MidiMessage message;
     int seen = 0;
-    for (; seen < kMaxMessagesPerDrain && m_queue.pop(message); ++seen) {
-        const bool offered = message.type != MidiMessage::Type::NoteOff;
-        if (offered && MidiLearn::waiting() && MidiLearn::offer(message)) {
-            if (message.type == MidiMessage::Type::NoteOn)
-                m_learnedNote = message;
-            continue;
-        }
-        if (message.type == MidiMessage::Type::Control) {
-            controlsMoved = m_controls.take(message) || controlsMoved;
-            continue;
-        }
-        if (message.type == MidiMessage::Type::NoteOff && m_learnedNote &&
-            m_learnedNote->channel == message.channel && m_learnedNote->number == message.number) {
-            m_learnedNote.reset();
-            continue;
-        }
-        const int action = m_triggers.actionForNote(message.channel, message.number);
-        if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad) {
-            if (message.type == MidiMessage::Type::NoteOn)
-                steps += action == PadTriggers::kNextPad ? 1 : -1;
-            continue;
-        }
-        const int pad = padOf(message);
-        if (pad < 0)
-            continue;
-        (message.type == MidiMessage::Type::NoteOn ? lastPress
-                                                   : lastRelease)[static_cast<std::size_t>(pad)] =
-            seen;
-    }
-    if (seen == kMaxMessagesPerDrain && m_drainTimer.isSingleShot())
-        m_drainTimer.start(); // the rest of a flood, a moment later: the UI keeps breathing
-    if (controlsMoved)
-        m_controls.flush();
-    if (seen == 0)
-        return;
+};
 
-    // Of the presses only the newest few are played; a release counts after its pad's press.
+void MidiPads::drain()
+{
+    const Drained drained = takeQueued();
+    if (drained.seen == kMaxMessagesPerDrain && m_drainTimer.isSingleShot())
+        m_drainTimer.start(); // the rest of a flood, a moment later: the UI keeps breathing
+    if (drained.controlsMoved)
+        m_controls.flush();
+    if (drained.seen == 0)
+        return;
+    playPads(drained);
+    stepPads(drained.steps);
+    flushLights();
+}
+
+MidiPads::Drained MidiPads::takeQueued()
+{
+    Drained drained;
+    drained.lastPress.fill(-1);
+    drained.lastRelease.fill(-1);
+    MidiMessage message;
+    for (; drained.seen < kMaxMessagesPerDrain && m_queue.pop(message); ++drained.seen)
+        take(message, drained);
+    return drained;
+}
+
+void MidiPads::take(const MidiMessage& message, Drained& drained)
+{
+    const bool offered = message.type != MidiMessage::Type::NoteOff;
+    if (offered && MidiLearn::waiting() && MidiLearn::offer(message)) {
+        if (message.type == MidiMessage::Type::NoteOn)
+            m_learnedNote = message;
+        return;
+    }
+    if (message.type == MidiMessage::Type::Control) {
+        drained.controlsMoved = m_controls.take(message) || drained.controlsMoved;
+        return;
+    }
+    if (message.type == MidiMessage::Type::NoteOff && m_learnedNote &&
+        m_learnedNote->channel == message.channel && m_learnedNote->number == message.number) {
+        m_learnedNote.reset();
+        return;
+    }
+    const int action = m_triggers.actionForNote(message.channel, message.number);
+    if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad) {
+        if (message.type == MidiMessage::Type::NoteOn)
+            drained.steps += action == PadTriggers::kNextPad ? 1 : -1;
+        return;
+    }
+    const int pad = padOf(message);
+    if (pad < 0)
+        return;
+    std::array<int, kPadCount>& last =
+        message.type == MidiMessage::Type::NoteOn ? drained.lastPress : drained.lastRelease;
+    last[static_cast<std::size_t>(pad)] = drained.seen;
+}
+
+// Of the presses only the newest few are played; a release counts after its pad's press.
+void MidiPads::playPads(const Drained& drained)
+{
+    const std::array<int, kPadCount>& lastPress = drained.lastPress;
+    const std::array<int, kPadCount>& lastRelease = drained.lastRelease;
     std::array<int, kPadCount> pressOrder = lastPress;
     std::sort(pressOrder.begin(), pressOrder.end(), std::greater<>());
     const int oldestPlayed = pressOrder[kMaxPressesPerDrain - 1];
@@ -170,8 +193,12 @@ void MidiPads::drain()
         else
             m_deck.release(order[i].pad);
     }
-    // A pedal's next and previous pad, after the pads pressed in this drain. A flood of them is
-    // capped like presses are.
+}
+
+// A pedal's next and previous pad, after the pads pressed in this drain. A flood of them is
+// capped like presses are.
+void MidiPads::stepPads(int steps)
+{
     const int stepCount = std::min(std::abs(steps), kMaxPressesPerDrain);
     for (int i = 0; i < stepCount; ++i) {
         const int pad = m_deck.steppedPad(steps > 0 ? 1 : -1);
@@ -180,7 +207,6 @@ void MidiPads::drain()
         m_deck.press(pad);
         m_deck.release(pad);
     }
-    flushLights();
 }
 
 void MidiPads::showLight(int pad, bool lit)

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "MidiControls.h"
+#include "deck/PadTriggers.h"
 #include "io/MidiMessage.h"
 #include "io/MidiTransport.h"
 #include "io/SpscQueue.h"
-#include "deck/PadTriggers.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -71,6 +71,13 @@ public:
     void flushLights();
 
 private:
+    // A drain's parts: taking the queued messages, then playing the pads they pressed and
+    // released, then the next- and previous-pad steps.
+    struct Drained;
+    Drained takeQueued();
+    void take(const MidiMessage& message, Drained& drained);
+    void playPads(const Drained& drained);
+    void stepPads(int steps);
     void showLight(int pad, bool lit);
     void sendLight(const MidiTrigger& note, bool lit);
     int padOf(const MidiMessage& message) const;

@@ -52,6 +52,48 @@ float sanitised(float value)
         return 0.0f;
     return std::clamp(value, -16.0f, 16.0f);
 }
+
+// The point predicted + k * step (|k| <= kGridPoints) where f is highest; predicted itself wins
+// a tie.
+template <typename F> double gridMaximum(const F& f, double predicted, double step)
+{
+    double best = predicted;
+    double bestValue = f(predicted);
+    for (int k = -kGridPoints; k <= kGridPoints; ++k) {
+        const double value = f(predicted + k * step);
+        if (value > bestValue) {
+            bestValue = value;
+            best = predicted + k * step;
+        }
+    }
+    return best;
+}
+
+// Golden-section search for the maximum of f between a and b: the middle of the last bracket.
+template <typename F> double goldenMaximum(const F& f, double a, double b)
+{
+    constexpr double kGolden = 0.6180339887498949;
+    double p = b - kGolden * (b - a);
+    double q = a + kGolden * (b - a);
+    double fp = f(p);
+    double fq = f(q);
+    for (int i = 0; i < 32; ++i) {
+        if (fp > fq) {
+            b = q;
+            q = p;
+            fq = fp;
+            p = b - kGolden * (b - a);
+            fp = f(p);
+        } else {
+            a = p;
+            p = q;
+            fp = fq;
+            q = a + kGolden * (b - a);
+            fq = f(q);
+        }
+    }
+    return 0.5 * (a + b);
+}
 } // namespace
 
 PitchDetector::PitchDetector(int sampleRate)
@@ -280,22 +322,7 @@ double PitchDetector::refinePeriod(const float* x, int span, double period)
         return period;
 
     const float* reference = x + kLead;
-    const double step = std::numbers::pi / length;
-    double c = std::cos(0.5 * step);
-    double s = std::sin(0.5 * step);
-    const double cs = std::cos(step);
-    const double sn = std::sin(step);
-    double e0 = 0.0;
-    for (int j = 0; j < length; ++j) {
-        const double w = s * s; // Hann weight sin^2(pi (j + 1/2) / length)
-        m_weights[static_cast<std::size_t>(j)] = w;
-        m_weighted[static_cast<std::size_t>(j)] = w * reference[j];
-        e0 += w * reference[j] * reference[j];
-        const double next = c * cs - s * sn;
-        s = s * cs + c * sn;
-        c = next;
-    }
-    if (e0 <= 0.0)
+    if (weighReference(reference, length) <= 0.0)
         return period;
 
     double estimate = period;
@@ -308,66 +335,73 @@ double PitchDetector::refinePeriod(const float* x, int span, double period)
             static_cast<int>(std::floor(predicted + halfWidth + gridStep)) + kInterpolationTaps;
         if (kLead + firstLag < 0 || kLead + lastLag + length > span)
             break; // the estimate wandered off (a note that changed mid-span): keep the last one
-        for (int lag = firstLag; lag <= lastLag; ++lag) {
-            m_correlation[static_cast<std::size_t>(lag - firstLag)] =
-                dot(m_weighted.data(), reference + lag, length);
-        }
-        const auto energyAt = [&](int lag) {
-            double e = 0.0;
-            for (int j = 0; j < length; ++j)
-                e += m_weights[static_cast<std::size_t>(j)] * reference[j + lag] *
-                     reference[j + lag];
-            return e;
-        };
-        const double firstEnergy = energyAt(firstLag);
-        const double lastEnergy = energyAt(lastLag);
-        const bool decayKnown = firstEnergy > 0.0 && lastEnergy > 0.0;
-        const double logFirst = decayKnown ? std::log(firstEnergy) : 0.0;
-        const double logSlope =
-            decayKnown ? (std::log(lastEnergy) - logFirst) / (lastLag - firstLag) : 0.0;
-        const auto similarity = [&](double lag) {
-            // Only the lag dependence matters for the peak: the reference energy is constant.
-            const double logEnergy = decayKnown ? logFirst + logSlope * (lag - firstLag) : 0.0;
-            return interpolatedCorrelation(lag, firstLag) * std::exp(-0.5 * logEnergy);
-        };
-
-        double best = predicted;
-        double bestValue = similarity(predicted);
-        for (int k = -kGridPoints; k <= kGridPoints; ++k) {
-            const double value = similarity(predicted + k * gridStep);
-            if (value > bestValue) {
-                bestValue = value;
-                best = predicted + k * gridStep;
-            }
-        }
-        // Golden-section search between the grid neighbours of the best point.
-        constexpr double kGolden = 0.6180339887498949;
-        double a = best - gridStep;
-        double b = best + gridStep;
-        double p = b - kGolden * (b - a);
-        double q = a + kGolden * (b - a);
-        double fp = similarity(p);
-        double fq = similarity(q);
-        for (int i = 0; i < 32; ++i) {
-            if (fp > fq) {
-                b = q;
-                q = p;
-                fq = fp;
-                p = b - kGolden * (b - a);
-                fp = similarity(p);
-            } else {
-                a = p;
-                p = q;
-                fp = fq;
-                q = a + kGolden * (b - a);
-                fq = similarity(q);
-            }
-        }
-        estimate = 0.5 * (a + b) / multiple;
+        correlate(reference, length, firstLag, lastLag);
+        estimate =
+            similarityPeak(reference, length, firstLag, lastLag, predicted, gridStep) / multiple;
         if (multiple == finalMultiple)
             break;
     }
     return estimate;
+}
+
+// Fills the Hann weights of the reference segment reference[0, length) and its weighted samples;
+// returns the segment's weighted energy.
+double PitchDetector::weighReference(const float* reference, int length)
+{
+    const double step = std::numbers::pi / length;
+    double c = std::cos(0.5 * step);
+    double s = std::sin(0.5 * step);
+    const double cs = std::cos(step);
+    const double sn = std::sin(step);
+    double energy = 0.0;
+    for (int j = 0; j < length; ++j) {
+        const double w = s * s; // Hann weight sin^2(pi (j + 1/2) / length)
+        m_weights[static_cast<std::size_t>(j)] = w;
+        m_weighted[static_cast<std::size_t>(j)] = w * reference[j];
+        energy += w * reference[j] * reference[j];
+        const double next = c * cs - s * sn;
+        s = s * cs + c * sn;
+        c = next;
+    }
+    return energy;
+}
+
+// The weighted reference's correlation with the wave at every integer lag firstLag..lastLag,
+// into m_correlation.
+void PitchDetector::correlate(const float* reference, int length, int firstLag, int lastLag)
+{
+    for (int lag = firstLag; lag <= lastLag; ++lag) {
+        m_correlation[static_cast<std::size_t>(lag - firstLag)] =
+            dot(m_weighted.data(), reference + lag, length);
+    }
+}
+
+// The lag near predicted where the reference and the wave are most alike: the correlation
+// between samples, divided by the root of the wave's energy there (taken as decaying
+// exponentially between the two ends of the lags held), searched on a grid around predicted and
+// then between the best grid point's neighbours.
+double PitchDetector::similarityPeak(const float* reference, int length, int firstLag, int lastLag,
+                                     double predicted, double gridStep) const
+{
+    const auto energyAt = [&](int lag) {
+        double e = 0.0;
+        for (int j = 0; j < length; ++j)
+            e += m_weights[static_cast<std::size_t>(j)] * reference[j + lag] * reference[j + lag];
+        return e;
+    };
+    const double firstEnergy = energyAt(firstLag);
+    const double lastEnergy = energyAt(lastLag);
+    const bool decayKnown = firstEnergy > 0.0 && lastEnergy > 0.0;
+    const double logFirst = decayKnown ? std::log(firstEnergy) : 0.0;
+    const double logSlope =
+        decayKnown ? (std::log(lastEnergy) - logFirst) / (lastLag - firstLag) : 0.0;
+    const auto similarity = [&](double lag) {
+        // Only the lag dependence matters for the peak: the reference energy is constant.
+        const double logEnergy = decayKnown ? logFirst + logSlope * (lag - firstLag) : 0.0;
+        return interpolatedCorrelation(lag, firstLag) * std::exp(-0.5 * logEnergy);
+    };
+    const double best = gridMaximum(similarity, predicted, gridStep);
+    return goldenMaximum(similarity, best - gridStep, best + gridStep);
 }
 
 } // namespace pitch

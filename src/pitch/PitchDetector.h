@@ -57,6 +57,10 @@ private:
     void analyse();
     double coarsePeriod(const float* x, int length, double& clarity);
     double refinePeriod(const float* x, int span, double period);
+    double weighReference(const float* reference, int length);
+    void correlate(const float* reference, int length, int firstLag, int lastLag);
+    double similarityPeak(const float* reference, int length, int firstLag, int lastLag,
+                          double predicted, double gridStep) const;
     double interpolatedCorrelation(double lag, int firstLag) const;
 
     int m_sampleRate = 0;

@@ -127,7 +127,17 @@ double labelNumber(const LabelControl* label)
 Settings::Settings() : SkinnedForm(kClientSize)
 {
     setWindowTitle(QStringLiteral("Sample Settings"));
+    // Controls take the Tab key's focus, and lie on each other, in the order they are made.
+    createSampleLists();
+    createPlayOptions();
+    createSliders();
+    createSwitchChoice();
+    createLearnButtons();
+}
 
+// The pads, the sound files and the buttons that bind and stop.
+void Settings::createSampleLists()
+{
     List1 = new ListControl(this, twips(435, 450, 1890, 2700));
     List1->setFont(BoldSansFont(9.75));
     darkList(List1);
@@ -153,7 +163,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
         "QPushButton:pressed { background-color: #c00000; border-color: #ff8080;"
         " border-top-color: #400000; border-left-color: #400000; }"));
     QObject::connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
 
+// The auto-play and loop boxes, and the selected file.
+void Settings::createPlayOptions()
+{
     Check1[0] = checkBox(this, twips(2400, 1095, 195, 195));
     Check1[1] = checkBox(this, twips(3060, 1095, 195, 195));
     Check2 = checkBox(this, twips(2700, 1800, 195, 195));
@@ -162,7 +176,11 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Label1 =
         headingLabel(this, twips(420, 3165, 2175, 255), QStringLiteral("Currently Selected File:"));
     Label2 = valueLabel(this, twips(420, 3375, 2775, 315), 9.75, Qt::AlignLeft);
+}
 
+// The volume and pan sliders with their values.
+void Settings::createSliders()
+{
     Picture1 = new PictureBox(this, twips(7335, 1110, 3570, 120));
     Picture2 = new SliderKnob(Picture1);
     Label4 = valueLabel(this, twips(10380, 540, 615, 255), 8.25, Qt::AlignHCenter);
@@ -170,6 +188,17 @@ Settings::Settings() : SkinnedForm(kClientSize)
     Picture4 = new SliderKnob(Picture3);
     Label5 = valueLabel(this, twips(10380, 2460, 615, 255), 8.25, Qt::AlignHCenter);
 
+    // Moving over the volume knob applies the volume even without a button held.
+    Picture2->setMouseTracking(true);
+    routeKnob(Picture2, &Settings::Picture2_MouseDown, &Settings::Picture2_MouseMove,
+              &Settings::Picture2_MouseUp);
+    routeKnob(Picture4, &Settings::Picture4_MouseDown, &Settings::Picture4_MouseMove,
+              &Settings::Picture4_MouseUp);
+    Picture4->DblClick = [this] { Picture4_DblClick(); };
+}
+
+void Settings::createSwitchChoice()
+{
     // When another pad takes over; beside the window's name, between the two sliders.
     SwitchHeading = headingLabel(this, QRect(676, 112, 134, 14), QStringLiteral("SWITCH"));
     SwitchChoice = new QComboBox(this);
@@ -185,7 +214,10 @@ Settings::Settings() : SkinnedForm(kClientSize)
         PadDeck::StoreSwitchMode(choice == 1 ? PadDeck::SwitchMode::AtLoopEnd
                                              : PadDeck::SwitchMode::AtOnce);
     });
+}
 
+void Settings::createLearnButtons()
+{
     // The keys that play the selected pad, in the free row under the pan slider.
     headingLabel(this, QRect(452, 242, 36, 16), QStringLiteral("KEYS"));
     Learn = new PadKeyLearn(*this, *List1,
@@ -199,14 +231,6 @@ Settings::Settings() : SkinnedForm(kClientSize)
         new SliderMidiLearn(*this, MidiControls::Pan, *Picture4, *Label5, QRect(737, 164, 36, 17))};
     for (SliderMidiLearn* learn : SliderLearn)
         darkControl(learn->Button);
-
-    // Moving over the volume knob applies the volume even without a button held.
-    Picture2->setMouseTracking(true);
-    routeKnob(Picture2, &Settings::Picture2_MouseDown, &Settings::Picture2_MouseMove,
-              &Settings::Picture2_MouseUp);
-    routeKnob(Picture4, &Settings::Picture4_MouseDown, &Settings::Picture4_MouseMove,
-              &Settings::Picture4_MouseUp);
-    Picture4->DblClick = [this] { Picture4_DblClick(); };
 }
 
 void Settings::routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),

@@ -78,6 +78,11 @@ protected:
     void InitializeControls() override;
 
 private:
+    void createSampleLists();
+    void createPlayOptions();
+    void createSliders();
+    void createSwitchChoice();
+    void createLearnButtons();
     void routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),
                    void (Settings::*move)(int, int, double, double),
                    void (Settings::*up)(int, int, double, double));

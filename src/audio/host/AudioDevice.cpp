@@ -85,6 +85,22 @@ std::unique_ptr<AudioDevice> openChosen(const OutputChoice& choice, int sampleRa
     return nullptr;
 }
 
+// The first back end that opens of those wanted, in the usual order.
+std::unique_ptr<AudioDevice> openInUsualOrder(int sampleRate, const BufferPlan& plan,
+                                              AudioDevice::RenderCallback render, void* context)
+{
+    // A JACK server that answers is where the user routes sound (and MIDI) on this machine.
+    if (wanted(Backend::Jack))
+        if (auto device = tryOpen<JackAudioDevice>(sampleRate, plan, render, context))
+            return device;
+    if (wanted(Backend::Pulse))
+        if (auto device = tryOpen<PulseAudioDevice>(sampleRate, plan, render, context))
+            return device;
+    if (wanted(Backend::Sdl))
+        return tryOpen<SdlAudioDevice>(sampleRate, plan, render, context);
+    return nullptr;
+}
+
 } // namespace
 
 std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPlan& plan,
@@ -96,16 +112,7 @@ std::unique_ptr<AudioDevice> OpenBestAudioDevice(int sampleRate, const BufferPla
     if (!pinned())
         if (auto device = openChosen(choice, sampleRate, plan, render, context))
             return device;
-    // A JACK server that answers is where the user routes sound (and MIDI) on this machine.
-    if (wanted(Backend::Jack))
-        if (auto device = tryOpen<JackAudioDevice>(sampleRate, plan, render, context))
-            return device;
-    if (wanted(Backend::Pulse))
-        if (auto device = tryOpen<PulseAudioDevice>(sampleRate, plan, render, context))
-            return device;
-    if (wanted(Backend::Sdl))
-        return tryOpen<SdlAudioDevice>(sampleRate, plan, render, context);
-    return nullptr;
+    return openInUsualOrder(sampleRate, plan, render, context);
 }
 
 void RaiseAudioThreadPriority()

@@ -61,7 +61,6 @@ bool isServer(OutputChoice::Backend backend)
 }
 } // namespace
 
-
 void OutputHost::followOutputChoice()
 {
     if (!m_choiceChanged.exchange(false, std::memory_order_acq_rel))
@@ -168,69 +167,77 @@ void OutputHost::housekeeping()
     auto lastRender = Clock::now();
     double owedFrames = 0.0;
     bool publishesHere = true;
-    for (;;) {
-        const auto tick = publishesHere || !m_deviceOpen.load(std::memory_order_acquire)
-                              ? kHousekeepingTick
-                          : m_idle ? kIdleHousekeepingTick
-                                   : kDeviceHousekeepingTick;
-        {
-            std::unique_lock lock(m_wakeMutex);
-            if (m_wake.wait_for(lock, tick,
-                                [this] {
-                                    return m_stopHousekeeping ||
-                                           m_choiceChanged.load(std::memory_order_acquire);
-                                }) &&
-                m_stopHousekeeping)
-                return;
-        }
+    while (waitForTick(housekeepingTick(publishesHere))) {
         followOutputChoice();
         publishesHere = m_mixer.serviceQueues();
-        const bool hasDevice = m_deviceOpen.load(std::memory_order_acquire);
-        if (hasDevice) {
+        if (m_deviceOpen.load(std::memory_order_acquire)) {
             followSilence();
             growBufferOnUnderruns();
         }
         const auto now = Clock::now();
         if (now - lastCheck >= kDeviceCheckInterval) {
             lastCheck = now;
-            // A device that went away (unplugged, or its server ended) is closed; the best one
-            // there is opens again once there is one.
-            bool lost = false;
-            OutputChoice::Backend lostBackend = OutputChoice::Backend::Automatic;
-            {
-                std::lock_guard lock(m_deviceMutex);
-                lost = m_device && m_device->lost();
-                if (lost)
-                    lostBackend = backendNamed(m_device->name());
-            }
-            if (lost) {
-                closeDevice();
-                // Should another device take over, the sound goes back to this server when
-                // it returns.
-                if (isServer(lostBackend) && rankOf(lostBackend) < rankOf(m_returnTo))
-                    m_returnTo = lostBackend;
-            }
-            if (!m_deviceOpen.load(std::memory_order_acquire)) {
-                // Sound that comes back after a loss fades in rather than starting mid-wave.
-                m_duck.store(Duck::FadeIn, std::memory_order_release);
-                openDevice();
-            }
+            replaceLostDevice();
         }
         returnToBetterServer();
-        if (m_deviceOpen.load(std::memory_order_acquire)) {
-            lastRender = now;
+        if (m_deviceOpen.load(std::memory_order_acquire))
             owedFrames = 0.0;
-            continue;
-        }
-        // No device: this thread is the audio thread and plays into nowhere at real-time pace.
-        owedFrames += std::chrono::duration<double>(now - lastRender).count() * m_mixer.sampleRate();
-        owedFrames = std::min(owedFrames, static_cast<double>(m_mixer.sampleRate()));
+        else
+            playIntoNowhere(now - lastRender, owedFrames);
         lastRender = now;
-        while (owedFrames >= 1.0) {
-            const int frames = std::min(Mixer::kChunkFrames, static_cast<int>(owedFrames));
-            m_mixer.render(m_nowhere.data(), frames);
-            owedFrames -= frames;
-        }
+    }
+}
+
+std::chrono::milliseconds OutputHost::housekeepingTick(bool publishesHere) const
+{
+    return publishesHere || !m_deviceOpen.load(std::memory_order_acquire) ? kHousekeepingTick
+           : m_idle                                                       ? kIdleHousekeepingTick
+                                                                          : kDeviceHousekeepingTick;
+}
+
+bool OutputHost::waitForTick(std::chrono::milliseconds tick)
+{
+    std::unique_lock lock(m_wakeMutex);
+    const bool woken = m_wake.wait_for(lock, tick, [this] {
+        return m_stopHousekeeping || m_choiceChanged.load(std::memory_order_acquire);
+    });
+    return !(woken && m_stopHousekeeping);
+}
+
+void OutputHost::replaceLostDevice()
+{
+    // A device that went away (unplugged, or its server ended) is closed; the best one there is
+    // opens again once there is one.
+    bool lost = false;
+    OutputChoice::Backend lostBackend = OutputChoice::Backend::Automatic;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        lost = m_device && m_device->lost();
+        if (lost)
+            lostBackend = backendNamed(m_device->name());
+    }
+    if (lost) {
+        closeDevice();
+        // Should another device take over, the sound goes back to this server when it returns.
+        if (isServer(lostBackend) && rankOf(lostBackend) < rankOf(m_returnTo))
+            m_returnTo = lostBackend;
+    }
+    if (!m_deviceOpen.load(std::memory_order_acquire)) {
+        // Sound that comes back after a loss fades in rather than starting mid-wave.
+        m_duck.store(Duck::FadeIn, std::memory_order_release);
+        openDevice();
+    }
+}
+
+void OutputHost::playIntoNowhere(std::chrono::steady_clock::duration elapsed, double& owedFrames)
+{
+    // With no device this thread is the audio thread and plays into nowhere at real-time pace.
+    owedFrames += std::chrono::duration<double>(elapsed).count() * m_mixer.sampleRate();
+    owedFrames = std::min(owedFrames, static_cast<double>(m_mixer.sampleRate()));
+    while (owedFrames >= 1.0) {
+        const int frames = std::min(Mixer::kChunkFrames, static_cast<int>(owedFrames));
+        m_mixer.render(m_nowhere.data(), frames);
+        owedFrames -= frames;
     }
 }
 
@@ -253,4 +260,3 @@ void OutputHost::reopenDevice(const BufferPlan& plan)
     openDevice();
     m_underrunsSeen = 0;
 }
-

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MidiReceiverSlot.h"
-#include "io/SpscQueue.h"
 #include "io/MidiTransport.h"
+#include "io/SpscQueue.h"
 
 #include <array>
 #include <atomic>
@@ -10,8 +10,9 @@
 
 // The MIDI side of Quendel's JACK client: the ports "midi_in" and "midi_out". Messages that
 // arrive at midi_in go to the receiver from JACK's process thread, one whole message each (JACK
-// carries whole messages, never running status). What the UI thread sends waits in a lock-free
-// queue and leaves through midi_out at the start of the next period.
+// carries whole messages, never running status); an event that is not one well-formed note or
+// control change (see MidiMessage::FromBytes) is left out. What the UI thread sends waits in a
+// lock-free queue and leaves through midi_out at the start of the next period.
 //
 // The ports belong to one JackAudioDevice and live as long as it does; the pads reach them
 // through OutputHost::midi(), which stays the same object across device reopens.

@@ -104,33 +104,45 @@ bool OutputHost::openDevice()
 {
     // Opened outside the lock: a server that is slow to answer must not hold up the UI thread's
     // questions about the device.
-    const OutputChoice choice = outputChoice();
     const int mixRate = m_mixer.sampleRate();
-    auto device = m_factory
-                      ? m_factory(mixRate, m_plan, &OutputHost::deviceCallback, this)
-                      : OpenBestAudioDevice(mixRate, m_plan, &OutputHost::deviceCallback, this, choice);
+    std::unique_ptr<AudioDevice> device = newDevice(mixRate);
     const bool opened = device != nullptr;
     if (opened) {
-        const int rate = device->rate() > 0 ? device->rate() : mixRate;
-        if (rate != mixRate && m_adoptDeviceRate) {
-            m_mixer.setSampleRate(rate);
-        } else if (rate != mixRate) {
-            m_bridge = std::make_unique<RateBridge>(mixRate, rate, &OutputHost::bridgeSource, this);
-            if (!m_bridge->valid())
-                m_bridge.reset(); // no converter: heard off pitch rather than not at all
-        }
+        meetDeviceRate(device->rate() > 0 ? device->rate() : mixRate, mixRate);
         m_deviceReady.store(true, std::memory_order_release);
     }
-    {
-        std::lock_guard lock(m_deviceMutex);
-        m_device = std::move(device);
-        m_deviceChanged = true;
-        m_midi.attach(m_device ? m_device->midi() : nullptr);
-        const bool hears = m_device && m_device->setCaptureTap(&m_capture);
-        m_capture.setSource(hears ? (m_device->rate() > 0 ? m_device->rate() : mixRate) : 0);
-    }
+    installDevice(std::move(device), mixRate);
     m_deviceOpen.store(opened, std::memory_order_release);
     return opened;
+}
+
+std::unique_ptr<AudioDevice> OutputHost::newDevice(int mixRate)
+{
+    const OutputChoice choice = outputChoice();
+    return m_factory
+               ? m_factory(mixRate, m_plan, &OutputHost::deviceCallback, this)
+               : OpenBestAudioDevice(mixRate, m_plan, &OutputHost::deviceCallback, this, choice);
+}
+
+void OutputHost::meetDeviceRate(int rate, int mixRate)
+{
+    if (rate != mixRate && m_adoptDeviceRate) {
+        m_mixer.setSampleRate(rate);
+    } else if (rate != mixRate) {
+        m_bridge = std::make_unique<RateBridge>(mixRate, rate, &OutputHost::bridgeSource, this);
+        if (!m_bridge->valid())
+            m_bridge.reset(); // no converter: heard off pitch rather than not at all
+    }
+}
+
+void OutputHost::installDevice(std::unique_ptr<AudioDevice> device, int mixRate)
+{
+    std::lock_guard lock(m_deviceMutex);
+    m_device = std::move(device);
+    m_deviceChanged = true;
+    m_midi.attach(m_device ? m_device->midi() : nullptr);
+    const bool hears = m_device && m_device->setCaptureTap(&m_capture);
+    m_capture.setSource(hears ? (m_device->rate() > 0 ? m_device->rate() : mixRate) : 0);
 }
 
 void OutputHost::closeDevice()

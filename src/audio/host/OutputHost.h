@@ -77,6 +77,11 @@ public:
 
 private:
     bool openDevice();
+    // The parts of an opening: the device, a mixer that plays at its rate (or a bridge to it),
+    // and the device taking its place with its MIDI ports and capture.
+    std::unique_ptr<AudioDevice> newDevice(int mixRate);
+    void meetDeviceRate(int rate, int mixRate);
+    void installDevice(std::unique_ptr<AudioDevice> device, int mixRate);
     void closeDevice();
     void reopenDevice(const BufferPlan& plan);
     void renderForDevice(float* out, int frames);
@@ -85,6 +90,12 @@ private:
 
     // Housekeeping.
     void housekeeping();
+    // How long housekeeping sleeps: briefly while it publishes the mixer's commands or plays
+    // into nowhere, longer with a device, longest with a device at rest.
+    std::chrono::milliseconds housekeepingTick(bool publishesHere) const;
+    // Sleeps for tick or until woken; false once housekeeping is to end.
+    bool waitForTick(std::chrono::milliseconds tick);
+    void playIntoNowhere(std::chrono::steady_clock::duration elapsed, double& owedFrames);
     void growBufferOnUnderruns();
     void followOutputChoice();
     void watchChosenServer();
