@@ -171,8 +171,14 @@ void Bar::Form_Load()
     // Commands of one UI event reach the audio thread together, so a pad's volume and pan
     // apply from its file's first frame.
     AudioEngine& engine = Deck.DMC.engine();
-    engine.mixer().setCommitScheduler(
-        [&engine] { QTimer::singleShot(0, [&engine] { engine.mixer().commitPending(); }); });
+    // The bar is the timer's context: a commit still due when the bar goes (before the engine
+    // it plays on) is dropped with it, and once the bar is gone the engine publishes at once.
+    engine.mixer().setCommitScheduler([bar = QPointer<Bar>(this), &engine] {
+        if (bar)
+            QTimer::singleShot(0, bar, [&engine] { engine.mixer().commitPending(); });
+        else
+            engine.mixer().commitPending();
+    });
     // The device buffer: "auto" unless the user fixed it for a faster machine or a real-time
     // set-up.
     // Both from one read of the settings file.
