@@ -14,13 +14,16 @@
 //   measure_pulse [--seconds N] [--buffer auto|FRAMES|FRAMESxPERIODS] [--presses N]
 //                 [--skip-latency] [--skip-cpu] [--skip-dropouts] [--no-load]
 //                 [--server-rate HZ]   (the server's null sink; 44100 unless given)
+//                 [--server pulseaudio|pipewire]   (pipewire: pipewire-pulse and WirePlumber)
 
-#include "PulsePlayer.h"
 #include "PulseRig.h"
 #include "support/AudioTestKit.h"
 #include "support/PrivatePulseServer.h"
 
+#include <QString>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -45,6 +48,7 @@ struct Options {
     bool dropouts = true;
     bool load = true;
     int serverRate = 44100;
+    PulseServerKind server = PulseServerKind::PulseAudio;
 };
 
 // Where a press's time goes, each from the rig's send: the player has the line, the bar's
@@ -151,15 +155,23 @@ void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int pr
                 shortMs > 0 ? longMs / shortMs : 0.0);
 }
 
+long long serverCpuNs(const PrivatePulseServer& server)
+{
+    long long total = 0;
+    for (pid_t process : server.pids())
+        total += cpuNs(process);
+    return total;
+}
+
 double serverShare(const PrivatePulseServer& server, pid_t other, int seconds, double* otherShare)
 {
-    const long long serverBefore = cpuNs(server.pid());
+    const long long serverBefore = serverCpuNs(server);
     const long long otherBefore = other > 0 ? cpuNs(other) : 0;
     sleepMs(seconds * 1000);
     const double wall = seconds * 1e9;
     if (otherShare)
         *otherShare = other > 0 ? (cpuNs(other) - otherBefore) / wall * 100.0 : 0.0;
-    return (cpuNs(server.pid()) - serverBefore) / wall * 100.0;
+    return (serverCpuNs(server) - serverBefore) / wall * 100.0;
 }
 
 constexpr int kCpuSeconds = 20;
@@ -262,9 +274,10 @@ void measureDropouts(PrivatePulseServer& server, Player& player,
 int runRig(const std::string& self, const Options& options)
 {
     PrivatePulseServer server;
-    if (!server.start(options.serverRate)) {
-        std::fprintf(stderr, "measure_pulse: the PulseAudio server did not start (is the "
-                             "pulseaudio package installed? scripts/setup installs it)\n");
+    if (!server.start(options.serverRate, options.server)) {
+        std::fprintf(stderr, "measure_pulse: the server did not start (are the pulseaudio, "
+                             "pipewire-pulse and wireplumber packages installed? scripts/setup "
+                             "installs them)\n");
         server.stop();
         return 1;
     }
@@ -327,6 +340,9 @@ int main(int argc, char** argv)
             options.dropouts = false;
         else if (arg == "--server-rate" && hasValue)
             options.serverRate = std::clamp(std::atoi(argv[++i]), 8000, 192000);
+        else if (arg == "--server" && hasValue)
+            options.server = std::strcmp(argv[++i], "pipewire") == 0 ? PulseServerKind::PipeWire
+                                                                     : PulseServerKind::PulseAudio;
         else if (arg == "--no-load")
             options.load = false;
     }

@@ -1,7 +1,6 @@
-// measure_pulse's player: the real bar with the real engine on the rig's private server, driven
-// line by line from its stdin.
-
-#include "PulsePlayer.h"
+// The player side of measure_pulse: the real bar with the real engine on the rig's server,
+// driven line by line through stdin ("press PAD SENT_NS", "busy on", "busy off", "stats",
+// "quit").
 
 #include "PulseRig.h"
 #include "audio/AudioEngine.h"
@@ -21,29 +20,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
-
-std::vector<float> squareWave(int frames, float level, int period)
-{
-    std::vector<float> wave(static_cast<std::size_t>(frames));
-    for (int i = 0; i < frames; ++i)
-        wave[static_cast<std::size_t>(i)] = (i % period) < period / 2 ? level : -level;
-    return wave;
-}
-
-std::vector<float> sineWave(int frames, float level, double hz)
-{
-    std::vector<float> wave(static_cast<std::size_t>(frames));
-    for (int i = 0; i < frames; ++i)
-        wave[static_cast<std::size_t>(i)] =
-            level * static_cast<float>(std::sin(2.0 * M_PI * hz * i / kRate));
-    return wave;
-}
 
 namespace {
 
@@ -138,6 +122,23 @@ void pressAndTime(Bar& bar, AudioEngine& engine, const std::string& line)
 }
 
 } // namespace
+
+std::vector<float> squareWave(int frames, float level, int period)
+{
+    std::vector<float> wave(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        wave[static_cast<std::size_t>(i)] = (i % period) < period / 2 ? level : -level;
+    return wave;
+}
+
+std::vector<float> sineWave(int frames, float level, double hz)
+{
+    std::vector<float> wave(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        wave[static_cast<std::size_t>(i)] =
+            level * static_cast<float>(std::sin(2.0 * M_PI * hz * i / kRate));
+    return wave;
+}
 
 int runPlayer(const std::string& buffer)
 {

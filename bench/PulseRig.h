@@ -52,3 +52,10 @@ struct Gaps {
 Gaps findGaps(const float* data, std::size_t from, std::size_t to);
 
 double median(std::vector<double> values);
+
+// Test sounds at the recording's rate: a square loud from its first frame, and a sine.
+std::vector<float> squareWave(int frames, float level, int period);
+std::vector<float> sineWave(int frames, float level, double hz);
+
+// The player's side (a copy of measure_pulse started with --player): runs the bar until "quit".
+int runPlayer(const std::string& buffer);

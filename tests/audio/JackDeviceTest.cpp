@@ -118,10 +118,15 @@ TEST_F(JackDeviceTest, TheClientShowsItsPortsAndPlaysWhatItRendersOnThemFrameFor
     while (first < probe.frames() && (l[first] == 0.0f || r[first] == 0.0f))
         ++first;
     ASSERT_LT(first + 256 * 20, probe.frames());
+    // A busy machine may make the server run a cycle late; the period it plays then may be
+    // missing or repeated, but within a period every frame follows the last.
+    const bool late = probe.xruns() > 0;
     for (std::size_t i = first; i + 1 < probe.frames(); ++i) {
+        ASSERT_EQ(r[i], -l[i]) << "frame " << i;
+        if (late && (i + 1) % 256 == 0)
+            continue;
         const long code = std::lround(l[i] * 1024.0f) % 1000 + 1;
         ASSERT_EQ(std::lround(l[i + 1] * 1024.0f), code) << "frame " << i;
-        ASSERT_EQ(r[i], -l[i]) << "frame " << i;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "PulseServerFixture.h"
 #include "audio/host/PulseAudioDevice.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -62,6 +63,7 @@ std::size_t framesUntilLoud(const PulseMonitorRecorder& recorder, std::size_t fr
 }
 
 using PulseDeviceTest = PulseServerTest;
+using PulseDeviceOnPipeWireTest = PipeWirePulseTest;
 
 } // namespace
 
@@ -86,6 +88,28 @@ TEST_F(PulseDeviceTest, PlaysItsRefillsOnTheServerAndGrowsWhilePlaying)
     const long closed = sine.frames.load();
     ASSERT_TRUE(serverPlaysOn(recorder, 4 * static_cast<std::size_t>(larger.totalFrames())));
     EXPECT_EQ(sine.frames.load(), closed); // no refill after close
+}
+
+// PipeWire's PulseAudio service refills in quanta of its graph, larger than the default period
+// and not what the stream asked for: it must play on seamlessly all the same.
+TEST_F(PulseDeviceOnPipeWireTest, PlaysItsRefillsSeamlesslyInTheServersQuanta)
+{
+    SineSource sine;
+    PulseAudioDevice device;
+    ASSERT_TRUE(device.open(44100, DefaultBufferPlan(), &SineSource::render, &sine));
+    ASSERT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.318f) < 0.02f; }));
+    const std::size_t from = recorder.frames();
+    ASSERT_TRUE(serverPlaysOn(recorder, 44100));
+    // The sine runs on through every refill: it crosses zero, but is never silent for eight frames.
+    const std::size_t to = recorder.frames();
+    std::size_t run = 0, longest = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        const bool silent = std::fabs(recorder.data()[2 * i]) < 1e-4f;
+        run = silent ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LT(longest, 8u);
+    EXPECT_FALSE(device.lost());
 }
 
 TEST_F(PulseDeviceTest, AnIdleStreamStopsRefillingAndAWakeIsHeardAtOnce)

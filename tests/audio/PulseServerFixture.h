@@ -17,3 +17,16 @@ protected:
     PrivatePulseServer server;
     PulseMonitorRecorder recorder;
 };
+
+// The same through PipeWire's PulseAudio service, with WirePlumber linking the streams. Skips
+// where PipeWire is not installed.
+class PipeWirePulseTest : public PulseServerTest {
+protected:
+    void SetUp() override
+    {
+        if (!server.start(48000, PulseServerKind::PipeWire))
+            GTEST_SKIP() << "no PipeWire here (scripts/setup installs pipewire-pulse and "
+                            "wireplumber)";
+        ASSERT_TRUE(recorder.start(30));
+    }
+};

@@ -101,7 +101,14 @@ bool JackTestClient::open(std::size_t recordFrames)
         jack_port_register(m_client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     m_output = jack_port_register(m_client, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (!m_inputs[0] || !m_inputs[1] || !m_midiIn || !m_midiOut || !m_output ||
-        jack_set_process_callback(m_client, &process, this) != 0) {
+        jack_set_process_callback(m_client, &process, this) != 0 ||
+        jack_set_xrun_callback(
+            m_client,
+            [](void* self) {
+                static_cast<JackTestClient*>(self)->m_xruns.fetch_add(1);
+                return 0;
+            },
+            this) != 0) {
         close();
         return false;
     }

@@ -53,6 +53,9 @@ public:
     std::size_t frames() const { return m_frames.load(std::memory_order_acquire); }
     const float* left() const { return m_left.data(); }
     const float* right() const { return m_right.data(); }
+    // Cycles the server ran late (a client, this one or another, did not finish in time) since
+    // the open: a period heard then may be missing or repeated.
+    int xruns() const { return m_xruns.load(); }
     // Mean absolute level of the left input over the last `frames` recorded frames.
     float recentLevel(std::size_t frames) const;
 
@@ -76,6 +79,7 @@ private:
     std::string m_name;
     jack_client_t* m_client = nullptr;
     std::atomic<bool> m_gone{false};
+    std::atomic<int> m_xruns{0};
     jack_port_t* m_inputs[2] = {nullptr, nullptr};
     jack_port_t* m_midiIn = nullptr;
     jack_port_t* m_midiOut = nullptr;

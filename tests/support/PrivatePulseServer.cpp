@@ -50,7 +50,7 @@ bool accepts(const std::string& socketPath)
 
 } // namespace
 
-bool PrivatePulseServer::start(int rate)
+bool PrivatePulseServer::start(int rate, PulseServerKind kind)
 {
     stop();
     if (!m_folder.empty()) {
@@ -61,6 +61,10 @@ bool PrivatePulseServer::start(int rate)
     if (!mkdtemp(pattern))
         return false;
     m_folder = pattern;
+    m_kind = kind;
+    setenv("PULSE_SERVER", address().c_str(), 1);
+    if (kind == PulseServerKind::PipeWire)
+        return startPipeWire(rate);
     const std::string config = m_folder + "/server.pa";
     std::ofstream(config) << "load-module module-null-sink sink_name=measure rate=" << rate
                           << " channels=2\n"
@@ -74,12 +78,19 @@ bool PrivatePulseServer::start(int rate)
         "--use-pid-file=no", "-F",           config.c_str(),   logTarget.c_str(),
         "--log-level=debug", "--log-time=1", nullptr};
     m_pid = SpawnProgram(argv);
-    setenv("PULSE_SERVER", address().c_str(), 1);
+    return waitForSocket(m_folder + "/native", m_pid);
+}
+
+bool PrivatePulseServer::waitForSocket(const std::string& socketPath, pid_t process)
+{
     for (int i = 0; i < 100; ++i) {
-        if (accepts(m_folder + "/native"))
+        if (accepts(socketPath))
             return true;
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) { // not installed, or it gave up
-            m_pid = 0;
+        if (waitpid(process, nullptr, WNOHANG) == process) { // not installed, or it gave up
+            for (pid_t* member : {&m_pid, &m_graphPid, &m_sessionPid})
+                if (*member == process)
+                    *member = 0;
+            stop();
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -99,17 +110,32 @@ PrivatePulseServer::~PrivatePulseServer()
 
 void PrivatePulseServer::stop()
 {
-    if (m_pid > 0) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+    // The session manager and the PulseAudio service go before the daemon they are clients of.
+    for (pid_t* process : {&m_sessionPid, &m_pid, &m_graphPid}) {
+        if (*process > 0) {
+            kill(*process, SIGKILL);
+            waitpid(*process, nullptr, 0);
+        }
+        *process = 0;
     }
-    m_pid = 0;
+}
+
+std::vector<pid_t> PrivatePulseServer::pids() const
+{
+    std::vector<pid_t> all;
+    for (pid_t process : {m_pid, m_graphPid, m_sessionPid})
+        if (process > 0)
+            all.push_back(process);
+    return all;
 }
 
 int PrivatePulseServer::underrunReports(const std::string& streamName) const
 {
     std::ifstream log(logFile());
-    const std::string needle = "nderrun of '" + streamName + "'";
+    // PulseAudio names the stream; pipewire-pulse names the client, which Quendel names alike.
+    const std::string needle = m_kind == PulseServerKind::PipeWire
+                                   ? "[" + streamName + "]: UNDERFLOW"
+                                   : "nderrun of '" + streamName + "'";
     int count = 0;
     for (std::string line; std::getline(log, line);)
         if (line.find(needle) != std::string::npos)

@@ -10,9 +10,16 @@ struct pa_context;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
+// Which program serves the PulseAudio protocol: PulseAudio itself, or PipeWire's PulseAudio
+// service (pipewire-pulse) in front of a PipeWire daemon and the WirePlumber session manager, as
+// most desktops now run it.
+enum class PulseServerKind { PulseAudio, PipeWire };
+
 // A PulseAudio server of a test's (or a measurement's) own: a null sink named "measure" whose
 // monitor can be recorded, a socket in a fresh folder, and PULSE_SERVER pointing at it. It never
-// touches a server that already runs and needs no sound card.
+// touches a server that already runs and needs no sound card. PipeWire's processes get the
+// folder as their runtime, configuration and state folders, a configuration of their own and no
+// D-Bus, so they neither find nor disturb the desktop's.
 class PrivatePulseServer {
 public:
     PrivatePulseServer() = default;
@@ -22,11 +29,15 @@ public:
 
     // False when the server is not installed or does not come up within five seconds. The null
     // sink runs at `rate`.
-    bool start(int rate = 44100);
+    bool start(int rate = 44100, PulseServerKind kind = PulseServerKind::PulseAudio);
     void stop();
     bool running() const { return m_pid > 0; }
 
+    // The process that speaks the PulseAudio protocol; pids() adds PipeWire's daemon (which
+    // mixes into the sink) and its session manager.
     pid_t pid() const { return m_pid; }
+    std::vector<pid_t> pids() const;
+    PulseServerKind kind() const { return m_kind; }
     std::string folder() const { return m_folder; }
     std::string address() const { return "unix:" + m_folder + "/native"; }
     std::string logFile() const { return m_folder + "/server.log"; }
@@ -34,8 +45,15 @@ public:
     int underrunReports(const std::string& streamName) const;
 
 private:
+    bool startPipeWire(int rate);
+    // Until the socket accepts, or the process gives up; false then.
+    bool waitForSocket(const std::string& socketPath, pid_t process);
+
     std::string m_folder;
+    PulseServerKind m_kind = PulseServerKind::PulseAudio;
     pid_t m_pid = 0;
+    pid_t m_graphPid = 0;   // PipeWire's daemon
+    pid_t m_sessionPid = 0; // WirePlumber
 };
 
 // Starts a program in a process of its own; stdin and stdout are replaced when given. With
