@@ -23,7 +23,8 @@ public:
         OutputHost::DeviceFactory deviceFactory;
     };
 
-    static constexpr std::size_t kDefaultSampleSizeLimit = 64u * 1024u * 1024u;
+    // A ten-minute stereo track at 48 kHz is kept in memory; a longer one plays from disk.
+    static constexpr std::size_t kDefaultSampleSizeLimit = 256u * 1024u * 1024u;
 
     AudioEngine() : AudioEngine(Options{}) {}
     explicit AudioEngine(Options options);

@@ -262,6 +262,7 @@ TEST_F(OfflineEngineTest, RealFileAbove64MegabytesDecodedPlaysFromDisk)
             sf_writef_short(file, block.data(), kRate);
         sf_close(file);
     }
+    engine().setSampleSizeLimit(64u * 1024u * 1024u);
     control.OpenSample(path);
     EXPECT_TRUE(control.sampleIsStreamed());
     control.PlaySample(false);

@@ -144,6 +144,26 @@ TEST(PcmBufferRate, PlaysAtItsOwnRateOnADeviceAtAnother)
         if (out[2 * (i - 1)] < 0.0f && out[2 * i] >= 0.0f)
             ++crossings;
     EXPECT_NEAR(crossings, 100, 1);
+
+    // A 4 kHz tone, 11 samples a period at its own rate, stays a clean sine at the device's:
+    // what it plays lies within the 8-bit step of the ideal wave (a straight line between
+    // samples would stray four times as far).
+    std::vector<std::uint8_t> high(4410);
+    for (std::size_t i = 0; i < high.size(); ++i)
+        high[i] = static_cast<std::uint8_t>(
+            128 + std::lround(120 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(i) / 44100)));
+    auto tone = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
     buffer.reset();
+    engine->mixer().render(out.data(), 4800); // the old tone fades out
+    tone->WriteBuffer(0, 0, high.data(), DSBLOCK_ENTIREBUFFER);
+    tone->Play(DSBPLAY_LOOPING);
+    engine->mixer().render(out.data(), 4800);
+    float worst = 0.0f;
+    for (std::size_t j = 0; j < 4800; ++j) {
+        const double ideal = 120.0 / 128.0 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(j) / 48000);
+        worst = std::max(worst, static_cast<float>(std::fabs(out[2 * j] - ideal)));
+    }
+    EXPECT_LT(worst, 0.012f);
+    tone.reset();
     control.TerminateBASS();
 }

@@ -90,10 +90,14 @@ bool PulseAudioDevice::open(int sampleRate, const BufferPlan& plan, RenderCallba
         pa_stream_set_underflow_callback(m_stream, &PulseAudioDevice::underflow, this);
         pa_stream_set_started_callback(m_stream, &PulseAudioDevice::started, this);
         const pa_buffer_attr attr = attributesFor(plan);
-        const auto flags = PA_STREAM_ADJUST_LATENCY;
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_FIX_RATE);
         ready =
             pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) == 0 &&
             waitUntilReady(true);
+        if (ready)
+            if (const pa_sample_spec* granted = pa_stream_get_sample_spec(m_stream))
+                m_rate = static_cast<int>(granted->rate);
     }
     pa_threaded_mainloop_unlock(m_loop);
     if (!ready)

@@ -46,6 +46,8 @@ public:
     std::uint64_t refills() const { return m_refills.load(std::memory_order_relaxed); }
     BufferPlan plan() const override { return m_plan; }
     const char* name() const override { return "pulseaudio"; }
+    // The sink's own rate, which the stream takes, so that the server resamples nothing.
+    int rate() const override { return m_rate; }
 
 private:
     static void contextState(pa_context* context, void* self);
