@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OpenSample of a 1 MB and a 10 MB WAV (16-bit stereo, 44.1 kHz; targets 2 ms and 15 ms), and
 // the memory a decoded sample holds against its decoded size (target at most 1 % above); a press
 // (open and play) on a 30 MB WAV whose sound is ready (target 1 ms).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Render cost of one 256-frame block with a sample, a stream, a second control's sample and the
 // tone generator's PCM buffer all playing. The "realtime" counter is seconds of audio rendered
 // per second of CPU: the target is at least 500.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // measure_jack: MIDI note-on to the pad's first frame at Quendel's JACK outputs.
 //
 // A private jackd on its dummy driver (48 kHz) runs at 128 and then 256 frames a period. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued and
 // the pads repainted: the settings reads, the file check, a 1 MB WAV opened and started (and for
 // a key, the key handler's look-up), then the paint of the 29 faces the press changed, as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the listening tuner's pitch detector: accuracy in cents on steady tones, on the
 // tuner's own reference sounds and under noise, the first reading after a pluck (counted in
 // samples), and the analysis cost per second of audio at 44.1 and 48 kHz.

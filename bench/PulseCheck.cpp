@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // measure_pulse: Quendel through a real PulseAudio server, as a musician hears it.
 //
 // The program starts a private server with a null sink (it needs no sound card and leaves any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player side of measure_pulse: the real bar with the real engine on the rig's server,
 // driven line by line through stdin ("press PAD SENT_NS", "busy on", "busy off", "stats",
 // "quit").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The rig around measure_pulse's player: its process, the CPU it and the server take, a compile

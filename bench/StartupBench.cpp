@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From process start to the bar on screen, with the real skins beside the program: every
 // iteration starts a fresh copy of this program, which runs the start procedure and ends once
 // the bar has been shown and painted. Peak memory is the largest of the children's.

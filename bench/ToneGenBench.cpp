@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tone generator rebuilds its tone on every mouse move of a marker drag: the readouts, the
 // 4410-byte sine block at 1000 Hz (44100 bytes for a frequency like 997 Hz that shares no factor
 // with the rate), the rewrite of the looping buffer (which the engine crossfades) and the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Part of the install step: fills the manual page in with the folders of the prefix it installs
 # to, compresses it as Debian wants it (to the utmost, without a time stamp, so that two builds
 # give the same bytes) and puts it in place. Set before it: QUENDEL_PAGE_IN (the page, all but

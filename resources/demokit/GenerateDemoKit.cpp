@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the demo kit into the program's Sounds/ folder, and the starter settings beside the
 // program when it has none yet:
 //   quendel_demo_kit_generator loops <Sounds folder> <file name>...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "IconArt.h"
 
 #include "PanelArt.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the default skin at build time: the windows' faces as bitmaps into the Skin folder, the
 // pictures the windows carry themselves as PNG files for the program's resources, and the
 // program's icon for the desktop's icon theme.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's reference sounds as 16-bit mono 44.1 kHz WAVE files into the folder given
 // on the command line, each named after its resource ("CHORD", "A", ..., "WHITE"), without an
 // extension, so the build embeds them under exactly those names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "PluckedString.h"
 
 #include "NoiseGenerator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "StatusLabel.h"
 
 StatusLabel::StatusLabel(QWidget* parent, const QRect& rect) : LabelControl(parent, rect)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // How many sample pads Quendel has: the bar's two rows of 14, numbered 1 to 28 for the user

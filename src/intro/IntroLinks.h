@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The two addresses the intro window opens, written without a scheme like a user would type them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The input side of the audio back ends: something that hears the instrument (SDL's capture

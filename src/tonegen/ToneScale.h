@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tone generator's frequency scale and its sine blocks: plain arithmetic, no widgets, shared

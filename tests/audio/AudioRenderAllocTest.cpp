@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render function must neither allocate nor free: this binary replaces the global operator
 // new and delete with counting versions, armed only on the rendering thread around render.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input side of the back ends: the mix-down to mono, and the tap a device hands its input
 // to. (The JACK client's "in", heard while a pad loop plays, is tested with the tuner's
 // listener.)

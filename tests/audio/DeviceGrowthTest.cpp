@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine on a device of the test's own: the test is the device's thread and pulls blocks;
 // the device reports underruns when the test says so.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine on a device that imposes its rate (as a JACK server does): sounds keep their pitch
 // at the device's rate, and after a reopen at another rate.
 

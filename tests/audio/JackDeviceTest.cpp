@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quendel as a JACK client, on a private jackd with the dummy driver (48 kHz, 256 frames), heard
 // and played to by a client of the test's own.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switching loops on the cycle end, rendered offline and compared frame by frame with what the
 // files decode to.
 

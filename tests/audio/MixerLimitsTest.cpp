@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer at its limits: a batch larger than its command queue, more voices than it mixes, more
 // to hand back than its return queue holds, and a queued voice stopped before its start.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PulseAudio stream and the engine on it, through a real server of the test's own.
 
 #include "AudioTestSupport.h"

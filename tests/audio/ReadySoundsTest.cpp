@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sounds kept ready ahead of their presses: what a ready pad plays, what a press plays before its
 // sound is ready or after its file changed, the memory budget, and files that cannot play.
 

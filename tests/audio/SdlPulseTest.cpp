@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SDL's own PulseAudio driver on a server of the test's own: what a desktop without our native
 // client plays through, and what happens to it when the server restarts.
 

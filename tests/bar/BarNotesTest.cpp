@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the bar's status line says at start and when a change cannot be stored: no sound device,
 // a settings file that cannot be saved.
 

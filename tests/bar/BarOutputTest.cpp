@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output menu on the bar's title area and clock.
 
 #include "BarTestSupport.h"

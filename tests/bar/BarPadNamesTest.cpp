@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pads show what they hold: names over the faces, broken bindings marked, hand edits of the
 // settings file followed, and the playing pad's loop bar.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switching at the loop's end, as a musician plays it on the pads: the press lights the pad that
 // waits, the sound changes on the cycle's last frame, and the lights follow.
 

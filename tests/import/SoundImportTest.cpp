@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "import/SoundImport.h"
 #include "import/SoundImporter.h"
 #include "support/AudioTestKit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed Quendel: `cmake --install` of this build into a temporary DESTDIR under /usr, the
 // tree checked file by file and by the desktop's own validators, and the installed program
 // started offscreen as a new user whose home and XDG folders are temporary.

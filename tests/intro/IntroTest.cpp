@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "intro/IntroLinks.h"
 #include "intro/frmIntro.h"
 #include "support/ProgramFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "skin/SkinBlit.h"
 #include "skin/PictureBox.h"
 #include "support/ProgramFolder.h"

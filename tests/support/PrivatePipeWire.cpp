@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PrivatePulseServer on PipeWire: a PipeWire daemon whose graph runs on its own timer, the
 // PulseAudio service (pipewire-pulse) with the null sink "measure", and WirePlumber, which links
 // each new stream to the default sink as it does on a desktop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ToneGenFixture.h"
 #include "tonegen/ToneRange.h"
 #include "tonegen/ToneScale.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listening tuner on its window: LISTEN, the meter, the tuning's menu and the reference
 // pitch, fed through the offline back end's input.
 

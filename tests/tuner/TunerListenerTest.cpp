@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tuner's listening side, fed through the offline input, through SDL's disk driver reading
 // a file, and through the JACK client's "in" on a private jackd while a pad loop plays.
 

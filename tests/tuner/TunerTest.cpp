@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuner/Tuner.h"
 #include "bar/BarTestSupport.h"
 #include "startup/InstallationStep.h"

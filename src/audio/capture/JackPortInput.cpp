@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackPortInput.h"
 
 JackPortInput::JackPortInput(CaptureTap& tap) : m_tap(tap) {}

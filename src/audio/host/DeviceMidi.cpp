@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DeviceMidi.h"
 
 void DeviceMidi::send(const std::uint8_t* bytes, std::size_t size)

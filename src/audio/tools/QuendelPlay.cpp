@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quendel-play FILE [--loop] [--stream]: plays one file through the engine, for listening.
 // Without a sound card, SDL's disk driver records what the device would get:
 //   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw quendel-play FILE

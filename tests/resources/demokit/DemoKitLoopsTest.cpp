@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo loops exactly as the build put them into Sounds/: what a user hears at the first
 // press of a pad.
 

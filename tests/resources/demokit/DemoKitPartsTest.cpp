@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator's parts on their own: the looping canvas, effects run round the loop, drum
 // patterns, and writing and reading the files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The starter settings: written only where no settings file is, and read back by the program as
 // pad bindings.
 
