@@ -6,9 +6,9 @@
 #include "BenchFolder.h"
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
+#include "audio/sounds/ReadySounds.h"
 #include "audio/sounds/SampleBuffer.h"
 #include "audio/sounds/SoundFile.h"
-#include "audio/sounds/ReadySounds.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

@@ -2,8 +2,9 @@
 // A pad press on the real bar, by the mouse or a pad key, from the event to the sound queued and
 // the pads repainted: the settings reads, the file check, a 1 MB WAV opened and started (and for
 // a key, the key handler's look-up), then the paint of the 29 faces the press changed, as the
-// event loop delivers it; and the same press on a three-minute WAV whose sound is ready. Then what the pads draw every frame: names and the loop bar. The engine
-// renders offline, so no device thread competes for the core.
+// event loop delivers it; and the same press on a three-minute WAV whose sound is ready. Then what
+// the pads draw every frame: names and the loop bar. The engine renders offline, so no device
+// thread competes for the core.
 
 #include "audio/AudioEngine.h"
 #include "bar/Bar.h"
@@ -95,7 +96,7 @@ struct StartedBar {
     }
 
     AudioEngine engine{AudioEngine::Options{true, {}}}; // offline: the benchmark pulls
-    ProgramFolder folder; // goes first, and takes the windows with it
+    ProgramFolder folder;                               // goes first, and takes the windows with it
     Bar* bar = nullptr;
     bool exposed = false;
 };
@@ -135,7 +136,7 @@ void BM_PadPressLongFileReady(benchmark::State& state)
         StartedBar::paintPending();
         state.PauseTiming();
         started.engine.mixer().render(block.data(), 256); // the press reaches the mixer
-        started.press(pad); // the second press stops it
+        started.press(pad);                               // the second press stops it
         started.engine.mixer().render(block.data(), 256);
         state.ResumeTiming();
     }

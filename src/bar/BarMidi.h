@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "midi/MidiPads.h"
 #include "io/MidiTransport.h"
+#include "midi/MidiPads.h"
 
 #include <memory>
 

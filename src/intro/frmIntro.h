@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/Form.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
-#include "core/Form.h"
 
 // The about box: the intro picture, the version, and two links to the maker's pages.
 class frmIntro : public Form {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "io/MidiMessage.h"
 #include "deck/MidiTrigger.h"
+#include "io/MidiMessage.h"
 
 #include <QObject>
 #include <QTimer>

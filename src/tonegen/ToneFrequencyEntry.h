@@ -7,7 +7,8 @@
 
 // The field that opens over the frequency readout for typing a frequency. Return takes the text
 // if it is a frequency (Accepted gets it in Hz and the field closes); otherwise the field stays,
-// its text red and marked, for another try. Escape, or a click elsewhere, closes it without a change.
+// its text red and marked, for another try. Escape, or a click elsewhere, closes it without a
+// change.
 class ToneFrequencyEntry : public QLineEdit {
 public:
     explicit ToneFrequencyEntry(QWidget* parent);

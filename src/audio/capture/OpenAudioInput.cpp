@@ -8,7 +8,7 @@
 #include <cstring>
 
 std::unique_ptr<AudioInput> OpenedInput(std::unique_ptr<AudioInput> input, AudioInput::Sink sink,
-                                   void* context)
+                                        void* context)
 {
     if (input == nullptr || !input->open(sink, context))
         return nullptr;

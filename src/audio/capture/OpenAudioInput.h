@@ -16,4 +16,4 @@ std::unique_ptr<AudioInput> OpenBestAudioInput(AudioInput::Sink sink, void* cont
 
 // `input` opened with `sink`; null when there is none or it does not open.
 std::unique_ptr<AudioInput> OpenedInput(std::unique_ptr<AudioInput> input, AudioInput::Sink sink,
-                                   void* context);
+                                        void* context);

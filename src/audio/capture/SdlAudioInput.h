@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "io/AudioInput.h"
 #include "audio/host/SdlAudioHandle.h"
+#include "io/AudioInput.h"
 
 #include <array>
 #include <atomic>

@@ -466,4 +466,3 @@ void Mixer::waitForStreams(int frames)
                 static_cast<std::size_t>(std::max(frames, 0)));
     }
 }
-
