@@ -34,7 +34,7 @@ protected:
         Clip c;
         if (kind == Kind::Mp3) {
             c.path = dir.file(name + ".mp3");
-            EXPECT_TRUE(writeSound(c.path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
+            EXPECT_TRUE(WriteSound(c.path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
                                    sine(11025, 1, 441.0 * (1.0 + from), kRate, 0.5f)));
         } else {
             const std::size_t frames = kind == Kind::Wav ? 9000 : 2 * kRate;
@@ -42,7 +42,7 @@ protected:
             for (std::size_t i = 0; i < frames; ++i)
                 ramp[i] = from + (to - from) * static_cast<float>(i) / static_cast<float>(frames);
             c.path = dir.file(name + ".wav");
-            EXPECT_TRUE(writeSound(c.path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, kRate, ramp));
+            EXPECT_TRUE(WriteSound(c.path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, kRate, ramp));
         }
         c.frames = decodeStereo(c.path);
         return c;

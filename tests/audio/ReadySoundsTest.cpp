@@ -51,7 +51,7 @@ TEST_F(ReadySoundsTest, ReadyPadPlaysWhatAFreshDecodeGivesWithoutDecoding)
 {
     const std::string same = longWav("same-rate.wav", 1);
     const std::string other = dir.file("other-rate.wav");
-    ASSERT_TRUE(writeSound(other, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
+    ASSERT_TRUE(WriteSound(other, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
                            sine(200000, 1, 310.0, 48000, 0.5f)));
     control.KeepSamplesReady({same, other});
     ASSERT_TRUE(readyWhenSettled(same));
@@ -176,7 +176,7 @@ TEST_F(ReadySoundsTest, FilesThatCannotPlayLeaveNothingReadyAndPlayNothing)
 TEST_F(ReadySoundsTest, StreamedFilesAreNotPreparedAndARestartAtAnotherRatePreparesAgain)
 {
     const std::string mp3 = dir.file("stream.mp3");
-    ASSERT_TRUE(writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate,
+    ASSERT_TRUE(WriteSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate,
                            sine(20000, 2, 220.0, kRate, 0.5f)));
     const std::string path = longWav("pad.wav", 10);
     control.KeepSamplesReady({mp3, path});
