@@ -30,6 +30,10 @@ struct TempDir {
     }
 };
 
+inline constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+inline constexpr int kWavFloat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+inline constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+
 // What libsndfile itself decodes from a file, as stereo frames (mono doubled): what a loop must
 // reproduce at the file's own rate.
 inline std::vector<float> decodeStereo(const std::string& path)
@@ -105,11 +109,13 @@ protected:
 
     AudioEngine& engine() { return *testEngine; }
 
-    // A 16-bit WAV of the given frames at the engine's rate, in the test's folder.
-    std::string wav16(const std::string& name, const std::vector<float>& samples, int channels = 1)
+    // A file of the given interleaved samples in the test's folder: a 16-bit WAV at the engine's
+    // rate unless told otherwise.
+    std::string sound(const std::string& name, const std::vector<float>& samples, int channels = 1,
+                      int format = kWav16, int rate = kRate)
     {
         const std::string path = dir.file(name);
-        EXPECT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, kRate, samples));
+        EXPECT_TRUE(WriteSound(path, format, channels, rate, samples)) << name;
         return path;
     }
 
