@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioTestSupport.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,11 +18,11 @@ struct FormatCase {
 };
 
 const FormatCase kFormats[] = {
-    {"Wav16Mono", "a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1},
+    {"Wav16Mono", "a.wav", kWav16, 1},
     {"Wav8Stereo", "b.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 2},
     {"Wav24Stereo", "c.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2},
     {"Wav32Stereo", "d.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2},
-    {"WavFloatMono", "e.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1},
+    {"WavFloatMono", "e.wav", kWavFloat, 1},
     {"Aiff16Stereo", "f.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2},
     {"Flac16Stereo", "g.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2},
     {"OggVorbisStereo", "h.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2},
@@ -35,7 +36,7 @@ TEST_P(LoopFormats, LoopRepeatsTheDecodedFramesWithNoGap)
 {
     const FormatCase& c = GetParam();
     const std::string path = dir.file(c.file);
-    ASSERT_TRUE(writeSound(path, c.format, c.channels, kRate,
+    ASSERT_TRUE(WriteSound(path, c.format, c.channels, kRate,
                            noise(1000 * static_cast<std::size_t>(c.channels), 0.5f, 7)));
     const std::vector<float> expected = decodeStereo(path);
     ASSERT_GT(expected.size(), 1000u);
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, LoopFormats, ::testing::ValuesIn(kFormats),
 
 TEST_F(OfflineEngineTest, OncePlayedSampleEndsAtItsLastFrame)
 {
-    control.OpenSample(wav16("once.wav", constant(1000, 1, 0.5f)));
+    control.OpenSample(sound("once.wav", Constant(0.5f, 1000)));
     control.PlaySample(false);
     const std::vector<float> first = render(999);
     EXPECT_EQ(first[2 * 998], 0.5f);
@@ -69,7 +70,7 @@ TEST_F(OfflineEngineTest, StopIsSilentWithin5msAndStepsNoMoreThanTheSignal)
 {
     const std::string path = dir.file("sine.wav");
     const std::vector<float> tone = sine(4410, 1, 441.0, kRate, 0.9f);
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, kRate, tone));
+    ASSERT_TRUE(WriteSound(path, kWavFloat, 1, kRate, tone));
     control.OpenSample(path);
     control.PlaySample(true);
     const std::vector<float> before = render(1000);
@@ -96,7 +97,7 @@ class Gains : public OfflineEngineTest, public ::testing::WithParamInterface<Gai
 TEST_P(Gains, VolumeAndBalanceGiveChannelLevelsFromTheFirstFrame)
 {
     const GainCase& c = GetParam();
-    const std::string path = wav16("dc.wav", constant(2000, 2, 0.5f), 2);
+    const std::string path = sound("dc.wav", Constant(0.5f, 4000), 2);
     int scheduled = 0;
     engine().mixer().setCommitScheduler([&] { ++scheduled; });
     // A pad press: start the file, then put volume and pan, all in one batch.
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OfflineEngineTest, VolumeChangeWhilePlayingRampsOverOneBlock)
 {
-    control.OpenSample(wav16("dc.wav", constant(2000, 2, 0.5f), 2));
+    control.OpenSample(sound("dc.wav", Constant(0.5f, 4000), 2));
     control.PlaySample(true);
     render(512);
     control.SampleVol(0);
@@ -145,11 +146,11 @@ TEST_F(OfflineEngineTest, VolumeChangeWhilePlayingRampsOverOneBlock)
 TEST_F(OfflineEngineTest, InstancesAndSlotsMix)
 {
     AudioControl tuner(engine()); // a second control on the same engine; it never starts it
-    control.OpenSample(wav16("a.wav", constant(3000, 1, 0.25f)));
+    control.OpenSample(sound("a.wav", Constant(0.25f, 3000)));
     control.PlaySample(true);
-    control.OpenStream(wav16("s.wav", constant(3000, 1, 0.5f)));
+    control.OpenStream(sound("s.wav", Constant(0.5f, 3000)));
     control.PlayStream(true);
-    tuner.OpenSample(wav16("b.wav", constant(3000, 1, 0.125f)));
+    tuner.OpenSample(sound("b.wav", Constant(0.125f, 3000)));
     tuner.PlaySample(true);
     const std::vector<float> out = render(2000);
     EXPECT_FLOAT_EQ(out[0], 0.875f);
@@ -164,7 +165,7 @@ TEST_F(OfflineEngineTest, MonoPlaysOnBothSidesAndMoreChannelsMixDown)
     std::vector<float> frames;
     for (int i = 0; i < 500; ++i)
         frames.insert(frames.end(), {0.25f, 0.5f, 0.75f, -0.5f});
-    ASSERT_TRUE(writeSound(quad, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 4, kRate, frames));
+    ASSERT_TRUE(WriteSound(quad, kWavFloat, 4, kRate, frames));
     control.OpenSample(quad);
     control.PlaySample(false);
     const std::vector<float> out = render(10);
@@ -174,9 +175,8 @@ TEST_F(OfflineEngineTest, MonoPlaysOnBothSidesAndMoreChannelsMixDown)
 
 TEST_F(OfflineEngineTest, FileAtAnotherRatePlaysAtTheRightPitchAndLength)
 {
-    const std::string path = dir.file("48k.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000,
-                           sine(48000, 1, 1000.0, 48000, 0.5f)));
+    const std::string path =
+        sound("48k.wav", sine(48000, 1, 1000.0, 48000, 0.5f), 1, kWavFloat, 48000);
     control.OpenSample(path);
     control.PlaySample(false);
     int frames = 0;
@@ -197,9 +197,8 @@ TEST_F(OfflineEngineTest, FileAtAnotherRatePlaysAtTheRightPitchAndLength)
 TEST_F(OfflineEngineTest, ResampledStreamLoopsWithoutAnEdgeAtTheSeam)
 {
     // 10 whole periods at 48 kHz: looped in front of the converter, the seam is invisible.
-    const std::string path = dir.file("loop48k.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000,
-                           sine(4800, 1, 100.0, 48000, 0.8f)));
+    const std::string path =
+        sound("loop48k.wav", sine(4800, 1, 100.0, 48000, 0.8f), 1, kWavFloat, 48000);
     control.OpenStream(path);
     control.PlayStream(true);
     render(2000); // past the converter's start
@@ -211,9 +210,7 @@ TEST_F(OfflineEngineTest, ResampledStreamLoopsWithoutAnEdgeAtTheSeam)
 
 TEST_F(OfflineEngineTest, StreamLoopsAnMp3OnTheFramesItDecodes)
 {
-    const std::string path = dir.file("loop.mp3");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
-                           sine(11025, 1, 441.0, kRate, 0.5f)));
+    const std::string path = sound("loop.mp3", sine(11025, 1, 441.0, kRate, 0.5f), 1, kMp3);
     const std::vector<float> expected = decodeStereo(path);
     EXPECT_EQ(expected.size() / 2, 11025u); // the encoder's delay and padding are trimmed
     control.OpenStream(path);
@@ -232,7 +229,7 @@ TEST_F(OfflineEngineTest, StreamLoopsAnMp3OnTheFramesItDecodes)
 TEST_F(OfflineEngineTest, SampleAboveTheSizeLimitPlaysThroughTheStreamPath)
 {
     engine().setSampleSizeLimit(64 * 1024);
-    const std::string path = wav16("big.wav", noise(20000 * 2, 0.5f, 3), 2);
+    const std::string path = sound("big.wav", noise(20000 * 2, 0.5f, 3), 2);
     const std::vector<float> expected = decodeStereo(path);
     control.OpenSample(path);
     EXPECT_TRUE(control.sampleIsStreamed());
@@ -250,7 +247,7 @@ TEST_F(OfflineEngineTest, RealFileAbove64MegabytesDecodedPlaysFromDisk)
         SF_INFO info{};
         info.channels = 2;
         info.samplerate = kRate;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        info.format = kWav16;
         SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
         ASSERT_NE(file, nullptr);
         const std::vector<short> block = [] {
@@ -274,10 +271,8 @@ TEST_F(OfflineEngineTest, RealFileAbove64MegabytesDecodedPlaysFromDisk)
 
 TEST_F(OfflineEngineTest, BadFilesLeaveTheSlotEmptyAndEverythingWorking)
 {
-    const std::string good = wav16("good.wav", constant(1000, 1, 0.5f));
-    const std::string mp3 = dir.file("good.mp3");
-    ASSERT_TRUE(writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
-                           sine(22050, 1, 441.0, kRate, 0.5f)));
+    const std::string good = sound("good.wav", Constant(0.5f, 1000));
+    const std::string mp3 = sound("good.mp3", sine(22050, 1, 441.0, kRate, 0.5f), 1, kMp3);
     auto writeBytes = [&](const std::string& name, const std::string& bytes) {
         std::ofstream(dir.file(name), std::ios::binary) << bytes;
         return dir.file(name);
@@ -332,7 +327,7 @@ TEST_F(OfflineEngineTest, BadFilesLeaveTheSlotEmptyAndEverythingWorking)
 
 TEST_F(OfflineEngineTest, NothingHappensBeforeTheStartOrAfterTheRelease)
 {
-    const std::string path = wav16("dc.wav", constant(1000, 1, 0.5f));
+    const std::string path = sound("dc.wav", Constant(0.5f, 1000));
     control.OpenSample(path);
     control.PlaySample(true);
     ASSERT_TRUE(control.SampleIsActive());
@@ -362,12 +357,9 @@ TEST(DecodeSample, HoldsNoMoreThanOnePercentAboveItsFrames)
     const std::string wav = dir.file("a.wav");
     const std::string mp3 = dir.file("a.mp3"); // its header count is no guide
     const std::string slow = dir.file("a22k.wav");
-    ASSERT_TRUE(
-        writeSound(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, noise(2 * 70001, 0.5f, 1)));
-    ASSERT_TRUE(writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, 44100,
-                           sine(70001, 1, 300.0, 44100, 0.5f)));
-    ASSERT_TRUE(
-        writeSound(slow, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 22050, noise(35000, 0.5f, 2)));
+    ASSERT_TRUE(WriteSound(wav, kWav16, 2, 44100, noise(2 * 70001, 0.5f, 1)));
+    ASSERT_TRUE(WriteSound(mp3, kMp3, 1, 44100, sine(70001, 1, 300.0, 44100, 0.5f)));
+    ASSERT_TRUE(WriteSound(slow, kWav16, 1, 22050, noise(35000, 0.5f, 2)));
     for (const std::string& path : {wav, mp3, slow}) {
         SCOPED_TRACE(path);
         std::shared_ptr<const SampleBuffer> buffer;

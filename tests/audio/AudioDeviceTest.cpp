@@ -26,7 +26,7 @@ protected:
 TEST_P(DeviceEngineTest, OncePlayedFileEndsAndStoppedVoicesAreFreedWithOrWithoutADevice)
 {
     const std::string path = dir.file("short.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+    ASSERT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                            sine(4410, 1, 441.0, 44100, 0.5f)));
     control.InitBASS(0, 44100, false, false);
     ASSERT_TRUE(engine->isRunning());

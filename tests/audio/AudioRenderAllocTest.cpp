@@ -106,15 +106,9 @@ using namespace audiotest;
 
 TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
 {
-    const std::string sample = dir.file("sample.wav");
-    const std::string stream = dir.file("stream.mp3");
-    const std::string big = dir.file("big.wav");
-    ASSERT_TRUE(writeSound(sample, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, kRate,
-                           sine(3000, 1, 441.0, kRate, 0.5f)));
-    ASSERT_TRUE(writeSound(stream, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate,
-                           sine(20000, 2, 220.0, kRate, 0.5f)));
-    ASSERT_TRUE(writeSound(big, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
-                           sine(30000, 1, 300.0, 48000, 0.5f)));
+    const std::string sample = sound("sample.wav", sine(3000, 1, 441.0, kRate, 0.5f));
+    const std::string stream = sound("stream.mp3", sine(20000, 2, 220.0, kRate, 0.5f), 2, kMp3);
+    const std::string big = sound("big.wav", sine(30000, 1, 300.0, 48000, 0.5f), 1, kWav16, 48000);
     engine().setSampleSizeLimit(100000);
 
     AudioControl tuner(engine());

@@ -3,13 +3,15 @@
 
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
-#include "support/TestEngine.h"
 #include "audio/host/AudioDevice.h"
+#include "support/AudioTestKit.h"
+#include "support/TestEngine.h"
+
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <sndfile.h>
@@ -20,42 +22,17 @@
 namespace audiotest {
 
 // A fresh folder for generated files, removed afterwards.
-class TempDir {
-public:
-    TempDir()
+struct TempDir {
+    QTemporaryDir dir;
+    std::string file(const std::string& name) const
     {
-        std::random_device seed;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("quendel-audio-" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(m_path);
+        return dir.filePath(QString::fromStdString(name)).toStdString();
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
 };
 
-// Writes interleaved float samples with libsndfile in the given format.
-inline bool writeSound(const std::string& path, int format, int channels, int rate,
-                       const std::vector<float>& samples)
-{
-    SF_INFO info{};
-    info.channels = channels;
-    info.samplerate = rate;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file)
-        return false;
-    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
-    const sf_count_t written = sf_writef_float(file, samples.data(), frames);
-    sf_close(file);
-    return written == frames;
-}
+inline constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+inline constexpr int kWavFloat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+inline constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
 
 // What libsndfile itself decodes from a file, as stereo frames (mono doubled): what a loop must
 // reproduce at the file's own rate.
@@ -102,11 +79,6 @@ inline std::vector<float> sine(std::size_t frames, int channels, double hz, int 
     return out;
 }
 
-inline std::vector<float> constant(std::size_t frames, int channels, float value)
-{
-    return std::vector<float>(frames * static_cast<std::size_t>(channels), value);
-}
-
 // The largest jump between neighbouring frames of one channel.
 inline float largestStep(const std::vector<float>& stereo, int channel, std::size_t from = 0,
                          std::size_t to = SIZE_MAX)
@@ -137,11 +109,13 @@ protected:
 
     AudioEngine& engine() { return *testEngine; }
 
-    // A 16-bit WAV of the given frames at the engine's rate, in the test's folder.
-    std::string wav16(const std::string& name, const std::vector<float>& samples, int channels = 1)
+    // A file of the given interleaved samples in the test's folder: a 16-bit WAV at the engine's
+    // rate unless told otherwise.
+    std::string sound(const std::string& name, const std::vector<float>& samples, int channels = 1,
+                      int format = kWav16, int rate = kRate)
     {
         const std::string path = dir.file(name);
-        EXPECT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, kRate, samples));
+        EXPECT_TRUE(WriteSound(path, format, channels, rate, samples)) << name;
         return path;
     }
 
@@ -179,7 +153,7 @@ protected:
 inline std::string writeLevelLoop(const TempDir& dir, float level = 0.25f)
 {
     const std::string path = dir.file("level.wav");
-    return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+    return WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
                       std::vector<float>(44100, level))
                ? path
                : std::string();
@@ -193,5 +167,27 @@ template <typename Done> bool eventually(Done done)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return done();
 }
+
+// An engine on the machine's devices (QUENDEL_AUDIO, set, pins one), and a level loop in a
+// folder of its own; the test starts it and plays the loop when it wants.
+struct LevelLoopEngine {
+    explicit LevelLoopEngine(AudioEngine::Options options = {}) : engine(std::move(options)) {}
+    void start(int rate = 44100) { control.InitBASS(0, rate, false, false); }
+    void playLoop()
+    {
+        control.OpenSample(path);
+        control.PlaySample(true);
+    }
+    std::string device() { return engine->host().deviceName(); }
+    // Whether the engine comes to play through the named device ("": none).
+    bool reaches(const std::string& name)
+    {
+        return eventually([&] { return device() == name; });
+    }
+    TempDir dir;
+    std::string path = writeLevelLoop(dir);
+    TestEngine engine;
+    AudioControl control{*engine};
+};
 
 } // namespace audiotest

@@ -68,7 +68,7 @@ TEST_F(DeviceGrowthTest, ADeviceThatCannotGrowInPlaceIsReopenedBreathingNotClick
 {
     state.resizable = false;
     const std::string path = dir.file("level.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+    ASSERT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
                            std::vector<float>(44100, 0.5f)));
     start("auto");
     control.OpenSample(path);

@@ -61,7 +61,7 @@ TEST_F(DeviceRateTest, A1000HzPadAndToneKeepTheirPitchAtTheDevicesRateAndAfterAR
     EXPECT_EQ(engine().sampleRate(), 48000);
     // One second at 44.1 kHz holds exactly 1000 periods: the loop is seamless.
     const std::string path = dir.file("tone.wav");
-    ASSERT_TRUE(writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
+    ASSERT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                            sine(44100, 1, 1000.0, 44100, 0.5f)));
     control.OpenSample(path);
     control.PlaySample(true);

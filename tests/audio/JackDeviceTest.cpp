@@ -146,49 +146,45 @@ TEST_F(JackDeviceTest, NoServerMeansNoClientAtOnce)
 TEST_F(JackDeviceTest, TheEngineTakesTheServersRateCarriesMidiAndComesBackAfterTheServer)
 {
     setenv("QUENDEL_AUDIO", "jack", 1);
-    TempDir dir;
-    const std::string path = writeLevelLoop(dir);
-    ASSERT_FALSE(path.empty());
     MidiLog log;
-    TestEngine engine(AudioEngine::Options{});
-    engine->host().midi().setReceiver(
+    LevelLoopEngine player;
+    ASSERT_FALSE(player.path.empty());
+    player.engine->host().midi().setReceiver(
         [&log](const std::uint8_t* bytes, std::size_t size) { log.receive(bytes, size); });
-    AudioControl control(*engine);
-    control.InitBASS(0, 44100, false, false);
-    ASSERT_STREQ(engine->host().deviceName(), "jack");
-    EXPECT_EQ(engine->sampleRate(), 48000);
-    EXPECT_TRUE(engine->host().midi().connected());
-    control.OpenSample(path);
-    control.PlaySample(true);
+    player.start();
+    ASSERT_STREQ(player.engine->host().deviceName(), "jack");
+    EXPECT_EQ(player.engine->sampleRate(), 48000);
+    EXPECT_TRUE(player.engine->host().midi().connected());
+    player.playLoop();
     ASSERT_TRUE(listenTo("Quendel"));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
 
     probe.sendMidi({0x90, 60, 100});
     EXPECT_TRUE(eventually([&] { return log.holds({0x90, 60, 100}); }));
     const std::uint8_t light[] = {0x90, 36, 127};
-    engine->host().midi().send(light, sizeof light);
+    player.engine->host().midi().send(light, sizeof light);
     EXPECT_TRUE(eventually([&] { return holds(probe.receivedMidi(), {0x90, 36, 127}); }));
 
     // The server ends: the device is lost, MIDI falls silent, the pad plays on unheard.
     probe.close();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()).empty(); }));
-    EXPECT_FALSE(engine->host().midi().connected());
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(player.reaches(""));
+    EXPECT_FALSE(player.engine->host().midi().connected());
+    EXPECT_TRUE(player.control.SampleIsActive());
 
     // It comes back at another rate: the loop is heard again at its level, through the same
     // MIDI transport, while the engine keeps its own rate.
     ASSERT_TRUE(server.start(44100, 256));
     ASSERT_TRUE(probe.open(44100 * 30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
+    EXPECT_TRUE(player.reaches("jack"));
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4410) - 0.25f) < 0.01f; }));
-    EXPECT_EQ(engine->sampleRate(), 48000);
+    EXPECT_EQ(player.engine->sampleRate(), 48000);
     probe.sendMidi({0x80, 60, 0});
     EXPECT_TRUE(eventually([&] { return log.holds({0x80, 60, 0}); }));
 
-    control.TerminateBASS();
-    engine->host().midi().setReceiver({});
+    player.control.TerminateBASS();
+    player.engine->host().midi().setReceiver({});
     unsetenv("QUENDEL_AUDIO");
 }
 
@@ -197,33 +193,30 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     // No pin: the engine chooses as on a musician's machine, where SDL (here its dummy driver)
     // stands in while JACK is away.
     unsetenv("QUENDEL_AUDIO");
-    TempDir dir;
-    const std::string path = writeLevelLoop(dir);
-    ASSERT_FALSE(path.empty());
-    TestEngine engine(AudioEngine::Options{});
-    engine->host().setOutputChoice(OutputChoice::fromText("SDL"));
-    AudioControl control(*engine);
-    control.InitBASS(0, 44100, false, false);
-    EXPECT_STREQ(engine->host().deviceName(), "sdl") << "the chosen output comes before the usual order";
-    control.OpenSample(path);
-    control.PlaySample(true);
+    LevelLoopEngine player;
+    ASSERT_FALSE(player.path.empty());
+    player.engine->host().setOutputChoice(OutputChoice::fromText("SDL"));
+    player.start();
+    EXPECT_STREQ(player.engine->host().deviceName(), "sdl")
+        << "the chosen output comes before the usual order";
+    player.playLoop();
 
     // Chosen while it plays, JACK takes the sound at once, and the loop plays on there.
-    engine->host().setOutputChoice(OutputChoice::fromText("JACK"));
-    ASSERT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
+    player.engine->host().setOutputChoice(OutputChoice::fromText("JACK"));
+    ASSERT_TRUE(player.reaches("jack"));
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
 
     // The server ends: SDL stands in, the pad playing on.
     probe.close();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "sdl"; }));
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(player.reaches("sdl"));
+    EXPECT_TRUE(player.control.SampleIsActive());
 
     // It returns: the sound goes back to it within two seconds, as it was.
     ASSERT_TRUE(server.start(48000, 256));
     const auto back = std::chrono::steady_clock::now();
-    ASSERT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "jack"; }));
+    ASSERT_TRUE(player.reaches("jack"));
     const auto returned = std::chrono::steady_clock::now() - back;
     std::printf("back on JACK %lld ms after the server\n",
                 static_cast<long long>(
@@ -231,10 +224,10 @@ TEST_F(JackDeviceTest, TheChosenOutputTakesTheSoundAtOnceAndALostServerGetsItBac
     ASSERT_TRUE(probe.open(48000 * 30));
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(player.control.SampleIsActive());
 
-    control.TerminateBASS();
-    engine->host().setOutputChoice({});
+    player.control.TerminateBASS();
+    player.engine->host().setOutputChoice({});
 }
 
 TEST_F(JackDeviceTest, EitherReportOfALostServerBringsTheSoundBack)
@@ -242,26 +235,22 @@ TEST_F(JackDeviceTest, EitherReportOfALostServerBringsTheSoundBack)
     // JACK's own library reports a lost server one way, PipeWire's the other; a real server here
     // only takes the first, so the test reports it each way itself.
     setenv("QUENDEL_AUDIO", "jack", 1);
-    TempDir dir;
-    const std::string path = writeLevelLoop(dir);
-    ASSERT_FALSE(path.empty());
     std::atomic<int> opened{0};
     std::atomic<JackAudioDevice*> latest{nullptr};
-    TestEngine engine(AudioEngine::Options{
-        false,
-        [&](int rate, const BufferPlan& plan, AudioDevice::RenderCallback render, void* context) {
-            auto device = std::make_unique<JackAudioDevice>();
-            if (!device->open(rate, plan, render, context))
-                return std::unique_ptr<AudioDevice>();
-            latest.store(device.get());
-            opened.fetch_add(1);
-            return std::unique_ptr<AudioDevice>(std::move(device));
-        }});
-    AudioControl control(*engine);
-    control.InitBASS(0, 44100, false, false);
+    LevelLoopEngine player(
+        AudioEngine::Options{false, [&](int rate, const BufferPlan& plan,
+                                        AudioDevice::RenderCallback render, void* context) {
+                                 auto device = std::make_unique<JackAudioDevice>();
+                                 if (!device->open(rate, plan, render, context))
+                                     return std::unique_ptr<AudioDevice>();
+                                 latest.store(device.get());
+                                 opened.fetch_add(1);
+                                 return std::unique_ptr<AudioDevice>(std::move(device));
+                             }});
+    ASSERT_FALSE(player.path.empty());
+    player.start();
     ASSERT_EQ(opened.load(), 1);
-    control.OpenSample(path);
-    control.PlaySample(true);
+    player.playLoop();
 
     const std::array<std::pair<const char*, std::function<void(JackAudioDevice*)>>, 2> reports{{
         {"jack_on_shutdown", [](JackAudioDevice* device) { JackAudioDevice::shutdown(device); }},
@@ -279,12 +268,12 @@ TEST_F(JackDeviceTest, EitherReportOfALostServerBringsTheSoundBack)
         report(lost);
         // The engine closes the lost client and opens a new one, and the loop plays on there.
         ASSERT_TRUE(eventually([&] { return opened.load() > before; }));
-        EXPECT_TRUE(control.SampleIsActive());
+        EXPECT_TRUE(player.control.SampleIsActive());
     }
     ASSERT_TRUE(eventually([&] { return listenTo("Quendel"); }));
     EXPECT_TRUE(eventually([&] { return std::fabs(probe.recentLevel(4800) - 0.25f) < 0.01f; }));
 
-    control.TerminateBASS();
+    player.control.TerminateBASS();
     unsetenv("QUENDEL_AUDIO");
 }
 

@@ -3,8 +3,8 @@
 // files decode to.
 
 #include "AudioTestSupport.h"
-#include "audio/sounds/SampleBuffer.h"
 #include "audio/mixer/Voice.h"
+#include "audio/sounds/SampleBuffer.h"
 
 using namespace audiotest;
 
@@ -33,16 +33,14 @@ protected:
     {
         Clip c;
         if (kind == Kind::Mp3) {
-            c.path = dir.file(name + ".mp3");
-            EXPECT_TRUE(writeSound(c.path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 1, kRate,
-                                   sine(11025, 1, 441.0 * (1.0 + from), kRate, 0.5f)));
+            c.path =
+                sound(name + ".mp3", sine(11025, 1, 441.0 * (1.0 + from), kRate, 0.5f), 1, kMp3);
         } else {
             const std::size_t frames = kind == Kind::Wav ? 9000 : 2 * kRate;
             std::vector<float> ramp(frames);
             for (std::size_t i = 0; i < frames; ++i)
                 ramp[i] = from + (to - from) * static_cast<float>(i) / static_cast<float>(frames);
-            c.path = dir.file(name + ".wav");
-            EXPECT_TRUE(writeSound(c.path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, kRate, ramp));
+            c.path = sound(name + ".wav", ramp, 1, kWavFloat);
         }
         c.frames = decodeStereo(c.path);
         return c;

@@ -165,47 +165,40 @@ TEST_F(PulseDeviceTest, TheEngineChoosesTheServerSurvivesItsLossAndComesBack)
     const char* old = std::getenv("SDL_AUDIODRIVER");
     const std::string oldDriver = old ? old : "";
     unsetenv("SDL_AUDIODRIVER"); // as on a desktop: the server is found, not named
-    TempDir dir;
+    LevelLoopEngine player;
     // SDL's fallback must not find the server itself through ALSA's PulseAudio plugin: this
     // machine's only way to the server is the engine's own.
-    const std::string alsaConfig = dir.file("asound.conf");
-    {
-        std::ofstream empty(alsaConfig);
-    }
+    const std::string alsaConfig = player.dir.file("asound.conf");
+    std::ofstream{alsaConfig};
     setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
-    const std::string path = writeLevelLoop(dir);
-    ASSERT_FALSE(path.empty());
-    TestEngine engine(AudioEngine::Options{});
-    AudioControl control(*engine);
-    control.InitBASS(0, 44100, false, false);
-    EXPECT_STREQ(engine->host().deviceName(), "pulseaudio");
-    control.OpenSample(path);
-    control.PlaySample(true);
+    ASSERT_FALSE(player.path.empty());
+    player.start();
+    EXPECT_STREQ(player.engine->host().deviceName(), "pulseaudio");
+    player.playLoop();
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
 
     // The server ends: the pads go silent but keep working; SDL has no device on this machine.
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) != "pulseaudio"; }));
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(eventually([&] { return player.device() != "pulseaudio"; }));
+    EXPECT_TRUE(player.control.SampleIsActive());
 
     // A server comes back: the loop is heard through it again, without a restart.
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(recorder.start(30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "pulseaudio"; }))
-        << engine->host().deviceName();
+    EXPECT_TRUE(player.reaches("pulseaudio")) << player.device();
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
 
     // At rest the stream parks; the next press wakes it and is heard at once, and plays on.
-    control.StopSample();
-    EXPECT_TRUE(eventually([&] { return engine->host().deviceParked(); }));
+    player.control.StopSample();
+    EXPECT_TRUE(eventually([&] { return player.engine->host().deviceParked(); }));
     const std::size_t pressed = recorder.frames();
-    control.PlaySample(true);
-    EXPECT_FALSE(engine->host().deviceParked());
+    player.control.PlaySample(true);
+    EXPECT_FALSE(player.engine->host().deviceParked());
     ASSERT_TRUE(eventually([&] { return recorder.frames() > pressed + 44100; }));
     EXPECT_LT(framesUntilLoud(recorder, pressed), 4410u);
     EXPECT_NEAR(recorder.recentLevel(4410), 0.25f, 0.01f);
 
-    control.TerminateBASS();
+    player.control.TerminateBASS();
     unsetenv("ALSA_CONFIG_PATH");
     if (!oldDriver.empty())
         setenv("SDL_AUDIODRIVER", oldDriver.c_str(), 1);

@@ -22,7 +22,7 @@ protected:
 
     std::string longWav(const std::string& name, unsigned seed)
     {
-        return wav16(name, noise(kLongFrames * 2, 0.5f, seed), 2);
+        return sound(name, noise(kLongFrames * 2, 0.5f, seed), 2);
     }
 
     bool readyWhenSettled(const std::string& path)
@@ -50,9 +50,8 @@ protected:
 TEST_F(ReadySoundsTest, ReadyPadPlaysWhatAFreshDecodeGivesWithoutDecoding)
 {
     const std::string same = longWav("same-rate.wav", 1);
-    const std::string other = dir.file("other-rate.wav");
-    ASSERT_TRUE(writeSound(other, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000,
-                           sine(200000, 1, 310.0, 48000, 0.5f)));
+    const std::string other =
+        sound("other-rate.wav", sine(200000, 1, 310.0, 48000, 0.5f), 1, kWav16, 48000);
     control.KeepSamplesReady({same, other});
     ASSERT_TRUE(readyWhenSettled(same));
     ASSERT_TRUE(readyWhenSettled(other));
@@ -108,7 +107,7 @@ TEST_F(ReadySoundsTest, FileRewrittenBetweenPressesPlaysItsNewContent)
     expectLoopOf(decodeStereo(path));
 
     // Another size, and a sound short enough to decode at the press.
-    wav16("rewritten.wav", noise(3000, 0.5f, 5), 1);
+    sound("rewritten.wav", noise(3000, 0.5f, 5), 1);
     control.OpenSample(path);
     EXPECT_FALSE(control.sampleIsStreamed());
     expectLoopOf(decodeStereo(path));
@@ -175,9 +174,7 @@ TEST_F(ReadySoundsTest, FilesThatCannotPlayLeaveNothingReadyAndPlayNothing)
 
 TEST_F(ReadySoundsTest, StreamedFilesAreNotPreparedAndARestartAtAnotherRatePreparesAgain)
 {
-    const std::string mp3 = dir.file("stream.mp3");
-    ASSERT_TRUE(writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate,
-                           sine(20000, 2, 220.0, kRate, 0.5f)));
+    const std::string mp3 = sound("stream.mp3", sine(20000, 2, 220.0, kRate, 0.5f), 2, kMp3);
     const std::string path = longWav("pad.wav", 10);
     control.KeepSamplesReady({mp3, path});
     ASSERT_TRUE(readyWhenSettled(path));

@@ -30,29 +30,25 @@ TEST_F(SdlOnPulseTest, ARestartedServerIsHeardAgainWithThePadStillPlaying)
     const char* old = std::getenv("SDL_AUDIODRIVER");
     const std::string oldDriver = old ? old : "";
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    TempDir dir;
-    const std::string path = writeLevelLoop(dir);
-    ASSERT_FALSE(path.empty());
-    TestEngine engine(AudioEngine::Options{});
-    AudioControl control(*engine);
-    control.InitBASS(0, 44100, false, false);
-    ASSERT_STREQ(engine->host().deviceName(), "sdl");
-    control.OpenSample(path);
-    control.PlaySample(true);
+    LevelLoopEngine player;
+    ASSERT_FALSE(player.path.empty());
+    player.start();
+    ASSERT_STREQ(player.engine->host().deviceName(), "sdl");
+    player.playLoop();
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
 
     recorder.stop();
     server.stop();
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()).empty(); }));
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(player.reaches(""));
+    EXPECT_TRUE(player.control.SampleIsActive());
 
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(recorder.start(30));
-    EXPECT_TRUE(eventually([&] { return std::string(engine->host().deviceName()) == "sdl"; }));
+    EXPECT_TRUE(player.reaches("sdl"));
     EXPECT_TRUE(eventually([&] { return std::fabs(recorder.recentLevel(4410) - 0.25f) < 0.01f; }));
-    EXPECT_TRUE(control.SampleIsActive());
+    EXPECT_TRUE(player.control.SampleIsActive());
 
-    control.TerminateBASS();
+    player.control.TerminateBASS();
     unsetenv("QUENDEL_AUDIO");
     setenv("SDL_AUDIODRIVER", oldDriver.c_str(), 1);
 }

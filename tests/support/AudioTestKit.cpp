@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioTestKit.h"
 
-
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,27 +28,34 @@ int formatFor(const QString& path)
 
 } // namespace
 
+bool WriteSound(const std::string& path, int format, int channels, int rate,
+                const std::vector<float>& samples)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return false;
+    const auto frames = static_cast<sf_count_t>(samples.size()) / channels;
+    const sf_count_t written = sf_writef_float(file, samples.data(), frames);
+    sf_close(file);
+    return written == frames;
+}
+
 bool WriteTestSound(const QString& path, const std::vector<float>& left,
                     const std::vector<float>& right, int rate)
 {
     const int channels = right.empty() ? 1 : 2;
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = formatFor(path);
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
     std::vector<float> frames(left.size() * channels);
     for (size_t i = 0; i < left.size(); ++i) {
         frames[i * channels] = left[i];
         if (channels == 2)
             frames[i * 2 + 1] = i < right.size() ? right[i] : 0.0f;
     }
-    const sf_count_t written =
-        sf_writef_float(file, frames.data(), static_cast<sf_count_t>(left.size()));
-    sf_close(file);
-    return written == static_cast<sf_count_t>(left.size());
+    return WriteSound(QFile::encodeName(path).toStdString(), formatFor(path), channels, rate,
+                      frames);
 }
 
 std::vector<float> Constant(float level, int frames)

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <string>
 #include <vector>
 
 // Writes sound files for tests and reads levels from what the engine rendered.
@@ -13,6 +14,9 @@
 // (".ogg", ".oga"), Ogg Opus (".opus": 48000 Hz only) or AIFF (".aif", ".aiff") instead.
 bool WriteTestSound(const QString& path, const std::vector<float>& left,
                     const std::vector<float>& right = {}, int rate = 44100);
+// Interleaved samples in libsndfile's format (SF_FORMAT_*), as many channels as given.
+bool WriteSound(const std::string& path, int format, int channels, int rate,
+                const std::vector<float>& samples);
 // A constant level for frames frames: easy to read back through gain and balance.
 std::vector<float> Constant(float level, int frames);
 // A ramp that tells each frame's position: frame i holds (i % period + 1) / (period + 1).

@@ -10,11 +10,27 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// The converter and support libraries and the real-time module, which both processes load, then
+// the named libpipewire-module-* modules in order.
+std::string librariesAndModules(std::initializer_list<const char*> modules)
+{
+    std::string text = "context.spa-libs = {\n"
+                       "    audio.convert.* = audioconvert/libspa-audioconvert\n"
+                       "    support.* = support/libspa-support\n"
+                       "}\n"
+                       "context.modules = [\n"
+                       "    { name = libpipewire-module-rt flags = [ ifexists nofail ] }\n";
+    for (const char* module : modules)
+        text += std::string("    { name = libpipewire-module-") + module + " }\n";
+    return text + "]\n";
+}
 
 // The daemon: no device monitors, no D-Bus, no portal or X11 modules. The quantum limits are
 // PipeWire's own defaults, not the larger ones its stock files choose inside a virtual machine,
@@ -28,22 +44,9 @@ void writeGraphConfig(const std::string& path, int rate)
                         << "    default.clock.rate = " << rate << "\n"
                         << "    default.clock.allowed-rates = [ " << rate << " ]\n"
                         << "}\n"
-                        << "context.spa-libs = {\n"
-                        << "    audio.convert.* = audioconvert/libspa-audioconvert\n"
-                        << "    support.* = support/libspa-support\n"
-                        << "}\n"
-                        << "context.modules = [\n"
-                        << "    { name = libpipewire-module-rt flags = [ ifexists nofail ] }\n"
-                        << "    { name = libpipewire-module-protocol-native }\n"
-                        << "    { name = libpipewire-module-metadata }\n"
-                        << "    { name = libpipewire-module-spa-node-factory }\n"
-                        << "    { name = libpipewire-module-client-node }\n"
-                        << "    { name = libpipewire-module-client-device }\n"
-                        << "    { name = libpipewire-module-access }\n"
-                        << "    { name = libpipewire-module-adapter }\n"
-                        << "    { name = libpipewire-module-link-factory }\n"
-                        << "    { name = libpipewire-module-session-manager }\n"
-                        << "]\n"
+                        << librariesAndModules({"protocol-native", "metadata", "spa-node-factory",
+                                                "client-node", "client-device", "access", "adapter",
+                                                "link-factory", "session-manager"})
                         // With no sound card the graph is driven by a timer, as PipeWire does
                         // when nothing else can drive it.
                         << "context.objects = [\n"
@@ -57,18 +60,8 @@ void writeGraphConfig(const std::string& path, int rate)
 void writePulseConfig(const std::string& path, const std::string& socket, int rate)
 {
     std::ofstream(path) << "context.properties = { support.dbus = false }\n"
-                        << "context.spa-libs = {\n"
-                        << "    audio.convert.* = audioconvert/libspa-audioconvert\n"
-                        << "    support.* = support/libspa-support\n"
-                        << "}\n"
-                        << "context.modules = [\n"
-                        << "    { name = libpipewire-module-rt flags = [ ifexists nofail ] }\n"
-                        << "    { name = libpipewire-module-protocol-native }\n"
-                        << "    { name = libpipewire-module-client-node }\n"
-                        << "    { name = libpipewire-module-adapter }\n"
-                        << "    { name = libpipewire-module-metadata }\n"
-                        << "    { name = libpipewire-module-protocol-pulse }\n"
-                        << "]\n"
+                        << librariesAndModules({"protocol-native", "client-node", "adapter",
+                                                "metadata", "protocol-pulse"})
                         << "pulse.cmd = [\n"
                         << "    { cmd = \"load-module\" args = \"module-null-sink sink_name=measure"
                         << " rate=" << rate << " channels=2\" }\n"

@@ -249,7 +249,7 @@ TEST(TunerListenerJack, AToneIntoInReadsRightWhileAPadLoopPlaysOnFrameForFrame)
     std::vector<float> loop(48000);
     for (std::size_t n = 0; n < loop.size(); ++n)
         loop[n] = static_cast<float>(n % 1000 + 1) / 1024.0f;
-    ASSERT_TRUE(audiotest::writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000, loop));
+    ASSERT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000, loop));
     TestEngine engine(AudioEngine::Options{});
     AudioControl control(*engine);
     control.InitBASS(0, 48000, false, false);
