@@ -3,9 +3,9 @@
 // to. (The JACK client's "in", heard while a pad loop plays, is tested with the tuner's
 // listener.)
 
-#include "io/CaptureTap.h"
 #include "audio/capture/JackPortInput.h"
 #include "audio/capture/SdlAudioInput.h"
+#include "io/CaptureTap.h"
 
 #include <algorithm>
 #include <array>

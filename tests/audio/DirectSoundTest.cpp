@@ -152,7 +152,8 @@ TEST(PcmBufferRate, PlaysAtItsOwnRateOnADeviceAtAnother)
     std::vector<std::uint8_t> high(4410);
     for (std::size_t i = 0; i < high.size(); ++i)
         high[i] = static_cast<std::uint8_t>(
-            128 + std::lround(120 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(i) / 44100)));
+            128 +
+            std::lround(120 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(i) / 44100)));
     auto tone = dx.DirectSoundCreate("")->CreateSoundBuffer(desc, WAVEFORMATEX{});
     buffer.reset();
     engine->mixer().render(out.data(), 4800); // the old tone fades out
@@ -161,7 +162,8 @@ TEST(PcmBufferRate, PlaysAtItsOwnRateOnADeviceAtAnother)
     engine->mixer().render(out.data(), 4800);
     float worst = 0.0f;
     for (std::size_t j = 0; j < 4800; ++j) {
-        const double ideal = 120.0 / 128.0 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(j) / 48000);
+        const double ideal =
+            120.0 / 128.0 * std::sin(2.0 * M_PI * 4000.0 * static_cast<double>(j) / 48000);
         worst = std::max(worst, static_cast<float>(std::fabs(out[2 * j] - ideal)));
     }
     EXPECT_LT(worst, 0.012f);

@@ -6,8 +6,8 @@
 #include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "support/AudioTestKit.h"
-#include "support/TestEngine.h"
 #include "support/ProgramFolder.h"
+#include "support/TestEngine.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "bar/BarTestSupport.h"
-#include "settings/Settings.h"
 #include "core/SettingsStore.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QPushButton>

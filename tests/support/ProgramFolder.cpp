@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProgramFolder.h"
 
-#include "core/ProgramState.h"
 #include "core/Form.h"
+#include "core/ProgramState.h"
 #include "startup/InstallationStep.h"
 
 #include <QDir>

@@ -2,11 +2,11 @@
 // The listening tuner on its window: LISTEN, the meter, the tuning's menu and the reference
 // pitch, fed through the offline back end's input.
 
-#include "support/OfflineAudioInput.h"
 #include "bar/BarTestSupport.h"
 #include "core/SettingsStore.h"
 #include "pitch/PitchDetector.h"
 #include "startup/InstallationStep.h"
+#include "support/OfflineAudioInput.h"
 #include "tuner/Tuner.h"
 
 #include <QMenu>

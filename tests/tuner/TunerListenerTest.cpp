@@ -6,8 +6,8 @@
 #include "audio/AudioControl.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioTestSupport.h"
-#include "support/OfflineAudioInput.h"
 #include "audio/capture/SdlAudioInput.h"
+#include "support/OfflineAudioInput.h"
 #include "support/PrivateJackServer.h"
 
 #include <QSignalSpy>
@@ -89,9 +89,8 @@ protected:
     std::vector<std::unique_ptr<OfflineAudioInput>> devices;
     OfflineAudioInput* input = nullptr;
     int opened = 0;
-    TunerListener listener{[this](AudioInput::Sink sink, void* context) {
-        return openInput(sink, context);
-    }};
+    TunerListener listener{
+        [this](AudioInput::Sink sink, void* context) { return openInput(sink, context); }};
 };
 
 } // namespace
