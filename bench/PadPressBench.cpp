@@ -53,7 +53,7 @@ struct StartedBar {
                          folder.settingsFile());
         for (const char* key : {"Volume", "VolPos", "PanVal", "PanPos"})
             WriteSetting("Quendel", key, "80", folder.settingsFile());
-        bar = &TheForm<Bar>(engine);
+        bar = &TheForm<Bar>(deck);
         bar->show();
         exposed = QTest::qWaitForWindowExposed(bar); // else a repaint is put off, and costs nothing
     }
@@ -96,6 +96,7 @@ struct StartedBar {
     }
 
     AudioEngine engine{AudioEngine::Options{true, {}}}; // offline: the benchmark pulls
+    PadDeck deck{engine};
     ProgramFolder folder;                               // goes first, and takes the windows with it
     Bar* bar = nullptr;
     bool exposed = false;

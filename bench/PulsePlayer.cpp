@@ -180,7 +180,8 @@ int runPlayer(const std::string& buffer)
     WriteSetting("Quendel", "AudioBuffer", QString::fromStdString(buffer), folder.settingsFile());
 
     AudioEngine engine;
-    Bar& bar = TheForm<Bar>(engine);
+    PadDeck deck(engine);
+    Bar& bar = TheForm<Bar>(deck);
     bar.show();
     const auto stats = [&engine] {
         const BufferPlan plan = engine.host().bufferPlan();

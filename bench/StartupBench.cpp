@@ -25,7 +25,8 @@ int runStartAndEnd(int argc, char** argv)
 {
     QApplication app(argc, argv);
     AudioEngine engine;
-    const auto exitCode = AppModul::Main([&engine] { TheForm<Bar>(engine).show(); });
+    PadDeck deck(engine);
+    const auto exitCode = AppModul::Main([&deck] { TheForm<Bar>(deck).show(); });
     if (exitCode)
         return 100 + *exitCode; // no skins, or another copy running: the figures would be void
     Bar& bar = TheForm<Bar>();

@@ -22,7 +22,7 @@
 
 #include <cstdio>
 
-Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
+Bar::Bar(PadDeck& deck) : LitSkinnedForm(kClientSize), Deck(deck)
 {
     setWindowTitle(QStringLiteral("Quendel"));
     setMouseTracking(true); // the surface turns the minimise label black on every move
@@ -30,7 +30,7 @@ Bar::Bar(AudioEngine& engine) : LitSkinnedForm(kClientSize), Deck(engine)
     // A control made later lies above those made before it, so this order stays.
     createPads();
     createButtons();
-    createTitleAndStatus(engine);
+    createTitleAndStatus(deck.DMC.engine());
 
     MouseDown = [this](int b, int s, double x, double y) { Form_MouseDown(b, s, x, y); };
     MouseMove = [this](int b, int s, double x, double y) { Form_MouseMove(b, s, x, y); };

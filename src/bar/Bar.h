@@ -29,8 +29,8 @@ public:
     static constexpr QSize kClientSize = SkinLayout::kBarSize;
     static constexpr QRect kImage1 = SkinLayout::kToolWindowArea; // where the tool windows lie
 
-    // The pads, the tool windows and the output menu play through `engine`.
-    explicit Bar(AudioEngine& engine);
+    // The pads of `deck`; the tool windows and the output menu play through its engine.
+    explicit Bar(PadDeck& deck);
 
     // ---- Controls -------------------------------------------------------------------------
     std::array<PictureBox*, kPadCount> Picture6{}; // sample pads 1 to 28
@@ -46,7 +46,7 @@ public:
     // No key-polling timer: keys reach the bar as key events, through Keys.
     QTimer Timer2; // 100 ms while a tool page is shown: keeps its window in place
     QTimer Timer3; // the clock: just past each turn of the second
-    PadDeck Deck;  // the pads' state and the program's main audio control (Deck.DMC)
+    PadDeck& Deck; // the pads' state and the program's main audio control (Deck.DMC)
     // The computer keyboard on the pads and page buttons.
     BarKeys Keys{*this};
     // What the pads show: the names of their files, and where the playing pad's loop is.

@@ -14,6 +14,6 @@ Application::~Application()
 
 std::optional<int> Application::start()
 {
-    return AppModul::Main([this] { TheForm<Bar>(m_engine).show(); },
-                          [this] { ShowRaised(TheForm<Bar>(m_engine)); });
+    return AppModul::Main([this] { TheForm<Bar>(m_deck).show(); },
+                          [this] { ShowRaised(TheForm<Bar>(m_deck)); });
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "audio/AudioEngine.h"
+#include "deck/PadDeck.h"
 
 #include <optional>
 
-// The program as a whole: it makes the audio engine once and hands it to the bar, which hands
-// it on to the pads, the tool windows, MIDI and the output menu. Nothing reaches the engine any
-// other way, so a test builds just the parts it uses, with an engine of its own.
+// The program as a whole: it makes the audio engine and the pad deck that plays through it once,
+// and hands the deck to the bar, which hands the engine on to the tool windows, MIDI and the
+// output menu. Nothing reaches the engine any other way, so a test builds just the parts it
+// uses, with an engine of its own.
 class Application {
 public:
     Application() = default;
@@ -22,4 +24,5 @@ public:
 
 private:
     AudioEngine m_engine;
+    PadDeck m_deck{m_engine};
 };

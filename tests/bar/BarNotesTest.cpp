@@ -24,7 +24,7 @@ protected:
         if (!settingsFile.isEmpty())
             AppModul::SettingsFile = settingsFile;
         testing::internal::CaptureStderr();
-        bar = &TheForm<Bar>(*engine); // offline: no device at all
+        bar = &TheForm<Bar>(deck); // offline: no device at all
         errors = QString::fromStdString(testing::internal::GetCapturedStderr());
         bar->show();
     }

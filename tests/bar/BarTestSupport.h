@@ -41,7 +41,7 @@ protected:
     {
         folder = std::make_unique<ProgramFolder>();
         folder->writeAllSkins();
-        bar = &TheForm<Bar>(*engine);
+        bar = &TheForm<Bar>(deck);
         bar->show();
     }
     void TearDown() override
@@ -104,6 +104,7 @@ protected:
     }
 
     TestEngine engine; // offline: the tests pull what the bar plays
+    PadDeck deck{*engine};
     std::unique_ptr<ProgramFolder> folder;
     Bar* bar = nullptr;
 };
