@@ -31,14 +31,6 @@ Gains gainsFor(int volume, int pan)
     return {gain * left, gain * right};
 }
 
-// A stream is usable when it opens and yields at least one frame.
-bool streamPlays(const std::string& path, int rate)
-{
-    auto decoder = StreamDecoder::open(path, rate, false);
-    float probe[2 * 64];
-    return decoder && decoder->read(probe, 64) > 0;
-}
-
 std::unique_ptr<Voice> makeStreamVoice(const AudioSlots& slots, const std::string& path, bool loop)
 {
     const int rate = slots.engine.sampleRate();
@@ -62,10 +54,10 @@ void setGains(Voice& voice, int volume, int pan)
     voice.gainRight = voice.targetRight = gains.right;
 }
 
-void stopVoice(Mixer& mixer, Voice*& voice)
+void AudioSlots::stop(Voice*& voice)
 {
     if (voice)
-        mixer.stopVoice(voice);
+        engine.mixer().stopVoice(voice);
     voice = nullptr;
 }
 
@@ -80,7 +72,7 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
 void openStreamFile(AudioSlots& slots, const std::string& path)
 {
     slots.streamPath.clear();
-    if (streamPlays(path, slots.engine.sampleRate()))
+    if (StreamPlays(path, slots.engine.sampleRate()))
         slots.streamPath = path;
 }
 
@@ -118,8 +110,8 @@ AudioControl::~AudioControl()
 {
     if (ready()) {
         dropQueued();
-        stopVoice(engine().mixer(), m_slots->sampleVoice);
-        stopVoice(engine().mixer(), m_slots->streamVoice);
+        m_slots->stop(m_slots->sampleVoice);
+        m_slots->stop(m_slots->streamVoice);
     }
 }
 
@@ -179,7 +171,7 @@ void AudioControl::OpenSample(const std::string& path)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.engine.mixer(), slots.sampleVoice);
+    slots.stop(slots.sampleVoice);
     slots.sample.reset();
     slots.largeSamplePath.clear();
     engine().mixer().collectGarbage();
@@ -192,7 +184,7 @@ void AudioControl::OpenStream(const std::string& path)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.engine.mixer(), slots.streamVoice);
+    slots.stop(slots.streamVoice);
     openStreamFile(slots, path);
 }
 
@@ -202,7 +194,7 @@ void AudioControl::PlaySample(bool loop)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.engine.mixer(), slots.sampleVoice);
+    slots.stop(slots.sampleVoice);
     slots.sampleVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Sample, loop),
                                        slots.sampleVolume, slots.samplePan);
 }
@@ -213,7 +205,7 @@ void AudioControl::PlayStream(bool loop)
         return;
     AudioSlots& slots = *m_slots;
     dropQueued();
-    stopVoice(slots.engine.mixer(), slots.streamVoice);
+    slots.stop(slots.streamVoice);
     slots.streamVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Stream, loop),
                                        slots.streamVolume, slots.streamPan);
 }
@@ -223,7 +215,7 @@ void AudioControl::StopSample()
     if (!ready())
         return;
     dropQueued();
-    stopVoice(engine().mixer(), m_slots->sampleVoice);
+    m_slots->stop(m_slots->sampleVoice);
 }
 
 void AudioControl::StopStream()
@@ -231,7 +223,7 @@ void AudioControl::StopStream()
     if (!ready())
         return;
     dropQueued();
-    stopVoice(engine().mixer(), m_slots->streamVoice);
+    m_slots->stop(m_slots->streamVoice);
 }
 
 bool AudioControl::SampleIsActive() const
@@ -295,9 +287,7 @@ void AudioControl::KeepSamplesReady(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         if (!PlaysAsStream(path))
             samples.push_back(path);
-    ReadySounds& ready = engine().sounds();
-    ready.setSizeLimit(engine().sampleSizeLimit());
-    ready.keepReady(samples);
+    engine().sounds().keepReady(samples);
 }
 
 void AudioControl::TerminateBASS()

@@ -31,13 +31,13 @@ void adopt(AudioSlots& slots, const QueuedVoice& queued)
 {
     for (Slot slot : {Slot::Sample, Slot::Stream})
         if (slots.held(slot) && slots.held(slot)->finished())
-            stopVoice(slots.engine.mixer(), slots.held(slot));
+            slots.stop(slots.held(slot));
     Voice*& held = slots.held(queued.slot);
     // Empty by now unless something else was played there meanwhile.
-    stopVoice(slots.engine.mixer(), held);
+    slots.stop(held);
     if (queued.voice->finished()) {
         Voice* ended = queued.voice; // it has itself handed over since
-        stopVoice(slots.engine.mixer(), ended);
+        slots.stop(ended);
     } else {
         held = queued.voice;
     }
@@ -64,7 +64,7 @@ void AudioControl::settleQueue() const
             }
         } else if (queued.voice->finished()) {
             Voice* withdrawn = queued.voice; // replaced or cancelled before it began
-            stopVoice(slots.engine.mixer(), withdrawn);
+            slots.stop(withdrawn);
             if (queued.voice == slots.pending)
                 slots.pending = nullptr;
         } else {
@@ -78,7 +78,7 @@ void AudioControl::settleQueue() const
         slots.ending = nullptr;
         for (Slot slot : {Slot::Sample, Slot::Stream})
             if (slots.held(slot) && slots.held(slot)->finished())
-                stopVoice(slots.engine.mixer(), slots.held(slot));
+                slots.stop(slots.held(slot));
     }
     if (!slots.pending && !slots.stopPending)
         slots.ending = nullptr;
@@ -91,7 +91,7 @@ void AudioControl::dropQueued()
     // began in the meantime is stopped, since the call that drops it wants silence or another
     // sound.
     for (QueuedVoice& queued : slots.queued)
-        stopVoice(slots.engine.mixer(), queued.voice);
+        slots.stop(queued.voice);
     slots.queued.clear();
     if (slots.stopPending && slots.ending)
         engine().mixer().endAtCycleEnd(slots.ending, false);
@@ -123,7 +123,7 @@ void AudioControl::QueueAtLoopEnd(const std::string& path)
     Voice*& held = slots.held(slot);
     // A once-played file that ended leaves the slot free for the new one.
     if (held && held != after && held->finished())
-        stopVoice(slots.engine.mixer(), held);
+        slots.stop(held);
     if (slot == Slot::Sample)
         setGains(*voice, slots.sampleVolume, slots.samplePan);
     else

@@ -4,6 +4,7 @@
 AudioEngine::AudioEngine(Options options)
     : m_options(std::move(options)), m_host(m_mixer, m_options.deviceFactory)
 {
+    m_sounds.setSizeLimit(m_sampleSizeLimit);
 }
 
 AudioEngine::~AudioEngine()

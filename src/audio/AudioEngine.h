@@ -40,7 +40,6 @@ public:
     // Closes the output and frees every voice; AudioControls forget what they held.
     void stop();
     bool isRunning() const { return m_mixer.isRunning(); }
-    bool offline() const { return m_options.offline; }
     int sampleRate() const { return m_mixer.sampleRate(); }
     // Changes at every start; what an AudioControl held under another generation is gone.
     std::uint64_t generation() const { return m_mixer.generation(); }
@@ -57,8 +56,13 @@ public:
     void setInputFactory(InputFactory factory) { m_inputFactory = std::move(factory); }
     std::unique_ptr<AudioInput> openInput(AudioInput::Sink sink, void* context);
 
-    // Files whose decoded size would exceed this many bytes open as streams.
-    void setSampleSizeLimit(std::size_t bytes) { m_sampleSizeLimit = bytes; }
+    // Files whose decoded size would exceed this many bytes open as streams (and are not kept
+    // ready).
+    void setSampleSizeLimit(std::size_t bytes)
+    {
+        m_sampleSizeLimit = bytes;
+        m_sounds.setSizeLimit(bytes);
+    }
     std::size_t sampleSizeLimit() const { return m_sampleSizeLimit; }
     // The pads' sounds, decoded ahead at the engine's rate.
     ReadySounds& sounds() { return m_sounds; }

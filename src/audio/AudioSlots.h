@@ -7,7 +7,6 @@
 #include <vector>
 
 class AudioEngine;
-class Mixer;
 class SampleBuffer;
 class Voice;
 
@@ -53,6 +52,8 @@ struct AudioSlots {
     Voice* ending = nullptr;
 
     Voice*& held(Slot slot) { return slot == Slot::Sample ? sampleVoice : streamVoice; }
+    // Stops `voice` on the engine (if there is one) and forgets it.
+    void stop(Voice*& voice);
     // The voice that volume and pan calls for a slot reach: a queued one before its start.
     Voice* gainTarget(Slot slot) { return pending && pendingSlot == slot ? pending : held(slot); }
 };
@@ -60,7 +61,6 @@ struct AudioSlots {
 // Sets a voice's gains before it starts.
 void setGains(Voice& voice, int volume, int pan);
 // Stops a started voice, if any, and forgets it.
-void stopVoice(Mixer& mixer, Voice*& voice);
 // Opens a file on the sample slot without touching what plays there.
 void openSampleFile(AudioSlots& slots, const std::string& path);
 // Opens a file on the stream slot without touching what plays there.

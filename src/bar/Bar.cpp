@@ -22,6 +22,13 @@
 
 #include <cstdio>
 
+Bar::~Bar()
+{
+    // The deck and its engine outlive the bar: from now on they publish each command at once.
+    Deck.DMC.engine().mixer().setCommitScheduler(nullptr);
+    SetSettingsNotSavedListener({});
+}
+
 Bar::Bar(PadDeck& deck) : LitSkinnedForm(kClientSize), Deck(deck)
 {
     setWindowTitle(QStringLiteral("Quendel"));
@@ -172,13 +179,10 @@ void Bar::Form_Load()
     // Commands of one UI event reach the audio thread together, so a pad's volume and pan
     // apply from its file's first frame.
     AudioEngine& engine = Deck.DMC.engine();
-    // The bar is the timer's context: a commit still due when the bar goes (before the engine
-    // it plays on) is dropped with it, and once the bar is gone the engine publishes at once.
-    engine.mixer().setCommitScheduler([bar = QPointer<Bar>(this), &engine] {
-        if (bar)
-            QTimer::singleShot(0, bar, [&engine] { engine.mixer().commitPending(); });
-        else
-            engine.mixer().commitPending();
+    // The bar is the timer's context, so a commit still due when the bar goes is dropped with
+    // it; the bar takes the scheduler back when it goes (see ~Bar).
+    engine.mixer().setCommitScheduler([this, &engine] {
+        QTimer::singleShot(0, this, [&engine] { engine.mixer().commitPending(); });
     });
     // The device buffer: "auto" unless the user fixed it for a faster machine or a real-time
     // set-up.

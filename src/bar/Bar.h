@@ -31,6 +31,7 @@ public:
 
     // The pads of `deck`; the tool windows and the output menu play through its engine.
     explicit Bar(PadDeck& deck);
+    ~Bar() override;
 
     // ---- Controls -------------------------------------------------------------------------
     std::array<PictureBox*, kPadCount> Picture6{}; // sample pads 1 to 28

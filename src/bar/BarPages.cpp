@@ -19,18 +19,18 @@ template <class W> void unloadIfLoaded()
 }
 } // namespace
 
+// A tool window is made with the engine when it plays on one of its own, and is given the deck
+// when it plays on the pads' control.
 template <class W> W& Bar::toolWindow()
 {
-    if constexpr (std::is_constructible_v<W, AudioEngine&>) {
-        W& window = TheForm<W>(Deck.DMC.engine());
-        if constexpr (requires { window.attachDeck(Deck); })
-            window.attachDeck(Deck);
-        return window;
-    } else {
-        W& window = TheForm<W>();
-        window.attachDeck(Deck);
-        return window;
-    }
+    W* window = nullptr;
+    if constexpr (std::is_constructible_v<W, AudioEngine&>)
+        window = &TheForm<W>(Deck.DMC.engine());
+    else
+        window = &TheForm<W>();
+    if constexpr (requires { window->attachDeck(Deck); })
+        window->attachDeck(Deck);
+    return *window;
 }
 
 void Bar::leaveToneGeneratorPage()

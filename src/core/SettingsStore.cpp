@@ -83,7 +83,10 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
     return text ? SettingIn(*text, section, key, defaultValue) : defaultValue;
 }
 
-void WriteSetting(const QString& section, const QString& key, const QString& value,
+namespace {
+
+// Stores the change in the file; false when it could not be stored (the old file stays whole).
+bool storeSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file)
 {
     QByteArray before;
@@ -91,20 +94,16 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     if (info.exists()) {
         // A folder, a pipe, a read-only or unreadable file is left exactly as it is: rewriting it
         // from what little could be read would lose the rest.
-        if (!info.isFile() || !info.isWritable()) {
-            reportNotSaved(file);
-            return;
-        }
+        if (!info.isFile() || !info.isWritable())
+            return false;
         std::optional<QByteArray> bytes = ReadSettingsText(file);
-        if (!bytes) {
-            reportNotSaved(file);
-            return;
-        }
+        if (!bytes)
+            return false;
         before = std::move(*bytes);
     }
     const QByteArray after = TextWithSetting(before, section, key, value);
     if (info.exists() && after == before)
-        return; // nothing changes: the file is not touched at all
+        return true; // nothing changes: the file is not touched at all
 
     // QSaveFile writes a new file beside the old one and renames it over it only when every byte
     // is on disk, so a crash or a full disk leaves the old file whole. It writes through a
@@ -114,16 +113,21 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     // out only inside commit(), which does not notice when part of them could not be written,
     // and the cut-off file would replace the whole one.
     QSaveFile output(file);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reportNotSaved(file);
-        return;
-    }
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
     if (output.write(after) != after.size()) {
         output.cancelWriting();
-        reportNotSaved(file);
-        return;
+        return false;
     }
-    if (!output.commit())
+    return output.commit();
+}
+
+} // namespace
+
+void WriteSetting(const QString& section, const QString& key, const QString& value,
+                  const QString& file)
+{
+    if (!storeSetting(section, key, value, file))
         reportNotSaved(file);
 }
 

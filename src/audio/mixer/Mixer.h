@@ -47,7 +47,6 @@ public:
     // Frees every voice. The caller makes sure render no longer runs.
     void stop();
     bool isRunning() const { return m_running.load(std::memory_order_acquire); }
-    bool offline() const { return m_offline; }
     int sampleRate() const { return m_sampleRate; }
     // Before anything is loaded, the host may adopt the rate its device imposes.
     void setSampleRate(int sampleRate);

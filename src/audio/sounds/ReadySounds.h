@@ -113,7 +113,7 @@ private:
     std::unordered_map<std::string, Entry> m_entries;
     std::vector<std::string> m_kept;
     int m_rate = 0;
-    std::size_t m_sizeLimit = std::size_t{64} * 1024 * 1024; // the engine's, until it says
+    std::size_t m_sizeLimit = 0; // the engine's, which it hands over at once
     std::size_t m_budget = kDefaultBudget;
     std::size_t m_held = 0;
     std::uint64_t m_clock = 0;

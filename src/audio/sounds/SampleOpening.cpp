@@ -17,9 +17,7 @@ constexpr std::size_t kDecodeAtPressBytes = std::size_t{1024} * 1024;
 // The path to play from disk, as long as the file yields frames there.
 std::string streamedPath(const std::string& path, int rate)
 {
-    auto decoder = StreamDecoder::open(path, rate, false);
-    float probe[2 * 64];
-    return decoder && decoder->read(probe, 64) > 0 ? path : std::string();
+    return StreamPlays(path, rate) ? path : std::string();
 }
 
 OpenedSample openAtPitch(const std::string& path, int rate, std::size_t sizeLimit, double pitch)
@@ -48,7 +46,6 @@ OpenedSample OpenSampleSound(ReadySounds& ready, const std::string& path, int ra
     if (pitch != 1.0)
         return openAtPitch(path, rate, sizeLimit, pitch);
     OpenedSample opened;
-    ready.setSizeLimit(sizeLimit);
     ReadySounds::Found found = ready.find(path);
     switch (found.state) {
     case ReadySounds::State::Ready:

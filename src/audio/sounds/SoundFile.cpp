@@ -237,6 +237,13 @@ struct FrameStore {
 
 } // namespace
 
+bool StreamPlays(const std::string& path, int rate)
+{
+    auto decoder = StreamDecoder::open(path, rate, false);
+    float probe[2 * 64];
+    return decoder && decoder->read(probe, 64) > 0;
+}
+
 DecodeResult decodeSample(const std::string& path, int rate, std::size_t maxBytes,
                           std::shared_ptr<const SampleBuffer>& out)
 {

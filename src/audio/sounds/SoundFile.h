@@ -81,6 +81,9 @@ private:
 
 enum class DecodeResult { Ok, TooLarge, Failed };
 
+// A file plays from disk when it opens as a stream at `rate` and yields at least one frame.
+bool StreamPlays(const std::string& path, int rate);
+
 // Decodes a whole file into memory at `rate`. TooLarge when the decoded frames would take more
 // than `maxBytes`; Failed for anything unplayable (including a file that decodes to nothing).
 // The buffer holds at most 1 % more than its frames need.
