@@ -12,6 +12,8 @@ namespace {
 
 const QString kSwitchKey = QStringLiteral("Switch");
 const QString kAtLoopEnd = QStringLiteral("at loop end");
+const QString kOnNextBeat = QStringLiteral("on next beat");
+const QString kOnNextBar = QStringLiteral("on next bar");
 
 // How often the deck looks whether the audio thread made a waiting switch: well under a frame
 // of the pads' redraw, so the lights follow the sound at once.
@@ -27,9 +29,17 @@ PadDeck::PadDeck(AudioEngine& engine) : DMC(engine)
 
 PadDeck::SwitchMode PadDeck::SwitchModeIn(const QByteArray& settings)
 {
-    const QString stored = SettingIn(settings, AppModul::AppTitle, kSwitchKey, QString());
-    return stored.trimmed().compare(kAtLoopEnd, Qt::CaseInsensitive) == 0 ? SwitchMode::AtLoopEnd
-                                                                          : SwitchMode::AtOnce;
+    const QString stored = SettingIn(settings, AppModul::AppTitle, kSwitchKey, QString()).trimmed();
+    const auto is = [&](const QString& text) {
+        return stored.compare(text, Qt::CaseInsensitive) == 0;
+    };
+    if (is(kAtLoopEnd))
+        return SwitchMode::AtLoopEnd;
+    if (is(kOnNextBeat))
+        return SwitchMode::OnNextBeat;
+    if (is(kOnNextBar))
+        return SwitchMode::OnNextBar;
+    return SwitchMode::AtOnce;
 }
 
 PadDeck::SwitchMode PadDeck::StoredSwitchMode()
@@ -40,9 +50,11 @@ PadDeck::SwitchMode PadDeck::StoredSwitchMode()
 void PadDeck::StoreSwitchMode(SwitchMode mode)
 {
     using namespace AppModul;
-    WriteSetting(AppTitle, kSwitchKey,
-                 mode == SwitchMode::AtLoopEnd ? kAtLoopEnd : QStringLiteral("at once"),
-                 SettingsFile);
+    const QString text = mode == SwitchMode::AtLoopEnd    ? kAtLoopEnd
+                         : mode == SwitchMode::OnNextBeat ? kOnNextBeat
+                         : mode == SwitchMode::OnNextBar  ? kOnNextBar
+                                                          : QStringLiteral("at once");
+    WriteSetting(AppTitle, kSwitchKey, text, SettingsFile);
 }
 
 void PadDeck::press(int index)
@@ -60,7 +72,7 @@ void PadDeck::press(int index)
     const bool playable = !name.isEmpty() && FileExists(path);
     // Switching at the loop's end needs a loop that plays; with none the press acts at once.
     if (playable && ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive()) &&
-        SwitchModeIn(settings) == SwitchMode::AtLoopEnd) {
+        SwitchModeIn(settings) != SwitchMode::AtOnce) {
         pressAtLoopEnd(index, path, settings);
         return;
     }
@@ -228,4 +240,44 @@ void PadDeck::setActivePad(short index)
         return;
     ActivePad = index;
     emit activePadChanged(index);
+}
+
+PadTempo PadDeck::padTempo(int index) const
+{
+    if (index < 0 || index >= kPadCount)
+        return {};
+    return TempoSettings::PadTempoIn(
+        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), index);
+}
+
+PadKey PadDeck::padKey(int index) const
+{
+    if (index < 0 || index >= kPadCount)
+        return {};
+    return TempoSettings::PadKeyIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()),
+                                   index);
+}
+
+void PadDeck::setPadTempo(int index, const PadTempo& tempo)
+{
+    using namespace AppModul;
+    if (index < 0 || index >= kPadCount)
+        return;
+    const QString name =
+        ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1), SettingsFile, {});
+    TempoSettings::StorePadTempo(index, tempo, name);
+    emit padTempoChanged(index);
+}
+
+void PadDeck::setPadKey(int index, const PadKey& key)
+{
+    if (index < 0 || index >= kPadCount)
+        return;
+    TempoSettings::StorePadKey(index, key);
+    emit padTempoChanged(index);
+}
+
+void PadDeck::findPadTempoAgain(int index)
+{
+    setPadTempo(index, PadTempo{});
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SessionTempo.h"
+#include "TempoSettings.h"
 #include "audio/AudioControl.h"
 #include "core/PadCount.h"
 
@@ -20,9 +22,10 @@ class PadDeck : public QObject {
 public:
     static constexpr short kNoPad = 100;
 
-    // When a press on another pad takes over: at once, or on the frame after the playing loop's
-    // current cycle ends, so a live set changes in time.
-    enum class SwitchMode { AtOnce, AtLoopEnd };
+    // When a press on another pad takes over: at once, on the frame after the playing loop's
+    // current cycle ends, or on the next beat or bar line of the session tempo (counted from the
+    // playing loop's start), so a live set changes in time.
+    enum class SwitchMode { AtOnce, AtLoopEnd, OnNextBeat, OnNextBar };
 
     AudioControl DMC;
     short ActivePad = kNoPad; // pad 0..27 whose file plays on DMC; 100 = none
@@ -56,11 +59,24 @@ public:
     // How far the playing pad's loop is through its current cycle, 0..1.
     double loopProgress() const { return DMC.LoopProgress(); }
 
-    // The switch mode, stored in the main section of the settings file ("Switch": "at once" or
-    // "at loop end"); anything else reads as at once.
+    // The switch mode, stored in the main section of the settings file ("Switch": "at once",
+    // "at loop end", "on next beat" or "on next bar"); anything else reads as at once. Without a
+    // session tempo, the beat and the bar switch at the loop's end.
     static SwitchMode StoredSwitchMode();
     static SwitchMode SwitchModeIn(const QByteArray& settings);
     static void StoreSwitchMode(SwitchMode mode);
+
+    // ---- Tempo and key ----------------------------------------------------------------------
+    // The session's tempo, key, band pitch and metronome; the deck follows every change.
+    SessionTempo Tempo;
+    // A pad's own tempo and shift, as stored for the file it is bound to.
+    PadTempo padTempo(int index) const;
+    PadKey padKey(int index) const;
+    // Stores a pad's tempo (typed, tapped, "none") or shift, and renders it again.
+    void setPadTempo(int index, const PadTempo& tempo);
+    void setPadKey(int index, const PadKey& key);
+    // Forgets the pad's stored tempo and has it found again from its file.
+    void findPadTempoAgain(int index);
 
     bool isLit(int index) const;
     // Index 100 (no pad) and other indexes outside the pads do nothing.
@@ -73,6 +89,11 @@ signals:
     void activePadChanged(int index);
     // PendingPad changed (100: nothing waits any more).
     void pendingPadChanged(int index);
+    // A pad's tempo was found, typed or changed.
+    void padTempoChanged(int index);
+    // Something the musician should know, for the status line ("Pad 3 plays at its own tempo
+    // until its stretch is ready").
+    void note(const QString& text);
 
 private:
     void setActivePad(short index);
