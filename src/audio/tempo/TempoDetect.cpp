@@ -10,8 +10,10 @@
 
 namespace {
 
+// The tracker places beats a whole number of hops apart: hops of 3 ms keep its tempo within a few
+// tenths of a percent (whole hops of 12 ms would miss whole bars by 2 % at 140 BPM).
 constexpr uint_t kWindow = 1024;
-constexpr uint_t kHop = 512;
+constexpr uint_t kHop = 128;
 // The tracker needs several seconds of beats before it locks on; a shorter loop is heard over
 // and over until this much has passed, as when it plays.
 constexpr double kLeastListenSeconds = 24.0;

@@ -20,13 +20,6 @@ double octaves(double a, double b)
     return std::abs(std::log2(a / b));
 }
 
-// How far `bpm` is from a whole octave of `detected`: 0 for half, double, the same.
-double offOctave(double bpm, double detected)
-{
-    const double distance = octaves(bpm, detected);
-    return std::abs(distance - std::round(distance));
-}
-
 double foldIntoRange(double bpm)
 {
     while (bpm < kLowestBpm)
@@ -64,12 +57,14 @@ std::optional<LoopTempo> FitLoopTempo(double detectedBpm, double loopSeconds)
         detectedBpm > 1000.0 || loopSeconds <= 0.0 || loopSeconds > 3600.0)
         return std::nullopt;
 
+    // The detected tempo's own octaves come first, then those of its two- and three-thirds
+    // readings; within each, the fewest octaves from the reading, then the nearest to the
+    // detected tempo.
     std::optional<LoopTempo> best;
-    double bestOffOctave = 0.0;
-    double bestDistance = 0.0;
+    double bestScore = 0.0;
     for (const double reading : {1.0, 2.0 / 3.0, 3.0 / 2.0}) {
-        // Every octave of the reading that lies within the range.
-        double bpm = detectedBpm * reading;
+        const double heard = detectedBpm * reading;
+        double bpm = heard;
         while (bpm / 2.0 >= kLowestBpm)
             bpm /= 2.0;
         for (; bpm <= kHighestBpm; bpm *= 2.0) {
@@ -79,14 +74,11 @@ std::optional<LoopTempo> FitLoopTempo(double detectedBpm, double loopSeconds)
             const double bars = std::round(exactBars);
             if (bars < 1.0 || std::abs(exactBars - bars) > kBarTolerance * bars)
                 continue;
-            const double off = offOctave(bpm, detectedBpm);
-            const double distance = octaves(bpm, detectedBpm);
-            const bool better = !best || off < bestOffOctave - 1e-9 ||
-                                (off <= bestOffOctave + 1e-9 && distance < bestDistance);
-            if (better) {
+            const double score = (reading == 1.0 ? 0.0 : 100.0) +
+                                 std::round(octaves(bpm, heard)) * 10.0 + octaves(bpm, detectedBpm);
+            if (!best || score < bestScore) {
                 best = TempoForBars(static_cast<int>(bars), loopSeconds);
-                bestOffOctave = off;
-                bestDistance = distance;
+                bestScore = score;
             }
         }
     }

@@ -13,8 +13,9 @@ struct LoopTempo {
 // The tempo a loop of `loopSeconds` is meant to be at, from what a beat tracker heard
 // (`detectedBpm`). Trackers often hear half, double, or two or three thirds of the tempo, so
 // every such reading folded into 70..180 BPM is tried; a reading counts when the loop is a whole
-// number of 4/4 bars at it within 1 % (of the tempo). Of those, the one an octave away from the
-// detected tempo (or nearest to it) wins, and its tempo is made exact: bars * 240 / loopSeconds.
+// number of 4/4 bars at it within 1 % (of the tempo). Of those, an octave of the detected tempo
+// wins over the other readings, and the fewest octaves away over more (then the nearest to the
+// detected tempo); its tempo is made exact: bars * 240 / loopSeconds.
 // When no reading fits, the nearest whole number of bars at the detected tempo (folded into
 // 70..180) is taken, as long as that comes to 50..250 BPM. Nothing for empty or absurd input.
 std::optional<LoopTempo> FitLoopTempo(double detectedBpm, double loopSeconds);
