@@ -20,8 +20,8 @@ constexpr int kStretchDefaultRate = 48000;
 // the frame after its fractional end being what its start is. A sound played once is stretched
 // as it is, its end padded with silence to the length.
 //
-// Slow (about a tenth of real time or less): for a worker thread only. Nothing when `cancel`
-// turns true along the way, or for an empty source. Holds no more than the result and the
+// Slow (about nine times real time on one core, as fast as the rubberband tool): for a worker
+// thread only. Nothing when `cancel` turns true along the way, or for an empty source. Holds no more than the result and the
 // stretcher's own state while it works: the padded input is read from `source` as it goes.
 std::shared_ptr<const SampleBuffer> RenderStretched(const SampleBuffer& source, double cycleFrames,
                                                     double pitchScale, bool loop,
