@@ -70,8 +70,9 @@ StretchedSounds::Found StretchedSounds::find(const SoundRender& render)
     std::lock_guard lock(m_mutex);
     const auto entry = entryLocked(render);
     if (!stamp) {
+        // The file went: its render goes too (the worker finds it missing, if it is wanted).
         found.state = State::NotRenderable;
-        if (entry != m_entries.end())
+        if (entry != m_entries.end() && entry->sound)
             eraseLocked(entry, dropped);
         return found;
     }
@@ -163,7 +164,6 @@ void StretchedSounds::work()
         Entry entry = render(wanted, rate);
 
         lock.lock();
-        m_current.reset();
         // A render cancelled, of another rate, or no longer wanted is thrown away; one wanted
         // again since is rendered anew at the next turn.
         const bool keep = !m_cancel && !m_stop && rate == m_rate && wantedLocked(wanted) &&
@@ -177,9 +177,12 @@ void StretchedSounds::work()
         // What is not kept is freed here, on the worker, without holding up the UI thread.
         lock.unlock();
         entry.sound.reset();
+        // Still busy while the listener runs: whoever waits for the worker to settle has heard
+        // of every finished render by then.
         if (listener)
             listener();
         lock.lock();
+        m_current.reset();
     }
 }
 
