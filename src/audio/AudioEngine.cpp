@@ -21,6 +21,7 @@ void AudioEngine::start(int sampleRate)
     if (!m_options.offline)
         m_host.start();
     m_sounds.setRate(m_mixer.sampleRate()); // the device may have imposed its own
+    m_stretched.setRate(m_mixer.sampleRate());
 }
 
 void AudioEngine::stop()

@@ -5,6 +5,7 @@
 #include "host/OutputHost.h"
 #include "mixer/Mixer.h"
 #include "sounds/ReadySounds.h"
+#include "sounds/StretchedSounds.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +67,8 @@ public:
     std::size_t sampleSizeLimit() const { return m_sampleSizeLimit; }
     // The pads' sounds, decoded ahead at the engine's rate.
     ReadySounds& sounds() { return m_sounds; }
+    // The pads' sounds at the song's tempo and key, rendered ahead from the ready sounds.
+    StretchedSounds& stretched() { return m_stretched; }
 
 private:
     Options m_options;
@@ -74,4 +77,5 @@ private:
     std::size_t m_sampleSizeLimit = kDefaultSampleSizeLimit;
     InputFactory m_inputFactory;
     ReadySounds m_sounds;
+    StretchedSounds m_stretched{m_sounds}; // after the sounds it renders from, gone before them
 };

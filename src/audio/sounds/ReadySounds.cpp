@@ -81,6 +81,12 @@ void ReadySounds::setSizeLimit(std::size_t bytes)
     m_sizeLimit = bytes;
 }
 
+std::size_t ReadySounds::sizeLimit() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sizeLimit;
+}
+
 void ReadySounds::setBudget(std::size_t bytes)
 {
     Dropped dropped;

@@ -63,6 +63,7 @@ public:
     int rate() const;
     // Decoded sizes above this many bytes are not kept.
     void setSizeLimit(std::size_t bytes);
+    std::size_t sizeLimit() const;
     // At most this many bytes of decoded sound are held; the least recently pressed sounds are
     // dropped to make room.
     void setBudget(std::size_t bytes);
