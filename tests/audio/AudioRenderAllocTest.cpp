@@ -4,6 +4,9 @@
 
 #include "AudioTestSupport.h"
 #include "audio/DirectSound.h"
+#include "audio/mixer/Mixer.h"
+#include "audio/mixer/Voice.h"
+#include "audio/sounds/SampleBuffer.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -161,4 +164,55 @@ TEST_F(OfflineEngineTest, RenderWithEveryKindOfVoiceAllocatesNothing)
     EXPECT_TRUE(control.SampleIsActive());
     EXPECT_FALSE(control.HasQueued());
     EXPECT_TRUE(tuner.SampleIsActive());
+}
+
+TEST(MixerTimeAllocations, TheGridTheMetronomeAndATempoChangeAllocateNothingInRender)
+{
+    constexpr int kRate = 44100;
+    const double beat = kRate * 60.0 / 137.0;
+    const auto loop = [](double cycle, bool anchors) {
+        const auto frames = static_cast<std::size_t>(std::ceil(cycle));
+        auto data = std::make_unique<float[]>(frames * 2);
+        std::fill(data.get(), data.get() + frames * 2, 0.25f);
+        auto voice = std::make_unique<SampleVoice>(
+            std::make_shared<SampleBuffer>(std::move(data), frames), true, cycle);
+        voice->anchorsGrid = anchors;
+        return voice;
+    };
+    Mixer mixer;
+    mixer.start(kRate, true);
+    mixer.setTempo(beat, 4);
+    mixer.setCountIn(true);
+    mixer.setMetronome(true, 0.8f);
+    Voice* playing = mixer.startVoice(loop(4 * beat, true));
+    std::vector<float> out(2 * 4096);
+    std::vector<float> clicks(2 * 4096);
+    int allocations = 0;
+    int frees = 0;
+    const auto renderArmed = [&](int frames, bool withClicks) {
+        g_allocations = 0;
+        g_frees = 0;
+        t_armed = true;
+        mixer.render(out.data(), frames, withClicks ? clicks.data() : nullptr);
+        t_armed = false;
+        allocations += g_allocations;
+        frees += g_frees;
+    };
+    // The count-in, the loop's start on its bar line, then a switch on the next beat, a tempo
+    // change and a swap at the bar line, each applied inside render.
+    for (int block = 0; block < 120; ++block) {
+        if (block == 40)
+            playing = mixer.startVoiceAfter(loop(8 * beat, false), playing, Mixer::SwitchAt::Beat);
+        if (block == 60)
+            mixer.setTempo(beat * 1.1, 3);
+        if (block == 80)
+            mixer.swapAtBar(loop(8 * beat * 1.2, false), playing, beat * 1.2);
+        if (block == 100)
+            mixer.setTempo(0.0);
+        renderArmed(block % 2 ? 333 : 4096, block % 3 != 0);
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(frees, 0);
+    EXPECT_EQ(mixer.beatFrames(), 0.0);
+    EXPECT_GT(mixer.framesRendered(), 0);
 }

@@ -4,6 +4,7 @@
 
 #include "AudioTestSupport.h"
 #include "audio/host/JackAudioDevice.h"
+#include "audio/mixer/Mixer.h"
 #include "support/PrivateJackServer.h"
 
 #include <algorithm>
@@ -100,8 +101,9 @@ TEST_F(JackDeviceTest, TheClientShowsItsPortsAndPlaysWhatItRendersOnThemFrameFor
     EXPECT_EQ(device.rate(), 48000); // the server's, not the one asked for
     EXPECT_EQ(device.plan(), (BufferPlan{256, 2}));
     EXPECT_EQ(quendelPorts(probe.client()),
-              (std::vector<std::string>{"Quendel:in", "Quendel:midi_in", "Quendel:midi_out",
-                                        "Quendel:out_left", "Quendel:out_right"}));
+              (std::vector<std::string>{"Quendel:click_1", "Quendel:click_2", "Quendel:in",
+                                        "Quendel:midi_in", "Quendel:midi_out", "Quendel:out_left",
+                                        "Quendel:out_right"}));
     jack_port_t* left = jack_port_by_name(probe.client(), "Quendel:out_left");
     jack_port_t* right = jack_port_by_name(probe.client(), "Quendel:out_right");
     EXPECT_TRUE(jack_port_connected_to(left, "system:playback_1"));
@@ -129,6 +131,38 @@ TEST_F(JackDeviceTest, TheClientShowsItsPortsAndPlaysWhatItRendersOnThemFrameFor
         const long code = std::lround(l[i] * 1024.0f) % 1000 + 1;
         ASSERT_EQ(std::lround(l[i + 1] * 1024.0f), code) << "frame " << i;
     }
+}
+
+TEST_F(JackDeviceTest, TheClickPortsCarryTheMetronomeAlone)
+{
+    setenv("QUENDEL_AUDIO", "jack", 1);
+    LevelLoopEngine player;
+    player.start();
+    ASSERT_STREQ(player.engine->host().deviceName(), "jack");
+    Mixer& mixer = player.engine->mixer();
+    mixer.setTempo(4800.0, 4); // ten beats a second at the server's 48 kHz
+    mixer.setMetronome(true, 1.0f);
+    mixer.commitPending();
+    player.playLoop(); // heard on the main outputs only
+    ASSERT_TRUE(probe.connect("Quendel:click_1", probe.port("in_left")));
+    ASSERT_TRUE(probe.connect("Quendel:click_2", probe.port("in_right")));
+    // The accented click peaks near full level; the loop's 0.25 never reaches these ports.
+    const auto peak = [&] {
+        float largest = 0.0f;
+        for (std::size_t i = 0; i < probe.frames(); ++i)
+            largest = std::max(largest, std::fabs(probe.left()[i]));
+        return largest;
+    };
+    EXPECT_TRUE(eventually([&] { return probe.frames() >= 48000 / 2 && peak() > 0.8f; }));
+    std::size_t heard = 0;
+    for (std::size_t i = 0; i < probe.frames(); ++i) {
+        ASSERT_EQ(probe.left()[i], probe.right()[i]) << i;
+        if (std::fabs(std::fabs(probe.left()[i]) - 0.25f) < 1e-6f)
+            ++heard;
+    }
+    EXPECT_LT(heard, probe.frames() / 100) << "the loop is not on the click ports";
+    player.control.TerminateBASS();
+    unsetenv("QUENDEL_AUDIO");
 }
 
 TEST_F(JackDeviceTest, NoServerMeansNoClientAtOnce)

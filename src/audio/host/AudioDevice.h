@@ -16,6 +16,9 @@ class AudioDevice {
 public:
     // Called on the device's thread for `frames` interleaved stereo frames.
     using RenderCallback = void (*)(void* context, float* out, int frames);
+    // The same, with the metronome's clicks in `click` (interleaved stereo, as many frames), for
+    // a device that gives them outputs of their own.
+    using ClickRenderCallback = void (*)(void* context, float* out, float* click, int frames);
 
     virtual ~AudioDevice() = default;
 
@@ -57,6 +60,9 @@ public:
     // A device that hears an input of its own (a JACK client's "in") hands its frames to `tap`
     // from its thread from now on, and says so; the others return false. Set while open.
     virtual bool setCaptureTap(CaptureTap*) { return false; }
+    // A device with outputs for the clicks renders through `render` (same context as the open's)
+    // from now on; the others ignore it. Set while open, from any thread but the device's.
+    virtual void setClickRender(ClickRenderCallback) {}
     virtual const char* name() const = 0;
 };
 

@@ -56,7 +56,12 @@ bool JackAudioDevice::open(int, const BufferPlan&, RenderCallback render, void* 
     m_midiOut =
         jack_port_register(m_client, kMidiOutPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     m_input = jack_port_register(m_client, kInPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    const bool ported = m_outputs[0] && m_outputs[1] && m_midiIn && m_midiOut && m_input;
+    m_clickOutputs[0] =
+        jack_port_register(m_client, kClickLeftPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    m_clickOutputs[1] =
+        jack_port_register(m_client, kClickRightPort, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    const bool ported = m_outputs[0] && m_outputs[1] && m_midiIn && m_midiOut && m_input &&
+                        m_clickOutputs[0] && m_clickOutputs[1];
     if (!ported || m_rate <= 0 || jack_set_process_callback(m_client, &process, this) != 0 ||
         jack_set_buffer_size_callback(m_client, &bufferSizeChanged, this) != 0 ||
         jack_set_xrun_callback(m_client, &xrun, this) != 0) {
@@ -87,8 +92,10 @@ void JackAudioDevice::close()
     jack_client_close(m_client);
     m_client = nullptr;
     m_outputs = {};
+    m_clickOutputs = {};
     m_midiIn = m_midiOut = m_input = nullptr;
     m_tap.store(nullptr);
+    m_clickRender.store(nullptr);
 }
 
 bool JackAudioDevice::setCaptureTap(CaptureTap* tap)
@@ -137,13 +144,24 @@ int JackAudioDevice::process(jack_nframes_t frames, void* self)
     if (CaptureTap* tap = device.m_tap.load(std::memory_order_acquire))
         tap->deliver(static_cast<const float*>(jack_port_get_buffer(device.m_input, frames)),
                      total);
+    auto* clickLeft = static_cast<float*>(jack_port_get_buffer(device.m_clickOutputs[0], frames));
+    auto* clickRight = static_cast<float*>(jack_port_get_buffer(device.m_clickOutputs[1], frames));
+    const ClickRenderCallback withClicks = device.m_clickRender.load(std::memory_order_acquire);
     float* scratch = device.m_scratch.data();
+    float* clicks = device.m_clickScratch.data();
     for (int offset = 0; offset < total; offset += kScratchFrames) {
         const int chunk = std::min(kScratchFrames, total - offset);
-        device.m_render(device.m_renderContext, scratch, chunk);
+        if (withClicks) {
+            withClicks(device.m_renderContext, scratch, clicks, chunk);
+        } else {
+            device.m_render(device.m_renderContext, scratch, chunk);
+            std::fill(clicks, clicks + static_cast<std::ptrdiff_t>(chunk) * 2, 0.0f);
+        }
         for (int i = 0; i < chunk; ++i) {
             left[offset + i] = scratch[2 * i];
             right[offset + i] = scratch[2 * i + 1];
+            clickLeft[offset + i] = clicks[2 * i];
+            clickRight[offset + i] = clicks[2 * i + 1];
         }
     }
     return 0;

@@ -11,7 +11,8 @@
 // Quendel as a JACK client: the client "Quendel" with the audio outputs "out_left" and
 // "out_right" (joined to the first two physical playback ports when there are any) and the MIDI
 // ports "midi_in" and "midi_out" (left for the user's patchbay to join), and the audio input "in"
-// that the tuner hears (the user joins the instrument to it).
+// that the tuner hears (the user joins the instrument to it). The outputs "click_1" and "click_2"
+// carry the metronome alone, for a drummer's headphones (left for the user's patchbay to join).
 //
 // The server decides the rate and the period: rate() and plan() report them, and the engine
 // renders at that rate. Opening never starts a server, so without one it fails at once. When the
@@ -30,6 +31,8 @@ public:
     static constexpr const char* kMidiInPort = "midi_in";
     static constexpr const char* kMidiOutPort = "midi_out";
     static constexpr const char* kInPort = "in";
+    static constexpr const char* kClickLeftPort = "click_1";
+    static constexpr const char* kClickRightPort = "click_2";
 
     ~JackAudioDevice() override;
     // The rate and plan asked for are not JACK's to take: the server's own hold.
@@ -50,6 +53,10 @@ public:
     int rate() const override { return m_rate; }
     MidiTransport* midi() override { return &m_midi; }
     bool setCaptureTap(CaptureTap* tap) override;
+    void setClickRender(ClickRenderCallback render) override
+    {
+        m_clickRender.store(render, std::memory_order_release);
+    }
     const char* name() const override { return "jack"; }
 
     // The name the server gave the client: "Quendel", or "Quendel-01" beside another one.
@@ -71,6 +78,8 @@ private:
 
     jack_client_t* m_client = nullptr;
     std::array<jack_port_t*, 2> m_outputs{};
+    std::array<jack_port_t*, 2> m_clickOutputs{};
+    std::atomic<ClickRenderCallback> m_clickRender{nullptr};
     jack_port_t* m_midiIn = nullptr;
     jack_port_t* m_midiOut = nullptr;
     jack_port_t* m_input = nullptr;
@@ -83,4 +92,5 @@ private:
     std::atomic<std::uint64_t> m_xruns{0};
     JackMidiPorts m_midi;
     std::array<float, kScratchFrames * 2> m_scratch{};
+    std::array<float, kScratchFrames * 2> m_clickScratch{};
 };

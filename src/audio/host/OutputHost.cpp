@@ -65,13 +65,20 @@ void OutputHost::deviceCallback(void* self, float* out, int frames)
     static_cast<OutputHost*>(self)->renderForDevice(out, frames);
 }
 
+void OutputHost::deviceClickCallback(void* self, float* out, float* click, int frames)
+{
+    static_cast<OutputHost*>(self)->renderForDevice(out, frames, click);
+}
+
 void OutputHost::bridgeSource(void* self, float* out, int frames)
 {
     static_cast<OutputHost*>(self)->m_mixer.render(out, frames);
 }
 
-void OutputHost::renderForDevice(float* out, int frames)
+void OutputHost::renderForDevice(float* out, int frames, float* click)
 {
+    if (click) // a bridged rate or a device not ready has no clicks to give
+        std::fill(click, click + static_cast<std::ptrdiff_t>(std::max(frames, 0)) * 2, 0.0f);
     if (!m_deviceReady.load(std::memory_order_acquire)) {
         // The device called back before its rate was known: nothing plays at a wrong pitch.
         std::fill(out, out + static_cast<std::ptrdiff_t>(std::max(frames, 0)) * 2, 0.0f);
@@ -80,7 +87,7 @@ void OutputHost::renderForDevice(float* out, int frames)
     if (m_bridge)
         m_bridge->pull(out, frames);
     else
-        m_mixer.render(out, frames);
+        m_mixer.render(out, frames, click);
 
     const Duck duck = m_duck.load(std::memory_order_acquire);
     if (duck == Duck::None || frames <= 0)
@@ -94,6 +101,10 @@ void OutputHost::renderForDevice(float* out, int frames)
             factor = static_cast<float>(i + 1) / total;
         out[2 * i] *= factor;
         out[2 * i + 1] *= factor;
+        if (click) {
+            click[2 * i] *= factor;
+            click[2 * i + 1] *= factor;
+        }
     }
     if (duck == Duck::FadeOut)
         m_duck.store(Duck::Silent, std::memory_order_release);
@@ -142,6 +153,8 @@ void OutputHost::installDevice(std::unique_ptr<AudioDevice> device, int mixRate)
     m_device = std::move(device);
     m_deviceChanged = true;
     m_midi.attach(m_device ? m_device->midi() : nullptr);
+    if (m_device)
+        m_device->setClickRender(&OutputHost::deviceClickCallback);
     const bool hears = m_device && m_device->setCaptureTap(&m_capture);
     m_capture.setSource(hears ? (m_device->rate() > 0 ? m_device->rate() : mixRate) : 0);
 }

@@ -85,8 +85,9 @@ private:
     void installDevice(std::unique_ptr<AudioDevice> device, int mixRate);
     void closeDevice();
     void reopenDevice(const BufferPlan& plan);
-    void renderForDevice(float* out, int frames);
+    void renderForDevice(float* out, int frames, float* click = nullptr);
     static void deviceCallback(void* self, float* out, int frames);
+    static void deviceClickCallback(void* self, float* out, float* click, int frames);
     static void bridgeSource(void* self, float* out, int frames);
 
     // Housekeeping.

@@ -8,6 +8,7 @@
 Mixer::~Mixer()
 {
     stop();
+    delete m_metronome.setSound(nullptr);
 }
 
 void Mixer::start(int sampleRate, bool offline)
@@ -24,6 +25,7 @@ void Mixer::setSampleRate(int sampleRate)
 {
     m_sampleRate = sampleRate;
     m_fadeFrames = std::max(1, m_sampleRate * 4 / 1000); // a stop is silent within 5 ms
+    makeClicks();
 }
 
 void Mixer::stop()
@@ -35,14 +37,19 @@ void Mixer::stop()
     // Nothing renders any more: this thread now owns both ends of both queues.
     std::lock_guard lock(m_mutex);
     Command command;
-    while (m_commands.pop(command))
+    while (m_commands.pop(command)) {
         delete command.block;
-    for (const Command& pending : m_pending)
+        delete command.click;
+    }
+    for (const Command& pending : m_pending) {
         delete pending.block;
+        delete pending.click;
+    }
     m_pending.clear();
     m_batchScheduled = false;
     m_voiceCount = 0;
     m_waiting = 0;
+    resetTime();
     collectGarbageLocked();
     for (Voice* voice : m_live)
         delete voice;
@@ -180,13 +187,14 @@ Voice* Mixer::startVoice(std::unique_ptr<Voice> voice)
     return raw;
 }
 
-Voice* Mixer::startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after)
+Voice* Mixer::startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after, SwitchAt at)
 {
     Voice* raw = adopt(std::move(voice));
     if (!raw)
         return nullptr;
     Command command{Command::Type::StartAfter, raw, nullptr, 0.0f, 0.0f};
     command.after = after;
+    command.at = at;
     queue(command);
     return raw;
 }
@@ -228,21 +236,20 @@ void Mixer::retire(Retired* retired)
         m_lostRetired.fetch_add(1, std::memory_order_relaxed);
 }
 
-namespace {
-// The voice a command aimed at `voice` means: once a voice has handed over at its cycle end,
-// the UI may not have seen it yet, and what it asked of the old voice belongs to the new one.
-Voice* playingSuccessorOf(Voice* voice)
+// The voice a command aimed at `voice` means: once a voice has handed over at its cycle end (or
+// a tempo change's crossfade), the UI may not have seen it yet, and what it asked of the old voice
+// belongs to the new one.
+Voice* Mixer::playingSuccessorOf(Voice* voice)
 {
-    while (voice && voice->finished() && voice->handedTo)
+    while (voice && (voice->finished() || voice->fadingAway) && voice->handedTo)
         voice = voice->handedTo;
     return voice;
 }
 
-bool loopsOn(const Voice* voice)
+bool Mixer::loopsOn(const Voice* voice)
 {
-    return voice && voice->inMix && !voice->stopping && !voice->finished();
+    return voice && voice->inMix && !voice->stopping && !voice->fadingAway && !voice->finished();
 }
-} // namespace
 
 void Mixer::startNow(Voice* voice)
 {
@@ -283,7 +290,7 @@ void Mixer::apply(const Command& command)
     Voice* voice = command.voice;
     switch (command.type) {
     case Command::Type::Start:
-        startNow(voice);
+        startPlain(voice);
         return;
     case Command::Type::StartAfter: {
         Voice* after = playingSuccessorOf(command.after);
@@ -291,6 +298,8 @@ void Mixer::apply(const Command& command)
             startNow(voice); // nothing to wait for (or no room to wait): like a plain start
             return;
         }
+        if (startOnGrid(voice, after, command.at))
+            return;
         withdrawSuccessor(*after);
         after->successor = voice;
         after->endAtCycleEnd = true;
@@ -319,6 +328,7 @@ void Mixer::apply(const Command& command)
         }
         return;
     case Command::Type::Stop:
+        unschedule(voice);
         if (Voice* after = voice->waitingOn) {
             // A queued voice dropped before its start: the one it waited on loops on.
             after->successor = nullptr;
@@ -343,14 +353,24 @@ void Mixer::apply(const Command& command)
         else
             retire(command.block);
         return;
+    case Command::Type::Swap:
+    case Command::Type::Tempo:
+    case Command::Type::Metronome:
+    case Command::Type::CountIn:
+    case Command::Type::ClickInMix:
+    case Command::Type::Click:
+        applyTimed(command);
+        return;
     }
 }
 
-void Mixer::render(float* out, int frames)
+void Mixer::render(float* out, int frames, float* click)
 {
     if (!out || frames <= 0)
         return;
     std::fill(out, out + static_cast<std::ptrdiff_t>(frames) * 2, 0.0f);
+    if (click)
+        std::fill(click, click + static_cast<std::ptrdiff_t>(frames) * 2, 0.0f);
     if (m_offline && isRunning()) {
         std::lock_guard lock(m_mutex);
         publishLocked();
@@ -367,9 +387,8 @@ void Mixer::render(float* out, int frames)
         const int chunk = std::min(kChunkFrames, frames - offset);
         if (m_offline && m_offlineStreamWait)
             waitForStreams(chunk);
-        float* target = out + static_cast<std::ptrdiff_t>(offset) * 2;
-        for (int i = 0; i < m_voiceCount; ++i)
-            mixVoice(i, target, chunk);
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(offset) * 2;
+        mixChunk(out + at, click ? click + at : nullptr, chunk);
     }
 
     // Drop voices whose stop has faded out, keeping the others in order.
@@ -383,6 +402,7 @@ void Mixer::render(float* out, int frames)
     }
     m_voiceCount = kept;
     m_soundingVoices.store(m_voiceCount, std::memory_order_relaxed);
+    showTime();
 }
 
 void Mixer::mixVoice(int index, float* out, int frames)
@@ -408,6 +428,11 @@ void Mixer::handOver(int index, float* out, int frames)
     ended->successor = nullptr;
     ended->handedTo = next;
     next->waitingOn = nullptr;
+    // A switch at the cycle end carries the cycle's phase on; one on a grid line took the
+    // line's when it was due.
+    if (next->startFrame < 0)
+        next->setCyclePhase(ended->nextCyclePhase());
+    next->startFrame = -1;
     --m_waiting; // its place was held, so the list has room
     next->inMix = true;
     next->markBegan();
@@ -415,46 +440,6 @@ void Mixer::handOver(int index, float* out, int frames)
     m_voices[static_cast<std::size_t>(m_voiceCount++)] = ended;
     if (frames > 0)
         mixVoice(index, out, frames);
-}
-
-void Mixer::addToMix(Voice& voice, const float* source, float* out, long produced)
-{
-    if (voice.rampLeft == 0 && voice.fadeInLeft == 0 && !voice.stopping) {
-        const float left = voice.gainLeft;
-        const float right = voice.gainRight;
-        for (long i = 0; i < produced; ++i) {
-            out[2 * i] += source[2 * i] * left;
-            out[2 * i + 1] += source[2 * i + 1] * right;
-        }
-        return;
-    }
-    for (long i = 0; i < produced; ++i) {
-        if (voice.rampLeft > 0) {
-            // Linear steps that land exactly on the target at the end of the ramp.
-            const auto steps = static_cast<float>(voice.rampLeft);
-            voice.gainLeft += (voice.targetLeft - voice.gainLeft) / steps;
-            voice.gainRight += (voice.targetRight - voice.gainRight) / steps;
-            if (--voice.rampLeft == 0) {
-                voice.gainLeft = voice.targetLeft;
-                voice.gainRight = voice.targetRight;
-            }
-        }
-        float factor = 1.0f;
-        if (voice.fadeInLeft > 0) {
-            factor = static_cast<float>(voice.fadeInTotal - voice.fadeInLeft + 1) /
-                     static_cast<float>(voice.fadeInTotal + 1);
-            --voice.fadeInLeft;
-        }
-        if (voice.stopping) {
-            if (voice.fadeOutLeft == 0)
-                break;
-            factor *=
-                static_cast<float>(voice.fadeOutLeft - 1) / static_cast<float>(voice.fadeOutTotal);
-            --voice.fadeOutLeft;
-        }
-        out[2 * i] += source[2 * i] * voice.gainLeft * factor;
-        out[2 * i + 1] += source[2 * i + 1] * voice.gainRight * factor;
-    }
 }
 
 void Mixer::waitForStreams(int frames)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "BeatGrid.h"
+#include "Metronome.h"
 #include "io/SpscQueue.h"
 
 #include <array>
@@ -12,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+class ClickSound;
 class PcmBlock;
 class Retired;
 class Voice;
@@ -24,6 +27,11 @@ class Voice;
 // at the top of each block. Commands travel through a lock-free SPSC queue; what the audio thread
 // no longer needs (voices, PCM blocks) comes back through a second SPSC queue and is freed on the
 // UI thread or the host's housekeeping thread, never in render.
+//
+// A session tempo, when one is set, makes a beat grid (see BeatGrid) that counts from the first
+// frame of the loop that set it going: switches may wait for its next beat or bar line, a tempo
+// change waits for its next bar line, and the metronome clicks on its lines. Without a tempo
+// none of it exists and the mix is what it was without one, to the bit.
 class Mixer {
 public:
     static constexpr int kMaxVoices = 128;
@@ -35,6 +43,14 @@ public:
     // as the audio thread drains the queue.
     static constexpr std::size_t kCommandQueueSize = 4096;
     static constexpr std::size_t kReturnQueueSize = 8192;
+    // A tempo change's crossfade between the loop at the old tempo and the one at the new.
+    static constexpr double kSwapFadeSeconds = 0.005;
+
+    // Where a voice queued behind another starts: after the other's current cycle, or on the
+    // next line of the beat grid (the first at or after the frame the command reaches the audio
+    // thread; a line right on that frame counts). Without a grid, Beat and Bar wait for the
+    // cycle end.
+    enum class SwitchAt { CycleEnd, Beat, Bar };
 
     Mixer() = default;
     ~Mixer();
@@ -53,8 +69,11 @@ public:
     // Changes at every start; what a control held under another generation is gone.
     std::uint64_t generation() const { return m_generation; }
 
-    // Mixes `frames` stereo frames into `interleavedStereo` (overwriting it).
-    void render(float* interleavedStereo, int frames);
+    // Mixes `frames` stereo frames into `interleavedStereo` (overwriting it). With
+    // `clickStereo`, the metronome's clicks are written there too (overwriting it; silence when
+    // none sounds), for a device with an output of their own; they go into the main mix only
+    // while setClickInMix is on.
+    void render(float* interleavedStereo, int frames, float* clickStereo = nullptr);
 
     // Publishes the UI thread's pending commands now (and frees what the audio thread returned).
     void commitPending();
@@ -75,10 +94,38 @@ public:
     // and the audio thread has let go of it. Returns the voice for later commands.
     Voice* startVoice(std::unique_ptr<Voice> voice);
     // UI thread: like startVoice, but the voice starts on the frame after `after` ends its
-    // current cycle (at once when `after` no longer plays); `after` then ends there, with no
-    // fade. A voice queued behind `after` before is withdrawn: it never starts, and shows
-    // finished so that its owner stops (frees) it.
-    Voice* startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after);
+    // current cycle, or on the grid line `at` names (at once when `after` no longer plays);
+    // `after` then ends on the frame before, with no fade. A voice queued behind `after` before
+    // is withdrawn: it never starts, and shows finished so that its owner stops (frees) it.
+    // A loop that follows another at its cycle end carries on the other's fraction of a frame,
+    // so its cycles end on the same bar lines.
+    Voice* startVoiceAfter(std::unique_ptr<Voice> voice, Voice* after,
+                           SwitchAt at = SwitchAt::CycleEnd);
+    // UI thread: a tempo change under a playing loop. At the grid's next bar line the beat
+    // becomes `beatFrames` and `voice` (the loop rendered at the new tempo) takes over from
+    // `playing` by a short crossfade of constant power, from as far through its cycle as
+    // `playing` was; the grid goes on from that bar line at the new beat. `playing` then shows
+    // finished, for its owner to stop. Without a grid all of it happens at once.
+    Voice* swapAtBar(std::unique_ptr<Voice> voice, Voice* playing, double beatFrames);
+
+    // UI thread: the session tempo, as frames per beat (0: none, the grid stops). A new beat
+    // length takes over at the running grid's next bar line; without a running grid at once.
+    void setTempo(double beatFrames, int beatsPerBar = 4);
+    // UI thread: clicks on every line of the grid at `level` (0..1), the bar's first louder and
+    // higher. Switched on while nothing plays, the grid counts from here.
+    void setMetronome(bool on, float level);
+    // UI thread: a voice that anchors the grid, started from silence under a tempo, waits a bar
+    // of clicks (metronome on or not) and then starts on the bar line.
+    void setCountIn(bool on);
+    // UI thread: whether the clicks are in the main mix as well (on by default).
+    void setClickInMix(bool on);
+    // UI thread, as of the last block rendered: the beat in force (the asked one while no grid
+    // runs; 0 without a tempo), and how many frames the next bar line lies ahead (-1: no grid).
+    double beatFrames() const { return m_shownBeat.load(std::memory_order_relaxed); }
+    std::int64_t framesToNextBar() const { return m_shownToBar.load(std::memory_order_relaxed); }
+    // Frames render has produced since the start.
+    std::int64_t framesRendered() const { return m_shownFrame.load(std::memory_order_relaxed); }
+
     // UI thread: `voice` ends on the last frame of its current cycle (true) or loops on (false);
     // either way a voice queued behind it is withdrawn. Aimed at a voice that has already handed
     // over to another, it reaches the one that plays now.
@@ -100,15 +147,35 @@ public:
 
 private:
     struct Command {
-        enum class Type : std::uint8_t { Start, StartAfter, EndAtCycleEnd, Gain, Stop, Pcm };
+        enum class Type : std::uint8_t {
+            Start,
+            StartAfter,
+            EndAtCycleEnd,
+            Gain,
+            Stop,
+            Pcm,
+            Swap,
+            Tempo,
+            Metronome,
+            CountIn,
+            ClickInMix,
+            Click
+        };
         Type type = Type::Start;
         Voice* voice = nullptr;
         PcmBlock* block = nullptr;
         float left = 0.0f;
         float right = 0.0f;
-        Voice* after = nullptr; // StartAfter: the voice whose cycle end starts this one
-        bool end = false;       // EndAtCycleEnd
+        Voice* after = nullptr;           // StartAfter: the voice whose cycle end starts this one
+        bool end = false;                 // EndAtCycleEnd; on/off of Metronome, CountIn, ClickInMix
+        SwitchAt at = SwitchAt::CycleEnd; // StartAfter
+        double beat = 0.0;                // Swap, Tempo: frames per beat
+        int beatsPerBar = 4;              // Tempo
+        ClickSound* click = nullptr;      // Click
     };
+
+    static Voice* playingSuccessorOf(Voice* voice);
+    static bool loopsOn(const Voice* voice);
 
     void queue(const Command& command);
     Voice* adopt(std::unique_ptr<Voice> voice);
@@ -123,6 +190,23 @@ private:
     void mixVoice(int index, float* out, int frames);
     void addToMix(Voice& voice, const float* source, float* out, long frames);
     void handOver(int index, float* out, int frames);
+
+    // The grid and the metronome (MixerGrid.cpp).
+    void makeClicks();
+    void applyTimed(const Command& command);
+    void startPlain(Voice* voice);
+    bool startOnGrid(Voice* voice, Voice* after, SwitchAt at);
+    bool silent() const;
+    void schedule(Voice* voice, std::int64_t frame);
+    void unschedule(Voice* voice);
+    void startScheduled(Voice* voice, std::uint32_t phase);
+    void crossfadeIn(Voice* voice, Voice* playing);
+    void stopGrid();
+    void restartGrid();
+    void mixChunk(float* out, float* click, int frames);
+    void reachLine();
+    void resetTime();
+    void showTime();
 
     // UI side (guarded by m_mutex; the host's housekeeping thread shares it).
     std::mutex m_mutex;
@@ -145,6 +229,25 @@ private:
     // Voices waiting for another's cycle end; each holds a place in m_voices for its start.
     int m_waiting = 0;
     std::array<float, kChunkFrames * 2> m_scratch{};
+    std::array<float, kChunkFrames * 2> m_clickScratch{};
+    // Frames rendered since the start: the clock the grid's lines are counted on.
+    std::int64_t m_frame = 0;
+    BeatGrid m_grid;
+    double m_tempoBeat = 0.0; // the tempo asked for (the grid's coming beat while it runs)
+    int m_tempoBeatsPerBar = 4;
+    Metronome m_metronome;
+    bool m_metronomeOn = false;
+    float m_clickLevel = 0.7f;
+    bool m_countIn = false;
+    bool m_clickInMix = true;
+    std::int64_t m_countInEnd = -1; // the count-in's clicks sound on the lines before this frame
+    // Voices waiting for a frame of the grid to start on (a count-in's loop, a tempo change's),
+    // each holding a place in m_voices through m_waiting.
+    std::array<Voice*, kMaxVoices> m_scheduled{};
+    int m_scheduledCount = 0;
+    std::atomic<double> m_shownBeat{0.0};
+    std::atomic<std::int64_t> m_shownToBar{-1};
+    std::atomic<std::int64_t> m_shownFrame{0};
 
     // Settings of the run (UI thread).
     bool m_offline = false;

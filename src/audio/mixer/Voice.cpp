@@ -28,10 +28,74 @@ void Voice::publishCycle(std::uint64_t position, std::uint64_t length)
     m_cycle.store(position | (length << 32), std::memory_order_relaxed);
 }
 
-SampleVoice::SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop)
+namespace {
+constexpr double kFixedOne = 4294967296.0; // 2^32
+constexpr std::uint64_t kFractionMask = 0xffffffffu;
+// Longer cycles than this (over 13 hours at 44.1 kHz) are taken as the buffer's own length.
+constexpr double kLongestCycle = 2147483648.0;
+} // namespace
+
+SampleVoice::SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop, double cycleFrames)
     : Voice(Kind::Sample), m_buffer(std::move(buffer)), m_data(m_buffer->data()),
       m_frames(m_buffer->frames()), m_loop(loop)
 {
+    if (cycleFrames > 0.0 && cycleFrames < kLongestCycle)
+        m_cycleFixed = static_cast<std::uint64_t>(std::llround(cycleFrames * kFixedOne));
+    else
+        m_cycleFixed = static_cast<std::uint64_t>(m_frames) << 32;
+    beginCycle(0);
+}
+
+void SampleVoice::beginCycle(std::uint32_t phase)
+{
+    m_phase = phase;
+    m_cycleLength = static_cast<std::size_t>((m_phase + m_cycleFixed) >> 32);
+    m_position = 0;
+}
+
+std::uint32_t SampleVoice::nextCyclePhase() const
+{
+    return static_cast<std::uint32_t>((m_phase + m_cycleFixed) & kFractionMask);
+}
+
+void SampleVoice::setCyclePhase(std::uint32_t phase)
+{
+    beginCycle(phase);
+}
+
+double SampleVoice::cyclePosition() const
+{
+    if (m_cycleFixed == 0)
+        return 0.0;
+    std::size_t position = m_position;
+    std::uint32_t phase = m_phase;
+    if (position >= m_cycleLength) { // the cycle has ended; the next frame begins the next one
+        position -= m_cycleLength;
+        phase = nextCyclePhase();
+    }
+    const double fraction = (static_cast<double>(position) - phase / kFixedOne) /
+                            (static_cast<double>(m_cycleFixed) / kFixedOne);
+    return std::clamp(fraction, 0.0, 1.0);
+}
+
+void SampleVoice::seekToCycleFraction(double fraction)
+{
+    if (m_cycleFixed == 0 || !(fraction > 0.0))
+        return;
+    // The next frame lies `into` frames past the cycle's exact start: the cycle began on the
+    // frame ceil(into) frames back, its exact start that much after it.
+    const double into = std::min(fraction, 1.0) * (static_cast<double>(m_cycleFixed) / kFixedOne);
+    const double whole = std::ceil(into);
+    const auto phase = static_cast<std::uint32_t>(
+        std::min((whole - into) * kFixedOne, static_cast<double>(kFractionMask)));
+    beginCycle(phase);
+    m_position = static_cast<std::size_t>(whole);
+    if (m_position >= m_cycleLength && m_cycleLength > 0) {
+        const std::size_t over = m_position - m_cycleLength;
+        beginCycle(nextCyclePhase());
+        m_position = std::min(over, m_cycleLength);
+    }
+    publishCycle(m_position, m_cycleLength);
 }
 
 long SampleVoice::produce(float* out, long frames)
@@ -41,20 +105,25 @@ long SampleVoice::produce(float* out, long frames)
     const bool wraps = m_loop && !endAtCycleEnd;
     long done = 0;
     while (done < frames) {
-        if (m_position >= m_frames) {
-            if (!wraps || m_frames == 0)
+        if (m_position >= m_cycleLength) {
+            if (!wraps || m_cycleLength == 0)
                 break;
-            m_position = 0; // the frame after the last is the first: no gap, no repeat
+            // The frame after the last is the first: no gap, no repeat.
+            beginCycle(nextCyclePhase());
         }
-        const auto count = static_cast<long>(
-            std::min<std::size_t>(static_cast<std::size_t>(frames - done), m_frames - m_position));
-        std::copy_n(m_data + m_position * 2, count * 2, out + done * 2);
+        const auto count = static_cast<long>(std::min<std::size_t>(
+            static_cast<std::size_t>(frames - done), m_cycleLength - m_position));
+        // A cycle longer than the buffer (by a rounding of whoever rendered it) ends in silence.
+        const auto held = static_cast<long>(std::min<std::size_t>(
+            static_cast<std::size_t>(count), m_frames - std::min(m_position, m_frames)));
+        std::copy_n(m_data + m_position * 2, held * 2, out + done * 2);
+        std::fill(out + (done + held) * 2, out + (done + count) * 2, 0.0f);
         m_position += static_cast<std::size_t>(count);
         done += count;
     }
-    if (!wraps && m_position >= m_frames)
+    if (!wraps && m_position >= m_cycleLength)
         markFinished();
-    publishCycle(m_frames > 0 ? m_position % m_frames : 0, m_frames);
+    publishCycle(m_cycleLength > 0 ? m_position % m_cycleLength : 0, m_cycleLength);
     return done;
 }
 

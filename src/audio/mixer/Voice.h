@@ -50,6 +50,21 @@ public:
     // rendered; 0 while the cycle's length is not known.
     double cycleProgress() const;
 
+    // Audio thread: how far the voice is through its cycle at the next frame it plays, 0..1.
+    virtual double cyclePosition() const { return cycleProgress(); }
+    // Audio thread, before the voice plays: it starts `fraction` (0..1) of the way through its
+    // cycle, so that a loop rendered at another tempo takes over where the old one was.
+    virtual void seekToCycleFraction(double) {}
+    // Audio thread: where, between two frames, the cycle after the current one begins (in
+    // 1/2^32 of a frame); and the same for a voice about to start, which takes that phase over,
+    // so that loops following each other keep the bar lines of the first.
+    virtual std::uint32_t nextCyclePhase() const { return 0; }
+    virtual void setCyclePhase(std::uint32_t) {}
+
+    // Set by the UI before publishing: this voice's plain start from silence sets the beat grid's
+    // origin (the first bar line) to its first frame.
+    bool anchorsGrid = false;
+
     // Mixing state, owned by the audio thread once the voice is published.
     float gainLeft = 1.0f;
     float gainRight = 1.0f;
@@ -70,6 +85,16 @@ public:
     Voice* waitingOn = nullptr;
     // Where this voice went on once it ended at its cycle end: a command aimed at it follows.
     Voice* handedTo = nullptr;
+    // A voice waiting for a line of the beat grid: the frame it starts on (-1: not on the grid).
+    std::int64_t startFrame = -1;
+    // A voice that takes over from another at a bar line by a crossfade: the one it replaces.
+    Voice* replaces = nullptr;
+    // Fades in and out along quarter sine and cosine curves (a crossfade of constant power)
+    // instead of straight lines.
+    bool equalPowerFade = false;
+    // Fading out (over fadeOutLeft frames) because another took over, not because it was
+    // stopped: once silent it shows finished, for its owner to stop.
+    bool fadingAway = false;
 
     // Audio thread.
     void markFinished() { m_finished.store(true, std::memory_order_release); }
@@ -88,17 +113,34 @@ private:
     std::atomic<std::uint64_t> m_cycle{0};
 };
 
-// A sound decoded into memory.
+// A sound decoded into memory. A loop's cycle is the buffer's length, or `cycleFrames` when
+// that is given: a tempo's bars rarely last a whole number of frames, so such a loop's cycles
+// begin at floor(start + k * cycleFrames), each from the buffer's first frame (the buffer holds
+// at least ceil(cycleFrames) frames; frames it lacks play as silence). The fraction is carried
+// in fixed point from cycle to cycle, so the hundredth cycle starts on the same frame as the
+// grid's hundredth line, never a rounding per cycle away from it.
 class SampleVoice : public Voice {
 public:
-    SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop);
+    SampleVoice(std::shared_ptr<const SampleBuffer> buffer, bool loop, double cycleFrames = 0.0);
     long produce(float* out, long frames) override;
 
+    double cyclePosition() const override;
+    void seekToCycleFraction(double fraction) override;
+    std::uint32_t nextCyclePhase() const override;
+    void setCyclePhase(std::uint32_t phase) override;
+
 private:
+    void beginCycle(std::uint32_t phase);
+
     std::shared_ptr<const SampleBuffer> m_buffer; // released on the UI thread with the voice
     const float* m_data;
     std::size_t m_frames;
     std::size_t m_position = 0;
+    // The cycle in frames times 2^32. The current cycle's exact start lies m_phase / 2^32 of a
+    // frame after its first frame, and it lasts m_cycleLength whole frames.
+    std::uint64_t m_cycleFixed;
+    std::uint32_t m_phase = 0;
+    std::size_t m_cycleLength = 0;
     bool m_loop;
 };
 
