@@ -8,6 +8,7 @@
 #include "sounds/SampleBuffer.h"
 #include "sounds/SampleOpening.h"
 #include "sounds/SoundFile.h"
+#include "sounds/StretchedSounds.h"
 
 #include <algorithm>
 #include <cctype>
@@ -63,6 +64,20 @@ void AudioSlots::stop(Voice*& voice)
 
 void openSampleFile(AudioSlots& slots, const std::string& path)
 {
+    slots.sampleCycleFrames = 0.0;
+    slots.sampleRendered = true;
+    const bool rendered = slots.renderCycleFrames > 0.0 || slots.renderPitch != 1.0;
+    if (rendered && slots.samplePitch == 1.0 && !PlaysAsStream(path)) {
+        StretchedSounds::Found found =
+            slots.engine.stretched().find({path, slots.renderCycleFrames, slots.renderPitch});
+        if (found.state == StretchedSounds::State::Ready && found.sound) {
+            slots.sample = std::move(found.sound);
+            slots.largeSamplePath.clear();
+            slots.sampleCycleFrames = slots.renderCycleFrames;
+            return;
+        }
+        slots.sampleRendered = false; // heard as recorded until the render is ready
+    }
     OpenedSample opened = OpenSampleSound(slots.engine.sounds(), path, slots.engine.sampleRate(),
                                           slots.engine.sampleSizeLimit(), slots.samplePitch);
     slots.sample = std::move(opened.sound);
@@ -80,11 +95,14 @@ std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
 {
     if (slot == Slot::Stream)
         return slots.streamPath.empty() ? nullptr : makeStreamVoice(slots, slots.streamPath, loop);
+    std::unique_ptr<Voice> voice;
     if (slots.sample)
-        return std::make_unique<SampleVoice>(slots.sample, loop);
-    if (!slots.largeSamplePath.empty())
-        return makeStreamVoice(slots, slots.largeSamplePath, loop);
-    return nullptr;
+        voice = std::make_unique<SampleVoice>(slots.sample, loop, slots.sampleCycleFrames);
+    else if (!slots.largeSamplePath.empty())
+        voice = makeStreamVoice(slots, slots.largeSamplePath, loop);
+    if (voice)
+        voice->anchorsGrid = slots.anchorsGrid;
+    return voice;
 }
 
 namespace {
@@ -279,6 +297,24 @@ void AudioControl::applyGains(Voice* voice, int volume, int pan)
         return;
     const Gains gains = gainsFor(volume, pan);
     engine().mixer().setGain(voice, gains.left, gains.right);
+}
+
+void AudioControl::SampleRender(double cycleFrames, double pitchScale)
+{
+    const bool sane = std::isfinite(cycleFrames) && cycleFrames >= 0.0 &&
+                      std::isfinite(pitchScale) && pitchScale > 0.0;
+    m_slots->renderCycleFrames = sane ? cycleFrames : 0.0;
+    m_slots->renderPitch = sane ? pitchScale : 1.0;
+}
+
+bool AudioControl::sampleIsRendered() const
+{
+    return m_slots->sampleRendered;
+}
+
+void AudioControl::AnchorGrid(bool anchors)
+{
+    m_slots->anchorsGrid = anchors;
 }
 
 void AudioControl::KeepSamplesReady(const std::vector<std::string>& paths)

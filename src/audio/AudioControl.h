@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "mixer/Mixer.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,7 +65,10 @@ public:
     // calls for the queued file's slot set the queued voice (from its first frame) and leave
     // the playing one as it is. Queueing again replaces what is queued; a file that does not
     // open queues nothing and drops what was queued.
-    void QueueAtLoopEnd(const std::string& path);
+    //
+    // `at` Beat or Bar: the switch waits for the next line of the session's beat grid instead of
+    // the cycle end (the cycle end when there is no grid).
+    void QueueAtLoopEnd(const std::string& path, Mixer::SwitchAt at = Mixer::SwitchAt::CycleEnd);
     // The playing voice ends on the last frame of its current cycle, with no fade. Replaces a
     // queued file.
     void StopAtLoopEnd();
@@ -78,6 +83,23 @@ public:
     double LoopProgress() const;
     // Open*, Play* and Stop* first drop what is queued, so no queued file starts after them and
     // no stop at the loop's end cuts what they leave playing.
+
+    // ---- Tempo and key ----------------------------------------------------------------------
+    // How the next OpenSample (also through QueueAtLoopEnd) plays its file: one cycle lasting
+    // `cycleFrames` frames (fractional; 0: its own length) and shifted by `pitchScale`, from the
+    // engine's stretched sounds. A render that is not ready yet opens the file as recorded and
+    // sampleIsRendered() says so. Both 0 and 1 (the default) play the file as recorded.
+    void SampleRender(double cycleFrames, double pitchScale);
+    // The opened sample is the render asked for (always, when none was asked for).
+    bool sampleIsRendered() const;
+    // The voices this control starts from silence set the session's beat grid going.
+    void AnchorGrid(bool anchors);
+    // The playing sample's file heard another way (a tempo or a key change): at the grid's next
+    // bar line, with the grid then at `beatFrames`, the render of `path` takes over by a short
+    // crossfade from the same place in the loop. False, and nothing changes, while that render
+    // is not ready or no sample plays.
+    bool SwapSampleAtBar(const std::string& path, double cycleFrames, double pitchScale,
+                         double beatFrames);
 
     // The files whose sounds are to be ready before they are opened (the bound pads): they are
     // decoded in the background, now and whenever the engine's rate changes, so that opening one

@@ -4,6 +4,7 @@
 #include "AudioEngine.h"
 #include "AudioSlots.h"
 #include "mixer/Voice.h"
+#include "sounds/StretchedSounds.h"
 
 // Switching on a loop's end: the control queues a voice behind the one that plays and keeps its
 // slots in step with what the audio thread did at each cycle end.
@@ -100,7 +101,7 @@ void AudioControl::dropQueued()
     slots.stopPending = false;
 }
 
-void AudioControl::QueueAtLoopEnd(const std::string& path)
+void AudioControl::QueueAtLoopEnd(const std::string& path, Mixer::SwitchAt at)
 {
     if (!ready())
         return;
@@ -130,7 +131,7 @@ void AudioControl::QueueAtLoopEnd(const std::string& path)
         setGains(*voice, slots.streamVolume, slots.streamPan);
     // The engine withdraws a voice queued before behind the same one; it is freed once the
     // audio thread shows it withdrawn (or adopted, if its cycle end came first).
-    Voice* queued = engine().mixer().startVoiceAfter(std::move(voice), after);
+    Voice* queued = engine().mixer().startVoiceAfter(std::move(voice), after, at);
     if (!queued)
         return;
     slots.queued.push_back({queued, slot});
@@ -138,6 +139,54 @@ void AudioControl::QueueAtLoopEnd(const std::string& path)
     slots.pendingSlot = slot;
     slots.ending = after;
     slots.stopPending = false;
+}
+
+bool AudioControl::SwapSampleAtBar(const std::string& path, double cycleFrames, double pitchScale,
+                                   double beatFrames)
+{
+    if (!ready())
+        return false;
+    AudioSlots& slots = *m_slots;
+    Voice* playing = slots.sampleVoice;
+    if (!sounds(playing) || slots.pending || slots.stopPending)
+        return false;
+    std::shared_ptr<const SampleBuffer> sound;
+    if (cycleFrames > 0.0 || pitchScale != 1.0) {
+        StretchedSounds::Found found = engine().stretched().find({path, cycleFrames, pitchScale});
+        if (found.state != StretchedSounds::State::Ready || !found.sound)
+            return false;
+        sound = std::move(found.sound);
+    } else {
+        // Back to the file as recorded: its ready sound, which a press would play too.
+        const double renderCycle = slots.renderCycleFrames;
+        const double renderPitch = slots.renderPitch;
+        slots.renderCycleFrames = 0.0;
+        slots.renderPitch = 1.0;
+        std::shared_ptr<const SampleBuffer> kept = slots.sample;
+        openSampleFile(slots, path);
+        sound = slots.sample;
+        slots.sample = std::move(kept);
+        slots.renderCycleFrames = renderCycle;
+        slots.renderPitch = renderPitch;
+        if (!sound)
+            return false; // plays from disk: not a sound a bar line can hand over to
+    }
+    auto voice = std::make_unique<SampleVoice>(sound, true, cycleFrames);
+    voice->anchorsGrid = slots.anchorsGrid;
+    setGains(*voice, slots.sampleVolume, slots.samplePan);
+    Voice* swapped = engine().mixer().swapAtBar(std::move(voice), playing, beatFrames);
+    if (!swapped)
+        return false;
+    slots.sample = std::move(sound);
+    slots.sampleCycleFrames = cycleFrames;
+    slots.sampleRendered = true;
+    // Settled like a switch at the loop's end: the new voice holds the slot once it began.
+    slots.queued.push_back({swapped, Slot::Sample});
+    slots.pending = swapped;
+    slots.pendingSlot = Slot::Sample;
+    slots.ending = playing;
+    slots.stopPending = false;
+    return true;
 }
 
 void AudioControl::StopAtLoopEnd()

@@ -32,6 +32,13 @@ struct AudioSlots {
     int sampleVolume = 100;
     int samplePan = 0;
     double samplePitch = 1.0;
+    // The render the next opened sample is to play (see AudioControl::SampleRender), and the
+    // cycle of the one opened (0: its buffer's length).
+    double renderCycleFrames = 0.0;
+    double renderPitch = 1.0;
+    double sampleCycleFrames = 0.0;
+    bool sampleRendered = true;
+    bool anchorsGrid = false;
     std::shared_ptr<const SampleBuffer> sample;
     std::string largeSamplePath; // a sample too large to hold plays through the stream path
     Voice* sampleVoice = nullptr;

@@ -2,6 +2,9 @@
 #include "PadDeck.h"
 
 #include "PadBindings.h"
+#include "TempoScout.h"
+
+#include "audio/AudioEngine.h"
 
 #include "core/NumberText.h"
 #include "core/ProgramState.h"
@@ -25,6 +28,14 @@ PadDeck::PadDeck(AudioEngine& engine) : DMC(engine)
 {
     m_pendingWatch.setInterval(kPendingWatchMs);
     QObject::connect(&m_pendingWatch, &QTimer::timeout, this, [this] { settlePending(); });
+    // The pads' loops are what the session's beats and bars are counted from.
+    DMC.AnchorGrid(true);
+    setUpTempo();
+}
+
+PadDeck::~PadDeck()
+{
+    tearDownTempo();
 }
 
 PadDeck::SwitchMode PadDeck::SwitchModeIn(const QByteArray& settings)
@@ -92,10 +103,15 @@ void PadDeck::press(int index)
         return;
     }
 
+    const SoundRender render = renderOf(index, settings);
+    DMC.SampleRender(render.cycleFrames, render.pitchScale);
+    // A loop from silence starts the session's grid at its tempo.
+    DMC.engine().mixer().setTempo(beatFrames());
     PlayFile(DMC, AudioPath(path), true);
     applyStoredGains(settings);
     setActivePad(static_cast<short>(index));
     PadPressFailed = 0;
+    startedWithRender(index, render);
 }
 
 void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& settings)
@@ -114,7 +130,14 @@ void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& s
     if (pad == ActivePad) {
         DMC.StopAtLoopEnd();
     } else {
-        DMC.QueueAtLoopEnd(AudioPath(path));
+        const SoundRender render = renderOf(index, settings);
+        DMC.SampleRender(render.cycleFrames, render.pitchScale);
+        const SwitchMode mode = SwitchModeIn(settings);
+        DMC.QueueAtLoopEnd(AudioPath(path), mode == SwitchMode::OnNextBeat ? Mixer::SwitchAt::Beat
+                                            : mode == SwitchMode::OnNextBar
+                                                ? Mixer::SwitchAt::Bar
+                                                : Mixer::SwitchAt::CycleEnd);
+        m_queuedRender = DMC.sampleIsRendered() ? render : SoundRender{render.path};
         applyStoredGains(settings); // reaches the queued file from its first frame
         setLit(pad, true);
     }
@@ -148,6 +171,8 @@ void PadDeck::settlePending()
     } else {
         setActivePad(next);
         setLit(next, true);
+        m_playingRender = m_queuedRender;
+        followPlayingRender(); // a queued pad that was not rendered yet may be by now
     }
 }
 
@@ -160,6 +185,7 @@ void PadDeck::keepBoundSoundsReady(const PadBindings& bindings)
             paths.push_back(AudioPath(AppModul::SoundsFolder + bound.fileName));
     }
     DMC.KeepSamplesReady(paths);
+    renderBoundPads();
 }
 
 int PadDeck::steppedPad(int direction) const

@@ -4,9 +4,11 @@
 #include "SessionTempo.h"
 #include "TempoSettings.h"
 #include "audio/AudioControl.h"
+#include "audio/sounds/StretchedSounds.h"
 #include "core/PadCount.h"
 
 class PadBindings;
+class TempoScout;
 
 #include <QObject>
 #include <QTimer>
@@ -36,6 +38,7 @@ public:
 
     // The pads play through `engine`.
     explicit PadDeck(AudioEngine& engine);
+    ~PadDeck() override;
 
     // A press on pad index: it lights alone, and its file loops, stops (the playing pad) or
     // takes over from the one that played. A pad without a playable file lights only until its
@@ -105,7 +108,31 @@ private:
     // Volume and pan as the settings file's text stores them.
     void applyStoredGains(const QByteArray& settings);
 
+    // Tempo and key (PadDeckTempo.cpp).
+    void setUpTempo();
+    void tearDownTempo();
+    // How the pad's file is to be heard now: at the session tempo and in the session's key.
+    SoundRender renderOf(int pad, const QByteArray& settings) const;
+    static bool isPlain(const SoundRender& render);
+    double beatFrames() const;
+    // The next OpenSample on the pad's file plays its render (when ready).
+    void prepareRender(int pad, const QByteArray& settings);
+    // Has every bound pad's render made ready, and listens to pads whose tempo is unknown.
+    void renderBoundPads();
+    void tempoFound(int pad, const QString& fileName, const PadTempo& tempo);
+    void sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before);
+    void applyMetronome();
+    void renderReady();
+    void followPlayingRender();
+    // After a press started the pad: what it plays, and a note when its render is not ready.
+    void startedWithRender(int pad, const SoundRender& render);
+
     QTimer m_pendingWatch; // runs while something waits for the cycle end
+    std::unique_ptr<TempoScout> m_scout;
+    std::array<QString, kPadCount> m_scouted; // the file each pad was last listened to for
+    SoundRender m_playingRender;              // what the playing loop plays
+    SoundRender m_queuedRender;               // what the pad waiting for the switch plays
+    bool m_followRender = false;              // the playing loop waits for its new render
 
     std::array<bool, kPadCount> m_lit{};
 };

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The deck's tempo and key: which render each pad plays, the scout that finds pads' tempos, and
+// the playing loop following a change of tempo or key at the next bar line.
+#include "PadDeck.h"
+
+#include "PadBindings.h"
+#include "TempoScout.h"
+
+#include "audio/AudioEngine.h"
+#include "audio/sounds/StretchedSounds.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "core/SoundFiles.h"
+
+#include <QMetaObject>
+
+using namespace TempoSettings;
+
+namespace {
+
+QString boundName(const QByteArray& settings, int pad)
+{
+    return SettingIn(settings, AppModul::PadSection, QStringLiteral("Sample %1").arg(pad + 1),
+                     QString());
+}
+
+} // namespace
+
+void PadDeck::setUpTempo()
+{
+    m_scout = std::make_unique<TempoScout>();
+    QObject::connect(m_scout.get(), &TempoScout::found, this,
+                     [this](int pad, const QString& fileName, const PadTempo& tempo) {
+                         tempoFound(pad, fileName, tempo);
+                     });
+    QObject::connect(&Tempo, &SessionTempo::changed, this,
+                     [this](const SessionKeyAndTempo& now, const SessionKeyAndTempo& before) {
+                         sessionChanged(now, before);
+                     });
+    // A render finished on the stretching worker: the playing loop may be waiting for it.
+    DMC.engine().stretched().setReadyListener([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { renderReady(); }, Qt::QueuedConnection);
+    });
+    applyMetronome();
+}
+
+void PadDeck::tearDownTempo()
+{
+    DMC.engine().stretched().setReadyListener({});
+    m_scout.reset();
+}
+
+SoundRender PadDeck::renderOf(int pad, const QByteArray& settings) const
+{
+    const QString name = boundName(settings, pad);
+    if (name.isEmpty())
+        return {};
+    SoundRender render;
+    render.path = AudioPath(AppModul::SoundsFolder + name);
+    if (PlaysAsStream(render.path))
+        return render; // streamed files play as recorded
+    render.cycleFrames =
+        CycleFrames(Tempo.now(), PadTempoIn(settings, pad), DMC.engine().sampleRate());
+    render.pitchScale = PitchScale(Tempo.now(), PadKeyIn(settings, pad));
+    return render;
+}
+
+bool PadDeck::isPlain(const SoundRender& render)
+{
+    return render.cycleFrames == 0.0 && render.pitchScale == 1.0;
+}
+
+double PadDeck::beatFrames() const
+{
+    const double tempo = Tempo.now().tempo;
+    return tempo > 0.0 ? 60.0 / tempo * DMC.engine().sampleRate() : 0.0;
+}
+
+void PadDeck::prepareRender(int pad, const QByteArray& settings)
+{
+    const SoundRender render = renderOf(pad, settings);
+    DMC.SampleRender(render.cycleFrames, render.pitchScale);
+}
+
+void PadDeck::renderBoundPads()
+{
+    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+    std::vector<SoundRender> wanted;
+    // The playing pad first: it is the one a tempo change is heard on.
+    const auto want = [&](int pad) {
+        SoundRender render = renderOf(pad, settings);
+        if (!render.path.empty() && !isPlain(render) && !PlaysAsStream(render.path) &&
+            std::find(wanted.begin(), wanted.end(), render) == wanted.end())
+            wanted.push_back(std::move(render));
+    };
+    if (ActivePad != kNoPad)
+        want(ActivePad);
+    for (int pad = 0; pad < kPadCount; ++pad) {
+        want(pad);
+        // Pads whose tempo nobody knows yet are listened to, once per file.
+        const QString name = boundName(settings, pad);
+        if (!name.isEmpty() && PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown &&
+            FileExists(AppModul::SoundsFolder + name) &&
+            m_scouted[static_cast<std::size_t>(pad)] != name) {
+            m_scouted[static_cast<std::size_t>(pad)] = name;
+            m_scout->find(pad, name, AudioPath(AppModul::SoundsFolder + name));
+        }
+    }
+    DMC.engine().stretched().keepRendered(wanted);
+    followPlayingRender();
+}
+
+void PadDeck::tempoFound(int pad, const QString& fileName, const PadTempo& tempo)
+{
+    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+    // Rebound meanwhile, or set by hand: what the scout heard is not wanted.
+    if (boundName(settings, pad) != fileName ||
+        PadTempoIn(settings, pad).kind != PadTempo::Kind::Unknown)
+        return;
+    StorePadTempo(pad, tempo, fileName);
+    emit padTempoChanged(pad);
+    renderBoundPads();
+}
+
+void PadDeck::sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before)
+{
+    applyMetronome();
+    renderBoundPads();
+    // A loop that waits for its new render keeps the old tempo until the render takes over
+    // (which brings the new tempo with it); otherwise the grid takes it at its next bar line.
+    if (now.tempo != before.tempo && !m_followRender)
+        DMC.engine().mixer().setTempo(beatFrames());
+}
+
+void PadDeck::applyMetronome()
+{
+    const SessionKeyAndTempo& session = Tempo.now();
+    Mixer& mixer = DMC.engine().mixer();
+    mixer.setMetronome(session.metronome && session.tempo > 0.0,
+                       static_cast<float>(session.metronomeLevel) / 100.0f);
+    mixer.setCountIn(session.countIn && session.tempo > 0.0);
+}
+
+void PadDeck::renderReady()
+{
+    followPlayingRender();
+}
+
+void PadDeck::followPlayingRender()
+{
+    // The playing loop follows its render: once the render it should play is ready, it takes
+    // over at the next bar line; until then the loop plays on as it is.
+    if (ActivePad == kNoPad || PendingPad != kNoPad || !DMC.SampleIsActive()) {
+        m_followRender = false;
+        return;
+    }
+    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+    const SoundRender render = renderOf(ActivePad, settings);
+    if (render == m_playingRender) {
+        m_followRender = false;
+        return;
+    }
+    m_followRender = true;
+    if (!DMC.SwapSampleAtBar(render.path, render.cycleFrames, render.pitchScale, beatFrames()))
+        return; // not ready yet: renderReady brings us back
+    m_playingRender = render;
+    m_followRender = false;
+}
+
+void PadDeck::startedWithRender(int pad, const SoundRender& render)
+{
+    if (isPlain(render) || DMC.sampleIsRendered()) {
+        m_playingRender = render;
+        return;
+    }
+    // Never silence: the pad plays as recorded and takes its render at a bar line once ready.
+    m_playingRender = SoundRender{render.path};
+    emit note(render.cycleFrames > 0.0
+                  ? QStringLiteral("Pad %1 plays at its own tempo until its stretch is ready")
+                        .arg(pad + 1)
+                  : QStringLiteral("Pad %1 plays in its own key until its new key is ready")
+                        .arg(pad + 1));
+    renderBoundPads();
+}

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TempoScout.h"
+
+#include "audio/sounds/SoundFile.h"
+#include "audio/tempo/TempoDetect.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <vector>
+
+TempoScout::TempoScout() = default;
+
+TempoScout::~TempoScout()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_requests.clear();
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void TempoScout::find(int pad, const QString& fileName, const std::string& path)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_requests, [pad](const Request& request) { return request.pad == pad; });
+        m_requests.push_back({pad, fileName, path});
+        if (!m_worker.joinable())
+            m_worker = std::thread([this] { work(); });
+    }
+    m_wake.notify_one();
+}
+
+bool TempoScout::busy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_listening || !m_requests.empty();
+}
+
+PadTempo TempoScout::Listen(const std::string& path)
+{
+    const std::unique_ptr<SoundFile> file = SoundFile::open(path);
+    if (!file || file->rate() <= 0)
+        return {PadTempo::Kind::None, 0.0, 0};
+    const auto limit = static_cast<std::size_t>(kMaxSeconds * file->rate());
+    std::vector<float> frames;
+    std::vector<float> chunk(8192 * 2);
+    for (;;) {
+        const long got = file->readStereo(chunk.data(), 8192);
+        if (got <= 0)
+            break;
+        frames.insert(frames.end(), chunk.begin(), chunk.begin() + got * 2);
+        if (frames.size() / 2 > limit)
+            return {PadTempo::Kind::None, 0.0, 0};
+    }
+    const std::optional<LoopTempo> tempo =
+        AnalyseLoop(frames.data(), frames.size() / 2, file->rate());
+    if (!tempo || tempo->bars < 1)
+        return {PadTempo::Kind::None, 0.0, 0};
+    return {PadTempo::Kind::Set, tempo->bpm, tempo->bars};
+}
+
+void TempoScout::work()
+{
+    for (;;) {
+        Request request;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_requests.empty(); });
+            if (m_stop)
+                return;
+            request = std::move(m_requests.front());
+            m_requests.pop_front();
+            m_listening = true;
+        }
+        const PadTempo tempo = Listen(request.path);
+        {
+            std::lock_guard lock(m_mutex);
+            m_listening = false;
+        }
+        // Told on the UI thread, where the deck stores it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, pad = request.pad, name = request.fileName, tempo] {
+                emit found(pad, name, tempo);
+            },
+            Qt::QueuedConnection);
+    }
+}

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TempoSettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// Finds the tempo of the files bound to pads whose tempo is not known yet: a beat tracker
+// listens to each file on a worker thread of its own, one file at a time, and the tempo is
+// fitted to a whole number of bars. What it finds is told on the UI thread.
+class TempoScout : public QObject {
+    Q_OBJECT
+public:
+    // Files longer than this are not listened to (a long track has no loop tempo to find).
+    static constexpr double kMaxSeconds = 600.0;
+
+    TempoScout();
+    ~TempoScout() override; // stops after the file under way
+
+    // Asks for the tempo of `path`, bound to `pad` as `fileName`; a newer request for the same
+    // pad replaces an older one that has not started.
+    void find(int pad, const QString& fileName, const std::string& path);
+    // Requests wait or a file is being listened to (its verdict may still be on its way to the
+    // UI thread).
+    bool busy() const;
+
+    // The beat tracker's verdict on a file (on the calling thread): a tempo with its bars, or
+    // no tempo (silence, a drone, a file that does not open).
+    static PadTempo Listen(const std::string& path);
+
+signals:
+    void found(int pad, const QString& fileName, const PadTempo& tempo);
+
+private:
+    struct Request {
+        int pad;
+        QString fileName;
+        std::string path;
+    };
+    void work();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Request> m_requests;
+    bool m_listening = false;
+    bool m_stop = false;
+    std::thread m_worker; // started with the first request
+};

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "deck/PadDeck.h"
+
+#include "audio/sounds/StretchedSounds.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "support/AudioTestKit.h"
+#include "support/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// A pad deck over an offline engine, with a loop on pad 1 whose tempo is known: one bar at
+// 120 BPM (two seconds), a loud click on its first frame and a quiet tone under it.
+class DeckTempoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine->start(kRate);
+        std::vector<float> loop(2 * kRate);
+        for (std::size_t i = 0; i < loop.size(); ++i)
+            loop[i] = 0.1f * static_cast<float>(std::sin(2 * M_PI * 220.0 * i / kRate));
+        for (int i = 0; i < 200; ++i)
+            loop[static_cast<std::size_t>(i)] = 0.9f * (i % 2 == 0 ? 1.0f : -1.0f);
+        ASSERT_TRUE(WriteTestSound(folder.soundsFolder() + "Loop.wav", loop));
+        const QString file = AppModul::SettingsFile;
+        WriteSetting(AppModul::PadSection, "Sample 1", "Loop.wav", file);
+        WriteSetting(AppModul::PadSection, "Tempo 1", "120", file);
+        WriteSetting(AppModul::PadSection, "Bars 1", "1", file);
+        deck = std::make_unique<PadDeck>(*engine);
+    }
+    void TearDown() override { deck.reset(); }
+
+    // Lets the stretching worker finish what it was asked for, and its word reach the deck.
+    void settleRenders()
+    {
+        const QDeadlineTimer deadline(60000);
+        while (engine->stretched().busy() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+    }
+    // Where the loop's clicks fall in `frames` rendered frames.
+    std::vector<long> clicksIn(int frames)
+    {
+        const std::vector<float> out = Render(*engine, frames);
+        std::vector<long> clicks;
+        for (long i = 0; i < frames; ++i)
+            if (std::abs(out[static_cast<std::size_t>(2 * i)]) > 0.45f &&
+                (clicks.empty() || i - clicks.back() > kRate / 2))
+                clicks.push_back(i);
+        return clicks;
+    }
+
+    ProgramFolder folder;
+    TestEngine engine;
+    std::unique_ptr<PadDeck> deck;
+};
+
+TEST_F(DeckTempoTest, WithoutASessionTempoAPadPlaysAsRecorded)
+{
+    deck->press(0);
+    const std::vector<long> clicks = clicksIn(5 * kRate);
+    ASSERT_GE(clicks.size(), 2u);
+    EXPECT_EQ(clicks[1] - clicks[0], 2 * kRate);
+    EXPECT_TRUE(deck->DMC.sampleIsRendered());
+}
+
+TEST_F(DeckTempoTest, AtTheSessionTempoTheLoopLastsItsBarsAndUntilReadyPlaysAsRecorded)
+{
+    QSignalSpy notes(deck.get(), &PadDeck::note);
+    deck->Tempo.setTempo(100.0); // one bar lasts 2.4 s now
+    deck->press(0);              // before the worker could have rendered it
+    if (!deck->DMC.sampleIsRendered()) {
+        ASSERT_EQ(notes.size(), 1);
+        EXPECT_EQ(notes[0][0].toString(),
+                  "Pad 1 plays at its own tempo until its stretch is ready");
+    }
+    settleRenders();
+    Render(*engine, 3 * kRate); // the render takes over at a bar line
+    const std::vector<long> clicks = clicksIn(8 * kRate);
+    ASSERT_GE(clicks.size(), 3u);
+    EXPECT_NEAR(static_cast<double>(clicks[1] - clicks[0]), 2.4 * kRate, 200.0);
+    EXPECT_NEAR(static_cast<double>(clicks[2] - clicks[1]), 2.4 * kRate, 200.0);
+}
+
+TEST_F(DeckTempoTest, ATempoChangeWhileALoopPlaysTakesOverAtABarLine)
+{
+    deck->Tempo.setTempo(120.0); // the loop's own: no stretch
+    deck->press(0);
+    Render(*engine, kRate);
+    deck->Tempo.setTempo(80.0); // 3 s a bar
+    settleRenders();
+    Render(*engine, 4 * kRate);
+    const std::vector<long> clicks = clicksIn(10 * kRate);
+    ASSERT_GE(clicks.size(), 3u);
+    EXPECT_NEAR(static_cast<double>(clicks[1] - clicks[0]), 3.0 * kRate, 200.0);
+    deck->Tempo.setTempo(0.0); // off: back to its own tempo at the next bar line
+    settleRenders();
+    Render(*engine, 4 * kRate);
+    const std::vector<long> back = clicksIn(6 * kRate);
+    ASSERT_GE(back.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(back[1] - back[0]), 2.0 * kRate, 200.0);
+}
+
+} // namespace
