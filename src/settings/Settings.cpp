@@ -3,6 +3,8 @@
 
 #include "FileListDrop.h"
 #include "PadKeyLearn.h"
+#include "PadTempoPanel.h"
+#include "SettingsLook.h"
 #include "SliderMidiLearn.h"
 #include "SliderScale.h"
 #include "core/NumberText.h"
@@ -19,6 +21,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <algorithm>
+
+using namespace SettingsLook;
+
 namespace {
 
 // Which auto-play and loop boxes are ticked whenever the window opens. A click on a pad entry
@@ -32,61 +38,11 @@ constexpr bool kLoopAtOpen = false;
 constexpr double kVolumeKnobAtOpen = 2625;
 constexpr double kPanKnobAtOpen = 1650;
 
-const QColor kValueGreen(0, 255, 0);
-
-// The edges Fusion shades its buttons and scroll bars with, for a dark control.
-void darkBevel(QPalette& p)
-{
-    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x5c));
-    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4e));
-    p.setColor(QPalette::Mid, QColor(0x22, 0x22, 0x26));
-    p.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x12));
-    p.setColor(QPalette::Shadow, Qt::black);
-}
-
-// Buttons and choices of the panel's own making: dark, like the wells and lists around them.
-void darkControl(QWidget* control)
-{
-    QPalette p = control->palette();
-    p.setColor(QPalette::Button, QColor(0x2c, 0x2c, 0x31));
-    p.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
-    p.setColor(QPalette::Window, QColor(0x2c, 0x2c, 0x31));
-    p.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
-    p.setColor(QPalette::Base, QColor(0x0c, 0x0c, 0x0e));
-    p.setColor(QPalette::Text, QColor(0xdc, 0xdc, 0xdc));
-    p.setColor(QPalette::Highlight, QColor(0xff, 0xa8, 0x30));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    darkBevel(p);
-    control->setPalette(p);
-}
-
 // Twips to pixels for the layout, which is drawn to the same numbers as the skin.
 constexpr QRect twips(int left, int top, int width, int height)
 {
     constexpr int k = SliderKnob::kTwipsPerPixel;
     return QRect(left / k, top / k, width / k, height / k);
-}
-
-LabelControl* headingLabel(QWidget* parent, const QRect& rect, const QString& caption)
-{
-    auto* label = new LabelControl(parent, rect, caption);
-    label->setFont(BoldSansFont(8.25));
-    label->setForeColor(Qt::white);
-    return label;
-}
-
-LabelControl* valueLabel(QWidget* parent, const QRect& rect, double points, Qt::Alignment alignment)
-{
-    auto* label = new LabelControl(parent, rect);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    label->setIndent(3);
-    label->setFont(BoldSansFont(points));
-    label->setForeColor(kValueGreen);
-    QPalette p = label->palette();
-    p.setColor(QPalette::Window, Qt::black);
-    label->setPalette(p);
-    label->setAutoFillBackground(true);
-    return label;
 }
 
 QCheckBox* checkBox(QWidget* parent, const QRect& rect)
@@ -134,6 +90,7 @@ Settings::Settings() : SkinnedForm(kClientSize)
     createSliders();
     createSwitchChoice();
     createLearnButtons();
+    createTempoPanel();
 }
 
 // The pads, the sound files and the buttons that bind and stop.
@@ -200,7 +157,8 @@ void Settings::createSliders()
 
 void Settings::createSwitchChoice()
 {
-    // When another pad takes over; beside the window's name, between the two sliders.
+    // When another pad takes over; beside the window's name, between the two sliders. The
+    // entries are in the order of PadDeck::SwitchMode.
     SwitchHeading = headingLabel(this, QRect(676, 112, 134, 14), QStringLiteral("SWITCH"));
     SwitchChoice = new QComboBox(this);
     SwitchChoice->setGeometry(676, 127, 134, 20);
@@ -208,13 +166,31 @@ void Settings::createSwitchChoice()
     darkControl(SwitchChoice);
     SwitchChoice->addItem(QStringLiteral("at once"));
     SwitchChoice->addItem(QStringLiteral("at the loop's end"));
+    SwitchChoice->addItem(QStringLiteral("on the next beat"));
+    SwitchChoice->addItem(QStringLiteral("on the next bar"));
     SwitchChoice->setToolTip(QStringLiteral(
-        "When a pad press takes over from the pad that plays: at once, or on the frame after the "
-        "playing loop ends its cycle"));
+        "When a pad press takes over from the pad that plays: at once, on the frame after the "
+        "playing loop ends its cycle, or on the next beat or bar of the session tempo, counted "
+        "from the playing loop's start (without a session tempo, at the loop's end)"));
     QObject::connect(SwitchChoice, &QComboBox::activated, this, [](int choice) {
-        PadDeck::StoreSwitchMode(choice == 1 ? PadDeck::SwitchMode::AtLoopEnd
-                                             : PadDeck::SwitchMode::AtOnce);
+        PadDeck::StoreSwitchMode(static_cast<PadDeck::SwitchMode>(
+            std::clamp(choice, 0, static_cast<int>(PadDeck::SwitchMode::OnNextBar))));
     });
+}
+
+void Settings::createTempoPanel()
+{
+    // The selected pad's tempo along the top of the sliders' half, its numbers in the column
+    // between the groove and the sliders.
+    Tempo = new PadTempoPanel(*this, QPoint(440, 9), QPoint(437, 36));
+    QObject::connect(List1, &QListWidget::itemSelectionChanged, Tempo,
+                     [this] { Tempo->showPad(List1->ListIndex()); });
+}
+
+void Settings::attachDeck(PadDeck& deck)
+{
+    m_deck = &deck;
+    Tempo->attachDeck(deck);
 }
 
 void Settings::createLearnButtons()
@@ -289,8 +265,8 @@ void Settings::ShowPage()
     show();
     File1Drop->soundsChanged(); // files that came into Sounds meanwhile
     readSliders();
-    SwitchChoice->setCurrentIndex(
-        PadDeck::StoredSwitchMode() == PadDeck::SwitchMode::AtLoopEnd ? 1 : 0);
+    SwitchChoice->setCurrentIndex(static_cast<int>(PadDeck::StoredSwitchMode()));
+    Tempo->refresh();
 }
 
 void Settings::readSliders()

@@ -14,6 +14,7 @@
 class PadDeck;
 class FileListDrop;
 class PadKeyLearn;
+class PadTempoPanel;
 class SliderMidiLearn;
 class QCheckBox;
 class QComboBox;
@@ -29,7 +30,7 @@ public:
     Settings();
     // The deck whose audio control previews and slider changes reach; without one they sound
     // nowhere.
-    void attachDeck(PadDeck& deck) { m_deck = &deck; }
+    void attachDeck(PadDeck& deck);
     // Shows the window (again, when it is open already) and sets its sliders from the settings
     // file.
     void ShowPage();
@@ -51,9 +52,11 @@ public:
     SliderKnob* Picture4 = nullptr;        // pan knob
     LabelControl* Label5 = nullptr;        // pan value
     LabelControl* SwitchHeading = nullptr; // "SWITCH"
-    QComboBox* SwitchChoice = nullptr;     // "at once" or "at the loop's end"
-    PadKeyLearn* Learn = nullptr;          // LEARN: the selected pad's keys
-    FileListDrop* File1Drop = nullptr;     // sound files dropped on File1
+    // "at once", "at the loop's end", "on the next beat", "on the next bar"
+    QComboBox* SwitchChoice = nullptr;
+    PadKeyLearn* Learn = nullptr;      // LEARN: the selected pad's keys
+    PadTempoPanel* Tempo = nullptr;    // the selected pad's own tempo and key
+    FileListDrop* File1Drop = nullptr; // sound files dropped on File1
     // MIDI: learns the volume's (0) and the pan's (1) control.
     std::array<SliderMidiLearn*, 2> SliderLearn{};
 
@@ -84,6 +87,7 @@ private:
     void createSliders();
     void createSwitchChoice();
     void createLearnButtons();
+    void createTempoPanel();
     void routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),
                    void (Settings::*move)(int, int, double, double),
                    void (Settings::*up)(int, int, double, double));

@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PadTempoPanel.h"
+
+#include "SettingsLook.h"
+#include "audio/tempo/TempoFit.h"
+#include "core/PadCount.h"
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "deck/PadDeck.h"
+#include "skin/LabelControl.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace SettingsLook;
+
+namespace {
+
+// A shift reads with its sign, as the bar shows it: "+2 st", "-15 ct".
+class SignedSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QString textFromValue(int value) const override
+    {
+        return value > 0 ? QStringLiteral("+%1").arg(value) : QString::number(value);
+    }
+};
+
+// The fields are small: no arrows (the wheel and the arrow keys still step them), the number
+// in the panel's bold face. Typing stores on Enter or when the field is left, not at every key.
+template <class Box> Box* field(QWidget& window, const QRect& rect, const QString& tip)
+{
+    auto* box = new Box(&window);
+    box->setGeometry(rect);
+    box->setFont(BoldSansFont(8.25));
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    box->setAlignment(Qt::AlignCenter);
+    box->setKeyboardTracking(false);
+    box->setToolTip(tip);
+    darkControl(box);
+    return box;
+}
+
+QPushButton* button(QWidget& window, const QRect& rect, const QString& caption, const QString& tip)
+{
+    auto* b = new QPushButton(caption, &window);
+    b->setGeometry(rect);
+    b->setFont(BoldSansFont(8.25));
+    b->setToolTip(tip);
+    darkControl(b);
+    return b;
+}
+
+double oneDecimal(double bpm)
+{
+    return std::round(bpm * 10.0) / 10.0;
+}
+
+QString boundFile(int pad)
+{
+    using namespace AppModul;
+    return ReadSetting(PadSection, QStringLiteral("Sample %1").arg(pad + 1), SettingsFile, {})
+        .trimmed();
+}
+
+} // namespace
+
+PadTempoPanel::PadTempoPanel(QWidget& window, QPoint row, QPoint column)
+    : QObject(&window), m_taps(std::make_unique<TapTempo>())
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    m_clock = [timer] { return static_cast<double>(timer->nsecsElapsed()) / 1e9; };
+    createTempoRow(window, row);
+    createFields(window, column);
+    showPad(-1);
+}
+
+PadTempoPanel::~PadTempoPanel() = default;
+
+// Along the top of the page: the tempo as it stands and what sets it without typing.
+void PadTempoPanel::createTempoRow(QWidget& window, QPoint row)
+{
+    const int x = row.x();
+    const int y = row.y();
+    headingLabel(&window, QRect(x, y + 2, 44, 14), QStringLiteral("TEMPO"));
+    TempoLabel = valueLabel(&window, QRect(x + 46, y, 128, 18), 8.25, Qt::AlignLeft);
+    TempoLabel->setToolTip(QStringLiteral("The selected pad's own tempo and length"));
+    Tap = button(window, QRect(x + 178, y, 36, 18), QStringLiteral("TAP"),
+                 QStringLiteral("Tap the selected pad's beat: from the second tap on, the tempo "
+                                "follows the taps"));
+    NoTempo = new QCheckBox(QStringLiteral("no tempo"), &window);
+    NoTempo->setGeometry(x + 220, y, 84, 18);
+    NoTempo->setFont(BoldSansFont(8.25));
+    NoTempo->setToolTip(QStringLiteral(
+        "A pad without a beat (a drone, a spoken intro): it never stretches to the session tempo"));
+    // The box stays light, like the page's other boxes; its caption reads on the dark panel.
+    QPalette caption = NoTempo->palette();
+    caption.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    NoTempo->setPalette(caption);
+    FindAgain = button(window, QRect(x + 308, y, 42, 18), QStringLiteral("FIND"),
+                       QStringLiteral("Find the selected pad's tempo again from its file"));
+
+    QObject::connect(Tap, &QPushButton::clicked, this, [this] { tapped(); });
+    QObject::connect(NoTempo, &QCheckBox::clicked, this, [this](bool on) { noTempoClicked(on); });
+    QObject::connect(FindAgain, &QPushButton::clicked, this, [this] {
+        if (m_deck && m_pad >= 0)
+            m_deck->findPadTempoAgain(m_pad);
+        refresh();
+    });
+}
+
+// Down the column: the numbers typed in, each under its heading.
+void PadTempoPanel::createFields(QWidget& window, QPoint column)
+{
+    const int x = column.x();
+    const int y = column.y();
+    const QRect fieldRect(x, 0, 46, 20);
+    headingLabel(&window, QRect(x + 2, y, 44, 14), QStringLiteral("BPM"));
+    Bpm = field<QDoubleSpinBox>(window, fieldRect.translated(0, y + 14),
+                                QStringLiteral("The pad's own tempo, 30 to 300 BPM"));
+    Bpm->setDecimals(1);
+    // 0 stands for a tempo not known yet; anything typed is held to 30..300.
+    Bpm->setRange(0.0, TempoSettings::kMaxTempo);
+    Bpm->setSpecialValueText(QStringLiteral("–"));
+    headingLabel(&window, QRect(x + 2, y + 38, 44, 14), QStringLiteral("BARS"));
+    Bars = field<QSpinBox>(window, fieldRect.translated(0, y + 52),
+                           QStringLiteral("How many 4/4 bars the loop lasts: its length stays, so "
+                                          "the tempo follows"));
+    Bars->setRange(0, TempoSettings::kMaxBars);
+    Bars->setSpecialValueText(QStringLiteral("–"));
+    headingLabel(&window, QRect(x + 2, y + 80, 44, 14), QStringLiteral("PITCH"));
+    Semitones = field<SignedSpinBox>(window, fieldRect.translated(0, y + 94),
+                                     QStringLiteral("The pad's own shift in semitones"));
+    Semitones->setRange(-TempoSettings::kMaxSemitones, TempoSettings::kMaxSemitones);
+    Semitones->setSuffix(QStringLiteral(" st"));
+    Cents = field<SignedSpinBox>(window, fieldRect.translated(0, y + 118),
+                                 QStringLiteral("The pad's own fine shift in cents"));
+    Cents->setRange(-TempoSettings::kMaxCents, TempoSettings::kMaxCents);
+    Cents->setSuffix(QStringLiteral(" ct"));
+
+    QObject::connect(Bpm, &QDoubleSpinBox::valueChanged, this, [this](double v) { typedBpm(v); });
+    QObject::connect(Bars, &QSpinBox::valueChanged, this, [this](int v) { typedBars(v); });
+    QObject::connect(Semitones, &QSpinBox::valueChanged, this, [this] { keyChanged(); });
+    QObject::connect(Cents, &QSpinBox::valueChanged, this, [this] { keyChanged(); });
+}
+
+void PadTempoPanel::attachDeck(PadDeck& deck)
+{
+    if (m_deck == &deck)
+        return;
+    QObject::disconnect(m_deckChanges);
+    m_deck = &deck;
+    // A tempo found in the background, or set from elsewhere, shows as soon as the deck has it.
+    m_deckChanges = QObject::connect(&deck, &PadDeck::padTempoChanged, this, [this](int index) {
+        if (index == m_pad)
+            refresh();
+    });
+    refresh();
+}
+
+void PadTempoPanel::showPad(int index)
+{
+    m_pad = index >= 0 && index < kPadCount ? index : -1;
+    m_taps->reset();
+    refresh();
+}
+
+QString PadTempoPanel::TempoCaption(const PadTempo& tempo)
+{
+    switch (tempo.kind) {
+    case PadTempo::Kind::Unknown:
+        return QStringLiteral("finding…");
+    case PadTempo::Kind::None:
+        return QStringLiteral("no tempo");
+    case PadTempo::Kind::Set:
+        break;
+    }
+    return QStringLiteral("%1 BPM · %2 %3")
+        .arg(TempoSettings::TempoText(tempo.bpm))
+        .arg(tempo.bars)
+        .arg(tempo.bars == 1 ? QStringLiteral("bar") : QStringLiteral("bars"));
+}
+
+PadTempo PadTempoPanel::tempoNow() const
+{
+    if (m_pad < 0)
+        return {};
+    if (m_deck)
+        return m_deck->padTempo(m_pad);
+    return TempoSettings::PadTempoIn(
+        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), m_pad);
+}
+
+PadKey PadTempoPanel::keyNow() const
+{
+    if (m_pad < 0)
+        return {};
+    if (m_deck)
+        return m_deck->padKey(m_pad);
+    return TempoSettings::PadKeyIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()),
+                                   m_pad);
+}
+
+void PadTempoPanel::refresh()
+{
+    // A pad without a file has no tempo to show or set.
+    const bool bound = m_pad >= 0 && !boundFile(m_pad).isEmpty();
+    const PadTempo tempo = bound ? tempoNow() : PadTempo{};
+    const PadKey key = bound ? keyNow() : PadKey{};
+    const bool set = tempo.kind == PadTempo::Kind::Set;
+    const bool none = tempo.kind == PadTempo::Kind::None;
+
+    const QSignalBlocker blockBpm(Bpm), blockBars(Bars), blockSt(Semitones), blockCt(Cents);
+    TempoLabel->setText(bound ? TempoCaption(tempo) : QString());
+    Bpm->setValue(set ? tempo.bpm : 0.0);
+    Bars->setValue(set ? tempo.bars : 0);
+    NoTempo->setChecked(none);
+    Semitones->setValue(key.semitones);
+    Cents->setValue(key.cents);
+
+    Bpm->setEnabled(bound && !none);
+    Tap->setEnabled(bound && !none);
+    // Bars keep the loop's length, which only a known tempo tells.
+    Bars->setEnabled(bound && set);
+    NoTempo->setEnabled(bound);
+    FindAgain->setEnabled(bound);
+    Semitones->setEnabled(bound);
+    Cents->setEnabled(bound);
+}
+
+void PadTempoPanel::store(const PadTempo& tempo)
+{
+    if (m_deck && m_pad >= 0)
+        m_deck->setPadTempo(m_pad, tempo);
+    refresh();
+}
+
+void PadTempoPanel::typedBpm(double bpm)
+{
+    const PadTempo now = tempoNow();
+    if (bpm <= 0.0 || now.kind == PadTempo::Kind::None)
+        return refresh();
+    // The bars stay as they were; a tempo typed before one was found counts one bar until the
+    // musician says otherwise.
+    const int bars = now.kind == PadTempo::Kind::Set ? now.bars : 1;
+    const double held =
+        std::clamp(oneDecimal(bpm), TempoSettings::kMinTempo, TempoSettings::kMaxTempo);
+    store({PadTempo::Kind::Set, held, bars});
+}
+
+void PadTempoPanel::typedBars(int bars)
+{
+    const PadTempo now = tempoNow();
+    if (now.kind != PadTempo::Kind::Set || bars < 1 || now.bars < 1)
+        return refresh();
+    // The loop lasts as long as before: twice the bars in it is twice the tempo.
+    const double bpm = now.bpm * bars / now.bars;
+    if (bpm < TempoSettings::kMinTempo || bpm > TempoSettings::kMaxTempo)
+        return refresh();
+    store({PadTempo::Kind::Set, bpm, bars});
+}
+
+void PadTempoPanel::tapped()
+{
+    if (m_pad < 0)
+        return;
+    m_taps->tap(m_clock());
+    const std::optional<double> bpm = m_taps->bpm();
+    if (!bpm)
+        return;
+    const PadTempo now = tempoNow();
+    if (now.kind == PadTempo::Kind::None)
+        return;
+    const int bars = now.kind == PadTempo::Kind::Set ? now.bars : 1;
+    store({PadTempo::Kind::Set,
+           std::clamp(oneDecimal(*bpm), TempoSettings::kMinTempo, TempoSettings::kMaxTempo), bars});
+}
+
+void PadTempoPanel::noTempoClicked(bool none)
+{
+    if (m_pad < 0)
+        return;
+    // Untick: the tempo is found from the file again.
+    if (!none && m_deck) {
+        m_deck->findPadTempoAgain(m_pad);
+        return refresh();
+    }
+    store(none ? PadTempo{PadTempo::Kind::None, 0.0, 0} : PadTempo{});
+}
+
+void PadTempoPanel::keyChanged()
+{
+    if (m_deck && m_pad >= 0)
+        m_deck->setPadKey(m_pad, {Semitones->value(), Cents->value()});
+}
