@@ -35,7 +35,7 @@ BandPitchLine::BandPitchLine(QWidget* parent, const QRect& rect) : QWidget(paren
 
 QRect BandPitchLine::buttonArea()
 {
-    return {0, 1, 96, 20};
+    return {0, 0, 96, 18};
 }
 
 QRect BandPitchLine::messageArea() const
