@@ -36,12 +36,17 @@ const TuningEntry& entryFor(TuningKind kind)
     return kTunings[0];
 }
 
-double snappedA4(double a4)
+// Steps counted in whole numbers per hertz, so that 438.6 is the same double however it came.
+constexpr double kStepsPerHertz = 1.0 / Tuning::kA4Step;
+constexpr double kFineStepsPerHertz = 10.0;
+static_assert(Tuning::kFineA4Step == 1.0 / kFineStepsPerHertz);
+
+double snappedA4(double a4, double stepsPerHertz)
 {
     if (!std::isfinite(a4))
         return Tuning::kDefaultA4;
     const double clamped = std::clamp(a4, Tuning::kMinA4, Tuning::kMaxA4);
-    return std::round(clamped / Tuning::kA4Step) * Tuning::kA4Step;
+    return std::round(clamped * stepsPerHertz) / stepsPerHertz;
 }
 
 std::string_view trimmed(std::string_view text)
@@ -63,7 +68,17 @@ bool sameLetters(std::string_view a, std::string_view b)
 }
 } // namespace
 
-Tuning::Tuning(TuningKind kind, double a4) : m_kind(entryFor(kind).kind), m_a4(snappedA4(a4)) {}
+Tuning::Tuning(TuningKind kind, double a4)
+    : m_kind(entryFor(kind).kind), m_a4(snappedA4(a4, kStepsPerHertz))
+{
+}
+
+Tuning Tuning::withFineA4(TuningKind kind, double a4)
+{
+    Tuning tuning(kind);
+    tuning.m_a4 = snappedA4(a4, kFineStepsPerHertz);
+    return tuning;
+}
 
 std::string_view Tuning::displayName(TuningKind kind)
 {
@@ -167,10 +182,11 @@ std::optional<double> Tuning::parseA4(std::string_view text)
         return std::nullopt;
     if (value < kMinA4 || value > kMaxA4)
         return std::nullopt;
-    // Only the half-hertz steps the tuner offers; anything between was not written by it.
-    if (std::abs(value / kA4Step - std::round(value / kA4Step)) > 1e-9)
+    // Tenths at most: the face's half-hertz steps and a band's measured pitch are all the tuner
+    // writes.
+    if (std::abs(value * kFineStepsPerHertz - std::round(value * kFineStepsPerHertz)) > 1e-6)
         return std::nullopt;
-    return value;
+    return snappedA4(value, kFineStepsPerHertz);
 }
 
 std::optional<TuningKind> Tuning::parseTuning(std::string_view text)
@@ -184,8 +200,8 @@ std::optional<TuningKind> Tuning::parseTuning(std::string_view text)
 
 Tuning Tuning::fromText(std::string_view a4Text, std::string_view tuningText)
 {
-    return Tuning(parseTuning(tuningText).value_or(TuningKind::Standard),
-                  parseA4(a4Text).value_or(kDefaultA4));
+    return withFineA4(parseTuning(tuningText).value_or(TuningKind::Standard),
+                      parseA4(a4Text).value_or(kDefaultA4));
 }
 
 std::string noteLetter(int midiNote)

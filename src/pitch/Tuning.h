@@ -28,12 +28,16 @@ public:
     static constexpr double kMinA4 = 430.0;
     static constexpr double kMaxA4 = 450.0;
     static constexpr double kA4Step = 0.5;
+    // A band's measured pitch is followed more finely than the face's steps.
+    static constexpr double kFineA4Step = 0.1;
     static constexpr double kDefaultA4 = 440.0;
     static constexpr int kStrings = 6;
 
     Tuning() = default;
     // a4 is rounded to the nearest step and kept in range; NaN gives the default.
     explicit Tuning(TuningKind kind, double a4 = kDefaultA4);
+    // The same with a4 rounded to the nearest tenth of a hertz instead (a band's pitch).
+    static Tuning withFineA4(TuningKind kind, double a4);
 
     TuningKind kind() const { return m_kind; }
     double a4() const { return m_a4; }
@@ -59,7 +63,8 @@ public:
     // The same comparison against one chosen string (or note).
     Target targetFor(int note, int string, double frequency) const;
 
-    // Settings-file text: "440.0", "Drop D". Parsing refuses anything else and falls back.
+    // Settings-file text: "440.0", "438.6", "Drop D". Parsing refuses anything else (more than
+    // one decimal, out of range) and falls back.
     std::string a4Text() const;
     std::string tuningText() const { return std::string(displayName()); }
     static std::optional<double> parseA4(std::string_view text);

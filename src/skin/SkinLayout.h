@@ -78,6 +78,8 @@ inline constexpr QRect kListenSwitch{318, 189, 103, 55};
 inline constexpr QRect kTunerMeter{330, 90, 450, 90};
 inline constexpr QRect kTuningLine{330, 64, 450, 20};
 inline constexpr QRect kReferencePlate{570, 189, 210, 55};
+// The band's pitch: a small button and what it found, under the switches and the plate.
+inline constexpr QRect kBandPitchLine{318, 247, 462, 19};
 
 // The tone generator.
 inline constexpr QRect kPinkButton{524, 136, 57, 63};

@@ -10,6 +10,8 @@
 
 #include <QFile>
 
+#include <cmath>
+
 Tuner::Tuner(AudioEngine& engine)
     : LitSkinnedForm(kClientSize), DMC(engine),
       Listener([&engine](AudioInput::Sink sink, void* context) {
@@ -41,14 +43,22 @@ Tuner::Tuner(AudioEngine& engine)
     };
     Meter = new TunerMeter(this, SkinLayout::kTunerMeter);
     TuningChoice = new TuningLine(this, SkinLayout::kTuningLine);
+    // Fine: an A4 taken from the band stays as it was measured.
     TuningChoice->Chosen = [this](pitch::TuningKind kind) {
-        ChooseTuning(pitch::Tuning(kind, CurrentTuning.a4()));
+        ChooseTuning(pitch::Tuning::withFineA4(kind, CurrentTuning.a4()));
     };
     PitchChoice = new ReferencePitch(this, SkinLayout::kReferencePlate.adjusted(8, 22, -8, -4));
     PitchChoice->Changed = [this](double a4) {
-        ChooseTuning(pitch::Tuning(CurrentTuning.kind(), a4));
+        ChooseTuning(pitch::Tuning::withFineA4(CurrentTuning.kind(), a4));
     };
     QObject::connect(&Listener, &TunerListener::changed, this, [this] { showListening(); });
+    BandLine = new BandPitchLine(this, SkinLayout::kBandPitchLine);
+    BandLine->Started = [this] { BandPitch_Start(); };
+    BandLine->Stopped = [this] { BandPitch_Stop(); };
+    BandLine->Accepted = [this] { BandPitch_Accept(); };
+    BandLine->Cleared = [this] { BandPitch_Clear(); };
+    Listener.setReadingListener(
+        [this](const pitch::PitchReading& reading, double seconds) { hearBand(reading, seconds); });
 }
 
 QString Tuner::StringFile(int index)
@@ -81,7 +91,13 @@ void Tuner::Form_Load()
     CurrentTuning = pitch::Tuning::fromText(
         SettingIn(settings, AppModul::AppTitle, QStringLiteral("TunerA4"), {}).toStdString(),
         SettingIn(settings, AppModul::AppTitle, QStringLiteral("TunerTuning"), {}).toStdString());
+    const std::optional<double> band = pitch::Tuning::parseA4(
+        SettingIn(settings, AppModul::AppTitle, QStringLiteral("BandA4"), {}).toStdString());
+    m_bandStored = band.value_or(0.0) == pitch::Tuning::kDefaultA4 ? 0.0 : band.value_or(0.0);
+    m_bandMeasuring = false;
+    m_bandOffer = 0.0;
     showTuning();
+    showBandIdle();
     showListening();
 
     Silence(DMC);
@@ -97,6 +113,7 @@ void Tuner::Form_Unload()
     AppModul::TunerLoopOn = 0;
     Timer1.stop();
     Listener.stop(); // the input closes with the page
+    m_bandMeasuring = false;
 }
 
 void Tuner::drawString(int index, bool lit)
@@ -149,6 +166,8 @@ void Tuner::ListenSwitch_MouseDown(int, int, double, double)
     if (Listener.isListening()) {
         Listener.stop();
         DrawControl(ListenSwitch, false);
+        if (m_bandMeasuring)
+            BandPitch_Stop(); // nothing more will be heard
     } else {
         Listener.setTuning(CurrentTuning);
         Listener.setPaused(Timer1.isActive() && DMC.SampleIsActive());
@@ -188,6 +207,8 @@ void Tuner::showTuning()
             QString::fromStdString(pitch::noteLetter(note)), strings.stringFrequency(string));
     }
     Listener.setTuning(CurrentTuning);
+    if (BandLine->mode() == BandPitchLine::Mode::Idle)
+        showBandIdle();
 }
 
 void Tuner::showListening()
@@ -212,4 +233,103 @@ void Tuner::showListening()
         break;
     }
     Meter->show(mode, Listener.held(), CurrentTuning.isChromatic());
+}
+
+// ---- The band's pitch -----------------------------------------------------------------------
+
+void Tuner::BandPitch_Start()
+{
+    if (!Listener.isListening())
+        ListenSwitch_MouseDown(1, 0, 0, 0);
+    Band.reset();
+    m_bandMeasuring = true;
+    m_bandHeard = 0.0;
+    m_bandLast = -1.0;
+    m_bandNotes = 0;
+    m_bandOffer = 0.0;
+    BandLine->showMeasuring(0);
+}
+
+void Tuner::BandPitch_Stop()
+{
+    if (m_bandMeasuring)
+        finishBand();
+}
+
+void Tuner::hearBand(const pitch::PitchReading& reading, double seconds)
+{
+    if (!m_bandMeasuring)
+        return;
+    // The listener's clock starts again with a reopened input: only time moving on counts.
+    if (m_bandLast >= 0.0 && seconds > m_bandLast)
+        m_bandHeard += seconds - m_bandLast;
+    m_bandLast = seconds;
+    Band.add(reading, seconds);
+    const int notes = static_cast<int>(Band.notes().size());
+    if (notes != m_bandNotes) {
+        m_bandNotes = notes;
+        BandLine->showMeasuring(notes);
+    }
+    if (m_bandHeard >= kBandSeconds || notes >= kBandEnoughNotes)
+        finishBand();
+}
+
+void Tuner::finishBand()
+{
+    m_bandMeasuring = false;
+    const pitch::BandEstimate band = pitch::BandPitch::measure(Band.notes());
+    // What the offer says is what is taken: A4 to one decimal.
+    const double a4 = std::round(band.a4 * 10.0) / 10.0;
+    if (band.notes < pitch::BandPitch::kMinNotes)
+        BandLine->showTooFew(band.notes);
+    else if (band.spreadCents > pitch::BandPitch::kMaxSpreadCents)
+        BandLine->showTooWide(band.spreadCents);
+    else if (a4 < pitch::Tuning::kMinA4 || a4 > pitch::Tuning::kMaxA4)
+        BandLine->showTooFar(a4);
+    else {
+        m_bandOffer = a4;
+        BandLine->showOffer(a4, band.spreadCents);
+    }
+}
+
+void Tuner::BandPitch_Accept()
+{
+    if (m_bandOffer <= 0.0)
+        return;
+    const pitch::Tuning tuning = pitch::Tuning::withFineA4(CurrentTuning.kind(), m_bandOffer);
+    m_bandOffer = 0.0;
+    ChooseTuning(tuning);
+    storeBandA4(tuning.a4());
+    showBandIdle();
+    emit bandPitchAccepted(tuning.a4());
+}
+
+void Tuner::BandPitch_Clear()
+{
+    m_bandMeasuring = false;
+    m_bandOffer = 0.0;
+    if (m_bandStored > 0.0) {
+        // An A4 stepped by hand since is the user's own and stays.
+        if (CurrentTuning.a4() == m_bandStored)
+            ChooseTuning(
+                pitch::Tuning::withFineA4(CurrentTuning.kind(), pitch::Tuning::kDefaultA4));
+        storeBandA4(pitch::Tuning::kDefaultA4);
+        emit bandPitchAccepted(pitch::Tuning::kDefaultA4);
+    }
+    showBandIdle();
+}
+
+void Tuner::storeBandA4(double a4)
+{
+    const pitch::Tuning tuning = pitch::Tuning::withFineA4(CurrentTuning.kind(), a4);
+    WriteSetting(AppModul::AppTitle, QStringLiteral("BandA4"),
+                 QString::fromStdString(tuning.a4Text()), AppModul::SettingsFile);
+    m_bandStored = tuning.a4() == pitch::Tuning::kDefaultA4 ? 0.0 : tuning.a4();
+}
+
+void Tuner::showBandIdle()
+{
+    // A band is followed while the tuner's A4 is still the one taken from it.
+    BandLine->showIdle(m_bandStored > 0.0 && CurrentTuning.a4() == m_bandStored ? m_bandStored
+                                                                                : 0.0);
 }

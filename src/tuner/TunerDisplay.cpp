@@ -273,14 +273,15 @@ QRect ReferencePitch::raiseArea()
 
 void ReferencePitch::setA4(double a4)
 {
-    m_a4 = pitch::Tuning(pitch::TuningKind::Standard, a4).a4();
+    m_a4 = pitch::Tuning::withFineA4(pitch::TuningKind::Standard, a4).a4();
     update();
 }
 
 void ReferencePitch::step(int steps)
 {
     const double before = m_a4;
-    setA4(m_a4 + steps * pitch::Tuning::kA4Step);
+    // From a band's pitch between two steps, a step moves about half a hertz onto a step.
+    setA4(pitch::Tuning(pitch::TuningKind::Standard, m_a4 + steps * pitch::Tuning::kA4Step).a4());
     if (m_a4 != before && Changed)
         Changed(m_a4);
 }

@@ -111,8 +111,16 @@ void TunerListener::restartReading()
     if (m_detector) {
         m_detector->reset();
         m_readingsSeen = m_detector->readingCount();
+        if (m_readingListener)
+            m_readingListener(pitch::PitchReading{}, heardSeconds());
     }
     m_droppedSeen = m_ring.dropped();
+}
+
+double TunerListener::heardSeconds() const
+{
+    const int rate = m_detector->sampleRate();
+    return rate > 0 ? static_cast<double>(m_heardFrames) / rate : 0.0;
 }
 
 void TunerListener::drain()
@@ -150,8 +158,10 @@ void TunerListener::analyse(float* block, int frames)
     if (m_detector->readingCount() == m_readingsSeen)
         return;
     m_readingsSeen = m_detector->readingCount();
-    const double seconds = static_cast<double>(m_heardFrames) / m_detector->sampleRate();
+    const double seconds = heardSeconds();
     m_hold.update(m_tuning, m_detector->reading(), seconds);
+    if (m_readingListener)
+        m_readingListener(m_detector->reading(), seconds);
 }
 
 void TunerListener::publish()

@@ -68,6 +68,13 @@ public:
     // Frames the input sent that found the ring full (a UI thread held up for a long while).
     std::size_t droppedFrames() const { return m_ring.dropped(); }
 
+    // Told of every reading the detector makes while listening, with its time in seconds of
+    // input heard, before the face is told. A reading without pitch also comes where the wave
+    // read next does not follow on from the last (a pause, a skipped backlog, a reopened input).
+    // The band's pitch is measured from these.
+    using ReadingListener = std::function<void(const pitch::PitchReading& reading, double seconds)>;
+    void setReadingListener(ReadingListener listener) { m_readingListener = std::move(listener); }
+
     // One step of the timer, at once: drains what the input sent, or (with no input) tries to
     // open one. Tests drive the listener with it.
     void poll();
@@ -95,7 +102,10 @@ private:
     void restartReading();
     void publish();
 
+    double heardSeconds() const;
+
     InputOpener m_openInput;
+    ReadingListener m_readingListener;
     MonoRing m_ring;
     std::unique_ptr<AudioInput> m_input;
     std::unique_ptr<pitch::PitchDetector> m_detector;

@@ -54,6 +54,13 @@ TEST(Tuning, PitchesFollowA4InHalfHertzStepsWithinItsRange)
               {NAN, 440.0},    {INFINITY, 440.0}, {449.75, 450.0}};
     for (const auto& c : a4)
         EXPECT_EQ(Tuning(TuningKind::Standard, c.asked).a4(), c.kept) << c.asked;
+    // A band's pitch is followed to the tenth of a hertz, within the same range.
+    const struct {
+        double asked, kept;
+    } fine[] = {{438.64, 438.6}, {438.66, 438.7}, {425.0, 430.0}, {451.0, 450.0}, {NAN, 440.0}};
+    for (const auto& c : fine)
+        EXPECT_EQ(Tuning::withFineA4(TuningKind::DropD, c.asked).a4(), c.kept) << c.asked;
+    EXPECT_EQ(Tuning::withFineA4(TuningKind::DropD, 438.6).kind(), TuningKind::DropD);
 }
 
 TEST(Tuning, ReferenceSoundsPlayAtTheRatioOfTheTargetString)
@@ -103,7 +110,10 @@ TEST(TuningText, RoundTripsAndRefusesNonsense)
     EXPECT_EQ(Tuning(TuningKind::DropD).tuningText(), "Drop D");
     EXPECT_EQ(Tuning::parseTuning("  drop d "), TuningKind::DropD);
     EXPECT_EQ(Tuning::parseA4(" 445 "), 445.0);
-    for (const char* bad : {"", "abc", "440,0", "4.4e2", "-440", "+440", "440.2", "429.5", "450.5",
+    // A band's measured pitch is kept to the tenth, and reads back as the very same value.
+    EXPECT_EQ(Tuning::parseA4("438.6"), Tuning::withFineA4(TuningKind::Standard, 438.6).a4());
+    EXPECT_EQ(Tuning::fromText("438.6", "Drop D").a4Text(), "438.6");
+    for (const char* bad : {"", "abc", "440,0", "4.4e2", "-440", "+440", "440.25", "429.5", "450.5",
                             "nan", "inf", "440.", ".5", "440.0.0", "4400000000000000"})
         EXPECT_FALSE(Tuning::parseA4(bad).has_value()) << bad;
     for (const char* bad : {"", "Drop Z", "Standard tuning", "DropD"})

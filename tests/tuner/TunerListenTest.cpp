@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The listening tuner on its window: LISTEN, the meter, the tuning's menu and the reference
-// pitch, fed through the offline back end's input.
+// The listening tuner on its window: LISTEN, the meter, the tuning's menu, the reference pitch
+// and the band's pitch, fed through the offline back end's input.
 
 #include "bar/BarTestSupport.h"
 #include "core/SettingsStore.h"
@@ -10,6 +10,7 @@
 #include "tuner/Tuner.h"
 
 #include <QMenu>
+#include <QSignalSpy>
 
 #include <cmath>
 
@@ -55,9 +56,17 @@ protected:
             tuner.Listener.poll();
         }
     }
-    static void press(QWidget* widget, QPoint at = QPoint(5, 5))
+    static void press(QWidget* widget, QPoint at = QPoint(5, 5),
+                      Qt::MouseButton button = Qt::LeftButton)
     {
-        QTest::mousePress(widget, Qt::LeftButton, {}, at);
+        QTest::mousePress(widget, button, {}, at);
+    }
+    // Silence until the band's measurement has ended, at most the longest it hears.
+    bool bandHeard(Tuner& tuner)
+    {
+        for (int i = 0; i < 2 * Tuner::kBandSeconds && tuner.BandLine->isMeasuring(); ++i)
+            play(tuner, 0.0, 0.5);
+        return !tuner.BandLine->isMeasuring();
     }
     QString stored(const char* key) const
     {
@@ -172,4 +181,70 @@ TEST_F(TunerListening, TheTuningAndA4ComeFromTheFaceApplyToTheTonesAndAreKeptFor
     writeSetting(QStringLiteral("TunerTuning"), QStringLiteral("banjo"));
     writeSetting(QStringLiteral("TunerA4"), QStringLiteral("1e9"));
     EXPECT_EQ(openTuner().CurrentTuning, pitch::Tuning());
+}
+
+TEST_F(TunerListening, BandPitchHearsTheBandOffersItsA4AndTakesItWhenClicked)
+{
+    Tuner& tuner = openTuner();
+    QSignalSpy accepted(&tuner, &Tuner::bandPitchAccepted);
+    // BAND PITCH listens too, and the band plays A3, C#4 and E4 at A4 = 438.6 Hz.
+    press(tuner.BandLine, BandPitchLine::buttonArea().center());
+    EXPECT_TRUE(tuner.Listener.isListening());
+    EXPECT_EQ(tuner.BandLine->mode(), BandPitchLine::Mode::Measuring);
+    for (int note : {57, 61, 64}) {
+        play(tuner, 438.6 * std::exp2((note - 69) / 12.0), 0.5);
+        play(tuner, 0.0, 0.2);
+    }
+    ASSERT_TRUE(bandHeard(tuner));
+    ASSERT_EQ(tuner.BandLine->mode(), BandPitchLine::Mode::Offer);
+    EXPECT_EQ(tuner.BandLine->text(), QStringLiteral("Band at A4 = 438.6 Hz: tune the pads"));
+    EXPECT_EQ(tuner.BandLine->spreadText(), QStringLiteral("\u00b10.0 cents"));
+    EXPECT_EQ(tuner.CurrentTuning.a4(), 440.0) << "nothing changes before the offer is taken";
+
+    press(tuner.BandLine, tuner.BandLine->messageArea().center());
+    ASSERT_EQ(accepted.count(), 1);
+    EXPECT_EQ(accepted.at(0).at(0).toDouble(), 438.6);
+    EXPECT_EQ(stored("TunerA4"), QStringLiteral("438.6"));
+    EXPECT_EQ(stored("BandA4"), QStringLiteral("438.6"));
+    EXPECT_EQ(tuner.PitchChoice->a4(), 438.6);
+    EXPECT_EQ(tuner.CurrentTuning.kind(), pitch::TuningKind::Standard);
+
+    // The next opening follows the band still; a right click goes back to 440 Hz.
+    QTest::mousePress(bar->Picture1[0], Qt::LeftButton, {}, QPoint(5, 5));
+    Tuner& again = openTuner();
+    EXPECT_EQ(again.CurrentTuning.a4(), 438.6);
+    EXPECT_EQ(again.BandLine->text(), QStringLiteral("Following the band at A4 = 438.6 Hz"));
+    press(again.BandLine, again.BandLine->messageArea().center(), Qt::RightButton);
+    EXPECT_EQ(stored("BandA4"), QStringLiteral("440.0"));
+    EXPECT_EQ(stored("TunerA4"), QStringLiteral("440.0"));
+    ASSERT_EQ(accepted.count(), 2);
+    EXPECT_EQ(accepted.at(1).at(0).toDouble(), 440.0);
+    EXPECT_EQ(again.BandLine->text(), QString());
+}
+
+TEST_F(TunerListening, BandPitchOffersNothingFromTooFewNotesOrABandTooFarFrom440)
+{
+    Tuner& tuner = openTuner();
+    QSignalSpy accepted(&tuner, &Tuner::bandPitchAccepted);
+    press(tuner.BandLine, BandPitchLine::buttonArea().center());
+    play(tuner, 220.0, 0.5);
+    ASSERT_TRUE(bandHeard(tuner));
+    EXPECT_EQ(tuner.BandLine->mode(), BandPitchLine::Mode::TooFew);
+    press(tuner.BandLine, tuner.BandLine->messageArea().center());
+
+    // 45 cents flat is a band at A4 = 428.7 Hz, below what the tuner follows.
+    press(tuner.BandLine, BandPitchLine::buttonArea().center());
+    for (int note : {57, 61, 64, 69}) {
+        play(tuner, 440.0 * std::exp2((note - 69) / 12.0 - 45.0 / 1200.0), 0.4);
+        play(tuner, 0.0, 0.2);
+    }
+    // BAND PITCH again ends the hearing early.
+    press(tuner.BandLine, BandPitchLine::buttonArea().center());
+    EXPECT_EQ(tuner.BandLine->mode(), BandPitchLine::Mode::TooFar);
+    EXPECT_EQ(tuner.BandLine->text(),
+              QStringLiteral("The band (A4 = 428.7 Hz) is too far from 440 to follow"));
+    press(tuner.BandLine, tuner.BandLine->messageArea().center());
+    EXPECT_EQ(accepted.count(), 0);
+    EXPECT_EQ(stored("BandA4"), QString());
+    EXPECT_EQ(tuner.CurrentTuning.a4(), 440.0);
 }
