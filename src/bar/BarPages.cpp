@@ -30,6 +30,10 @@ template <class W> W& Bar::toolWindow()
         window = &TheForm<W>();
     if constexpr (requires { window->attachDeck(Deck); })
         window->attachDeck(Deck);
+    // The band pitch the tuner heard tunes the pads.
+    if constexpr (std::is_same_v<W, Tuner>)
+        QObject::connect(window, &Tuner::bandPitchAccepted, &Deck.Tempo, &SessionTempo::setBandA4,
+                         Qt::UniqueConnection);
     return *window;
 }
 

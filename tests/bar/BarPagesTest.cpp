@@ -49,10 +49,16 @@ TEST_F(BarPages, TheTunerSilencesAndDarkensThePlayingPad)
     EXPECT_TRUE(tuner->isVisible());
     EXPECT_EQ(tuner->pos(), bar->pos() + QPoint(105, 409));
 
+    // The band pitch it hears tunes the pads, also after the tuner was opened again.
+    emit tuner->bandPitchAccepted(438.6);
+    EXPECT_EQ(bar->Deck.Tempo.now().bandA4, 438.6);
     page(0); // back on the pads nothing plays and nothing is lit
     EXPECT_EQ(LoadedForm<Tuner>(), nullptr);
     EXPECT_TRUE(litPads().empty());
     EXPECT_EQ(litPageButtons(), std::vector<int>{0});
+    page(1);
+    emit LoadedForm<Tuner>()->bandPitchAccepted(440.0);
+    EXPECT_EQ(bar->Deck.Tempo.now().bandA4, 440.0);
 }
 
 TEST_F(BarPages, TheSettingsPageLetsThePadPlayOnAndRelightsItOnReturn)
