@@ -146,7 +146,7 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
     setFocusPolicy(Qt::NoFocus);
     SessionTempo& tempo = deck.Tempo;
 
-    Tempo = new StripField(this, QStringLiteral("TEMPO"), QStringLiteral("BPM"), 0, 150);
+    Tempo = new StripField(this, QStringLiteral("TEMPO"), QStringLiteral("BPM"), 0, 134);
     Tempo->setToolTip(
         QStringLiteral("Session tempo: every pad with a tempo of its own plays at it\n"
                        "Click: type a tempo (Enter applies, Esc cancels)\n"
@@ -159,7 +159,7 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
         tempo.nudgeTempo(steps, PlayingPadTempo(m_deck));
     };
 
-    Tap = new StripField(this, QString(), QString(), 156, 40);
+    Tap = new StripField(this, QString(), QString(), 140, 40);
     Tap->setValue(QStringLiteral("TAP"));
     Tap->setToolTip(QStringLiteral("Tap the tempo: from the second tap on, the taps set it\n"
                                    "(also the Tap Tempo key or MIDI note in [Triggers])"));
@@ -173,7 +173,7 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
         tempo.tap();
     };
 
-    Key = new StripField(this, QStringLiteral("KEY"), QString(), 226, 128);
+    Key = new StripField(this, QStringLiteral("KEY"), QString(), 204, 126);
     Key->setToolTip(QStringLiteral("Session key: every pad is transposed by it\n"
                                    "Wheel: semitones; Shift+wheel: cents\n"
                                    "Click: type semitones and cents, as \"-2 +15\"\n"
@@ -188,12 +188,12 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
             tempo.setTranspose(now.semitones + steps, now.cents);
     };
 
-    BandPitch = new StripField(this, QStringLiteral("A4"), QStringLiteral("Hz"), 372, 96);
+    BandPitch = new StripField(this, QStringLiteral("A4"), QStringLiteral("Hz"), 352, 84);
     BandPitch->setToolTip(QStringLiteral("The band's pitch as the tuner measured it: every pad "
                                          "is tuned to it\nRight click: back to 440 Hz"));
     BandPitch->RightPress = [&tempo] { tempo.setBandA4(440.0); };
 
-    Click = new StripField(this, QStringLiteral("CLICK"), QString(), 500, 110);
+    Click = new StripField(this, QStringLiteral("CLICK"), QString(), 458, 120);
     Click->setToolTip(QStringLiteral("Metronome: a click on every beat of the session tempo\n"
                                      "Click: on or off\nWheel: its level (0..100)"));
     Click->LeftPress = [&tempo] { tempo.setMetronome(!tempo.now().metronome); };
@@ -201,7 +201,7 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
         tempo.setMetronomeLevel(tempo.now().metronomeLevel + steps * kLevelStep);
     };
 
-    CountIn = new StripField(this, QStringLiteral("COUNT-IN"), QString(), 632, 100);
+    CountIn = new StripField(this, QStringLiteral("COUNT-IN"), QString(), 600, 90);
     CountIn->setToolTip(QStringLiteral("Count-in: one bar of clicks before a loop that starts "
                                        "from silence\nClick: on or off"));
     CountIn->LeftPress = [&tempo] { tempo.setCountIn(!tempo.now().countIn); };
@@ -303,12 +303,16 @@ bool TempoStrip::eventFilter(QObject* watched, QEvent* event)
             closeEditor();
             return true;
         }
-        // Clicking elsewhere leaves the value as it was.
-        if (event->type() == QEvent::FocusOut)
-            QTimer::singleShot(0, this, [this] {
-                if (!Editor->hasFocus())
-                    closeEditor();
-            });
+        // Clicking elsewhere leaves the value as it was; the editor's own menu, or another
+        // program for a moment, does not.
+        if (event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                QTimer::singleShot(0, this, [this] {
+                    if (!Editor->hasFocus())
+                        closeEditor();
+                });
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
