@@ -43,8 +43,6 @@ TEST(PadTriggers, TheTempoActionsFollowThePadsAndAFileWithoutThemGetsTheirDefaul
 {
     constexpr int kUp = PadTriggers::kTempoUp, kDown = PadTriggers::kTempoDown,
                   kTap = PadTriggers::kTapTempo;
-    EXPECT_EQ(PadTriggers::actionKey(kUp), "Tempo Up");
-    EXPECT_EQ(PadTriggers::actionKey(kTap), "Tap Tempo");
     // A file from before the tempo: its own keys as they were, the tempo's by default.
     const QByteArray old = "[Triggers]\nPad 1=F5\nNext Pad=N\n";
     const PadTriggers map = PadTriggers::FromSettingsText(old);
