@@ -118,6 +118,8 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
         };
     }
     StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
+    Strip = new TempoStrip(this, Deck);
+    Strip->Say = [this](const QString& text) { showStatus(text); };
     new PadDrop(*this); // sound files dropped on the pads
 }
 
@@ -134,11 +136,16 @@ void Bar::followDeckAndBindings()
         ShowPadNames();
         Deck.keepBoundSoundsReady(Bindings);
     });
-    // Keys edited by hand in the settings file apply, and show in the tooltips, as names do.
+    // Keys edited by hand in the settings file apply, and show in the tooltips, as names do;
+    // so does a tempo or key typed into the file.
     QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
         Keys.reload();
+        Deck.Tempo.reload();
         ShowPadNames();
     });
+    // What the deck has to say about tempo and key goes to the status line.
+    QObject::connect(&Deck, &PadDeck::note, this,
+                     [this](const QString& text) { showStatus(text); });
     // The tooltips name each pad's keys, anew whenever a key is learned.
     PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
     QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,

@@ -6,6 +6,7 @@
 #include "OutputMenu.h"
 #include "PadOverlay.h"
 #include "StatusLabel.h"
+#include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
 #include "skin/LabelControl.h"
@@ -44,6 +45,7 @@ public:
     LabelControl* Label4 = nullptr;    // clock shadow (black)
     LabelControl* Label5 = nullptr;    // clock (white)
     StatusLabel* StatusLine = nullptr; // notes beside the engraving: drops, copies, refusals
+    TempoStrip* Strip = nullptr;       // the session's tempo and key, under the status line
     // No key-polling timer: keys reach the bar as key events, through Keys.
     QTimer Timer2; // 100 ms while a tool page is shown: keeps its window in place
     QTimer Timer3; // the clock: just past each turn of the second

@@ -4,6 +4,7 @@
 #include "Bar.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
+#include "deck/TempoActions.h"
 #include "settings/PadKeyLearn.h"
 #include "settings/Settings.h"
 #include "tonegen/frmToneGen.h"
@@ -158,6 +159,8 @@ bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
     } else if (action == kPageKey) {
         const bool onTool = m_bar.CurrentPage == 1 || m_bar.CurrentPage == 2;
         m_bar.Picture1_MouseDown(onTool ? 0 : 2, kLeftButton, 0, 0, 0);
+    } else {
+        PlayTempoAction(m_bar.Deck, action);
     }
     return true;
 }

@@ -25,6 +25,8 @@ class QWidget;
 // - The next-pad and previous-pad keys press the next (previous) bound pad after (before) the
 //   pad that waits to take over, else the one that plays, wrapping round; with none, the first
 //   (last) bound pad.
+// - The tempo keys nudge the session tempo a step up or down (from off, starting at the playing
+//   pad's own tempo); the tap key taps it. Held, they are one press as well.
 // - Enter: back to the pads from the tuner or the tone generator, else the tone generator.
 //   Space: the settings page. Esc does nothing: a stray Esc on stage must not stop the music.
 //

@@ -43,6 +43,9 @@ PadTriggers::PadTriggers()
     }
     m_keys[kNextPad].push_back({Qt::Key_PageDown, 0});
     m_keys[kPreviousPad].push_back({Qt::Key_PageUp, 0});
+    m_keys[kTempoUp].push_back({Qt::Key_Up, 0});
+    m_keys[kTempoUp].push_back({Qt::Key_Plus, 0});
+    m_keys[kTempoDown].push_back({Qt::Key_Down, 0});
 }
 
 PadTriggers PadTriggers::FromSettingsText(QByteArrayView text)
@@ -210,6 +213,12 @@ QString PadTriggers::actionKey(int action)
         return QStringLiteral("Next Pad");
     if (action == kPreviousPad)
         return QStringLiteral("Previous Pad");
+    if (action == kTempoUp)
+        return QStringLiteral("Tempo Up");
+    if (action == kTempoDown)
+        return QStringLiteral("Tempo Down");
+    if (action == kTapTempo)
+        return QStringLiteral("Tap Tempo");
     return QString();
 }
 

@@ -14,8 +14,9 @@
 #include <optional>
 #include <vector>
 
-// Which computer keys play which pad. Every action (pad 1..28, next pad, previous pad) has a
-// list of keys, each either a key by name or a key by its place on the keyboard.
+// Which computer keys play which pad. Every action (pad 1..28, next pad, previous pad, tempo up,
+// tempo down, tap tempo) has a list of keys, each either a key by name or a key by its place on
+// the keyboard.
 //
 // The map lives in section "Triggers" of the settings file, one line per action:
 //
@@ -24,7 +25,8 @@
 //   Pad 14=
 //   Next Pad=PgDown
 //
-// Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad". A value is a comma-separated list of
+// Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo". A
+// value is a comma-separated list of
 // tokens: a key's portable name as Qt writes it ("F1", "Q", "PgDown", "Space"), or "Scan N", the
 // native scan code of a key position (an X11/evdev keycode: evdev code + 8). A missing line
 // means that action's default keys; a line with an empty value means no keys. Tokens that name
@@ -38,13 +40,18 @@
 // Defaults: F1..F10 play pads 1..10; the number row (` 1 2 .. 0 - = Backspace) plays pads 1..14
 // and the row below (Tab Q .. P [ ] \) pads 15..28, by position, so the two key rows mirror the
 // two pad rows on QWERTY, QWERTZ and AZERTY keyboards alike; PgDown and PgUp step through the
-// bound pads.
+// bound pads; Up and + (Shift with the = key, or the keypad's) nudge the session tempo up, Down
+// nudges it down; tapping the tempo has no key until one is written (a foot switch's note, say).
 class PadTriggers {
 public:
-    // Actions 0..kPadCount-1 play the pads of the same index; the two steps follow them.
+    // Actions 0..kPadCount-1 play the pads of the same index; the two steps follow them, then
+    // the session tempo's nudges and its tap.
     static constexpr int kNextPad = kPadCount;
     static constexpr int kPreviousPad = kPadCount + 1;
-    static constexpr int kActionCount = kPadCount + 2;
+    static constexpr int kTempoUp = kPadCount + 2;
+    static constexpr int kTempoDown = kPadCount + 3;
+    static constexpr int kTapTempo = kPadCount + 4;
+    static constexpr int kActionCount = kPadCount + 5;
     static constexpr int kNoAction = -1;
     // The oldest key of an action goes when it would hold more: a list stays short and readable.
     static constexpr int kMaxKeysPerAction = 8;
@@ -91,7 +98,8 @@ public:
     // tells whoever listens to changes().
     void store(const QList<int>& actions) const;
 
-    // "Pad 1".."Pad 28", "Next Pad", "Previous Pad"; "" outside the actions.
+    // "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo"; ""
+    // outside the actions.
     static QString actionKey(int action);
     // The token a key is stored as by learn(), if it can be stored.
     static std::optional<QString> tokenForKey(int qtKey, quint32 nativeScanCode);

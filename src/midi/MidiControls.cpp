@@ -26,7 +26,15 @@ MidiControls::MidiControls(PadDeck& deck) : m_deck(deck)
 
 QString MidiControls::Key(Control control)
 {
-    return control == Volume ? QStringLiteral("Volume") : QStringLiteral("Pan");
+    switch (control) {
+    case Volume:
+        return QStringLiteral("Volume");
+    case Pan:
+        return QStringLiteral("Pan");
+    case Tempo:
+        return QStringLiteral("Tempo");
+    }
+    return QString();
 }
 
 std::optional<MidiTrigger> MidiControls::Stored(Control control)
@@ -47,16 +55,26 @@ std::optional<MidiTrigger> MidiControls::Stored(Control control)
 void MidiControls::StoreLearned(Control control, int channel, int number)
 {
     const MidiTrigger learned{MidiTrigger::Kind::Control, number, channel};
-    const Control other = control == Volume ? Pan : Volume;
-    if (const auto held = Stored(other); held && held->overlaps(learned))
-        WriteSetting(PadTriggers::kSection, Key(other), QString(), AppModul::SettingsFile);
+    for (int other = 0; other < kControlCount; ++other) {
+        if (other == control)
+            continue;
+        const auto held = Stored(static_cast<Control>(other));
+        if (held && held->overlaps(learned))
+            WriteSetting(PadTriggers::kSection, Key(static_cast<Control>(other)), QString(),
+                         AppModul::SettingsFile);
+    }
     WriteSetting(PadTriggers::kSection, Key(control), learned.text(), AppModul::SettingsFile);
     emit MidiControlChanges::instance().learned();
 }
 
 void MidiControls::reload()
 {
-    m_learned = {Stored(Volume), Stored(Pan)};
+    m_learned = {Stored(Volume), Stored(Pan), Stored(Tempo)};
+}
+
+double MidiControls::TempoAt(int value)
+{
+    return kFirstTempo + std::clamp(value, 0, 127);
 }
 
 double MidiControls::KnobAt(int value)
@@ -101,6 +119,10 @@ void MidiControls::flush()
 
 void MidiControls::apply(Control control, int value)
 {
+    if (control == Tempo) {
+        m_deck.Tempo.setTempo(TempoAt(value)); // stored and shown at once, by the deck
+        return;
+    }
     const auto c = static_cast<std::size_t>(control);
     m_knob[c] = KnobAt(value);
     m_value[c] = ValueAt(control, m_knob[c]);

@@ -12,7 +12,7 @@
 
 class PadDeck;
 
-// The volume and pan sliders on learned control changes.
+// The volume and pan sliders, and the session tempo, on learned control changes.
 //
 // A control's value 0..127 moves the slider's knob over its whole travel, so the value shown is
 // the one a drag to the same place shows (volume 0..100, pan -100..100). It sounds at once on
@@ -20,14 +20,20 @@ class PadDeck;
 // once the control has rested for half a second the setting is stored as a knob release stores
 // it ("Volume"/"VolPos", "PanVal"/"PanPos" in the main section), not on every message.
 //
+// The tempo control sets the session tempo: 0..127 is kFirstTempo..kFirstTempo+127 BPM, one BPM
+// a step, stored (by the deck's SessionTempo) once a burst of changes has been taken.
+//
 // The learned controls live beside the pads' triggers, in section "Triggers":
 //   Volume=CC 7
 //   Pan=CC 10 Ch 2
+//   Tempo=CC 20
+// The settings page learns the sliders' controls; the tempo's is written there by hand.
 class MidiControls : public QObject {
     Q_OBJECT
 public:
-    enum Control { Volume, Pan };
-    static constexpr int kControlCount = 2;
+    enum Control { Volume, Pan, Tempo };
+    static constexpr int kControlCount = 3;
+    static constexpr int kFirstTempo = 60;
     static constexpr int kRestMs = 500;
     // The knob's travel in twips: the slider track is 238 pixels, the knob 19.
     static constexpr double kKnobTravel = 3285;
@@ -46,10 +52,13 @@ public:
 
     // The control learned for a slider, from the settings file.
     static std::optional<MidiTrigger> Stored(Control control);
-    // Stores a learned control (taking it from the other slider) and tells the listeners.
+    // Stores a learned control (taking it from every other control that held it) and tells the
+    // listeners.
     static void StoreLearned(Control control, int channel, int number);
-    // "Volume", "Pan": the slider's line in "Triggers".
+    // "Volume", "Pan", "Tempo": the control's line in "Triggers".
     static QString Key(Control control);
+    // The session tempo in BPM for a control value 0..127.
+    static double TempoAt(int value);
     // The knob's left (twips) and the value shown for a control value 0..127.
     static double KnobAt(int value);
     static double ValueAt(Control control, double knobLeft);
@@ -60,13 +69,14 @@ private:
 
     PadDeck& m_deck;
     std::array<std::optional<MidiTrigger>, kControlCount> m_learned;
-    std::array<int, kControlCount> m_pending{-1, -1}; // the newest value not yet applied
+    std::array<int, kControlCount> m_pending{-1, -1, -1}; // the newest value not yet applied
     std::array<double, kControlCount> m_knob{};
     std::array<double, kControlCount> m_value{};
     std::array<QTimer, kControlCount> m_rest;
 };
 
-// Tells whoever shows the sliders that a control moved one, and the settings window's MIDI
+// Tells whoever shows the sliders that a control moved one (the tempo shows on the bar through
+// the deck's SessionTempo instead), and the settings window's MIDI
 // buttons that a control was learned.
 class MidiControlChanges : public QObject {
     Q_OBJECT

@@ -3,6 +3,7 @@
 
 #include "MidiLearn.h"
 #include "deck/PadDeck.h"
+#include "deck/TempoActions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -98,12 +99,14 @@ int MidiPads::padOf(const MidiMessage& message) const
 }
 
 // What one drain took from the queue: where in it each pad was last pressed and released (-1:
-// not), the next-pad presses less the previous-pad presses, whether a control moved, and how
-// many messages it took.
+// not), the next-pad presses less the previous-pad presses, the tempo's nudges and taps, whether
+// a control moved, and how many messages it took.
 struct MidiPads::Drained {
     std::array<int, kPadCount> lastPress;
     std::array<int, kPadCount> lastRelease;
     int steps = 0;
+    int tempoSteps = 0; // tempo-up presses less tempo-down presses
+    bool tapped = false;
     bool controlsMoved = false;
     int seen = 0;
 };
@@ -119,6 +122,7 @@ void MidiPads::drain()
         return;
     playPads(drained);
     stepPads(drained.steps);
+    playTempo(drained);
     flushLights();
 }
 
@@ -154,6 +158,15 @@ void MidiPads::take(const MidiMessage& message, Drained& drained)
     if (action == PadTriggers::kNextPad || action == PadTriggers::kPreviousPad) {
         if (message.type == MidiMessage::Type::NoteOn)
             drained.steps += action == PadTriggers::kNextPad ? 1 : -1;
+        return;
+    }
+    if (action == PadTriggers::kTempoUp || action == PadTriggers::kTempoDown) {
+        if (message.type == MidiMessage::Type::NoteOn)
+            drained.tempoSteps += action == PadTriggers::kTempoUp ? 1 : -1;
+        return;
+    }
+    if (action == PadTriggers::kTapTempo) {
+        drained.tapped = drained.tapped || message.type == MidiMessage::Type::NoteOn;
         return;
     }
     const int pad = padOf(message);
@@ -208,6 +221,18 @@ void MidiPads::stepPads(int steps)
         m_deck.press(pad);
         m_deck.release(pad);
     }
+}
+
+// The tempo's nudges of a drain as one, capped like the steps; taps that close together are one.
+void MidiPads::playTempo(const Drained& drained)
+{
+    const int steps = std::min(std::abs(drained.tempoSteps), kMaxPressesPerDrain);
+    if (steps > 0)
+        PlayTempoAction(m_deck,
+                        drained.tempoSteps > 0 ? PadTriggers::kTempoUp : PadTriggers::kTempoDown,
+                        steps);
+    if (drained.tapped)
+        PlayTempoAction(m_deck, PadTriggers::kTapTempo);
 }
 
 void MidiPads::showLight(int pad, bool lit)

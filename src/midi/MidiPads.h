@@ -25,11 +25,12 @@ class PadDeck;
 // it as soon as the transport's thread wakes it (one write to an eventfd per burst, never a
 // timer polling an idle queue): a note-on (velocity > 0) presses its pad and a note-off releases
 // it, exactly as the mouse does, through the deck; a learned control change moves the volume or
-// the pan. A waiting learn sees every note-on and control change first.
+// the pan, or sets the session tempo. A waiting learn sees every note-on and control change first.
 //
 // Which note plays which pad comes from the trigger map (notes 36..63 play pads 1..28 unless
 // learned otherwise); a note learned for the next- or previous-pad action presses the next or
-// previous bound pad, as Page Down and Page Up do (a pedal's note-off does nothing more).
+// previous bound pad, as Page Down and Page Up do (a pedal's note-off does nothing more); one
+// learned for Tempo Up, Tempo Down or Tap Tempo nudges or taps the session tempo as its keys do.
 //
 // Floods: one drain handles at most kMaxMessagesPerDrain messages, and of them only each pad's
 // last press (with the release after it) and only the newest kMaxPressesPerDrain presses are
@@ -79,6 +80,7 @@ private:
     void take(const MidiMessage& message, Drained& drained);
     void playPads(const Drained& drained);
     void stepPads(int steps);
+    void playTempo(const Drained& drained);
     void showLight(int pad, bool lit);
     void sendLight(const MidiTrigger& note, bool lit);
     int padOf(const MidiMessage& message) const;

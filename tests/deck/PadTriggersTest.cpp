@@ -39,6 +39,35 @@ TEST(PadTriggers, DefaultsPlayTheFunctionKeysAndTheTwoRowsByPosition)
     EXPECT_EQ(map.keysText(kNext), "PgDown");
 }
 
+TEST(PadTriggers, TheTempoActionsFollowThePadsAndAFileWithoutThemGetsTheirDefaults)
+{
+    constexpr int kUp = PadTriggers::kTempoUp, kDown = PadTriggers::kTempoDown,
+                  kTap = PadTriggers::kTapTempo;
+    // A file from before the tempo: its own keys as they were, the tempo's by default.
+    const QByteArray old = "[Triggers]\nPad 1=F5\nNext Pad=N\n";
+    const PadTriggers map = PadTriggers::FromSettingsText(old);
+    EXPECT_EQ(map.tokens(kUp), (QStringList{"Up", "+"}));
+    EXPECT_EQ(map.tokens(kDown), QStringList{"Down"});
+    EXPECT_TRUE(map.tokens(kTap).isEmpty());
+    EXPECT_EQ(map.actionFor(Qt::Key_Up, 111), kUp);
+    EXPECT_EQ(map.actionFor(Qt::Key_Plus, 21), kUp); // Shift with "=": the name wins
+    EXPECT_EQ(map.actionFor(Qt::Key_Equal, 21), 12); // "=" alone still plays pad 13
+    EXPECT_EQ(map.actionFor(Qt::Key_Down, 116), kDown);
+    EXPECT_EQ(map.actionFor(Qt::Key_F5, 71), 0);
+    EXPECT_EQ(map.actionFor(Qt::Key_N, 57), kNext);
+    for (int pad = 1; pad < kPadCount; ++pad)
+        EXPECT_EQ(map.tokens(pad), PadTriggers().tokens(pad)) << pad;
+
+    // Learnable by editing the file, a foot switch's note too.
+    const PadTriggers edited = PadTriggers::FromSettingsText(
+        "[Triggers]\nTempo Up=\nTempo Down=Down, PgUp\nTap Tempo=T, Note 64 Ch 2\n");
+    EXPECT_EQ(edited.actionFor(Qt::Key_Up, 111), kNone);
+    EXPECT_EQ(edited.actionFor(Qt::Key_PageUp, 112), kPrevious); // the lower action wins
+    EXPECT_EQ(edited.actionFor(Qt::Key_T, 28), kTap);
+    EXPECT_EQ(edited.actionForNote(2, 64), kTap);
+    EXPECT_EQ(edited.actionForNote(1, 64), kNone);
+}
+
 TEST(PadTriggers, EachStoredLineReplacesItsDefaultsAndNonsenseIsSkipped)
 {
     const PadTriggers map = PadTriggers::FromSettingsText(

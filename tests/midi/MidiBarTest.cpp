@@ -280,6 +280,40 @@ TEST_F(MidiBar, ALearnedControlSetsThePanWithTheWindowClosed)
     EXPECT_EQ(open().Label5->text(), "-100"); // the window shows what was stored
 }
 
+TEST_F(MidiBar, ALearnedTempoControlAndTempoNotesSetTheSessionTempo)
+{
+    // Learned by hand in the file; the stored learn takes the control from the volume.
+    WriteSetting("Triggers", "Volume", "CC 20", folder->settingsFile());
+    MidiControls::StoreLearned(MidiControls::Tempo, 1, 20);
+    EXPECT_EQ(storedTrigger("Tempo"), "CC 20 Ch 1");
+    EXPECT_EQ(storedTrigger("Volume"), "");
+    ASSERT_EQ(MidiControls::Stored(MidiControls::Tempo),
+              (MidiTrigger{MidiTrigger::Kind::Control, 20, 1}));
+
+    // A burst: only where it settles counts, 0..127 being 60..187 BPM.
+    for (int value : {127, 0, 36})
+        midi.control(20, value);
+    EXPECT_EQ(stored("Tempo"), "<none>"); // nothing before the drain
+    drain();
+    EXPECT_EQ(stored("Tempo"), "96.0");
+    EXPECT_EQ(bar->Strip->Tempo->value(), "96.0");
+    EXPECT_EQ(stored("Volume"), "<none>");
+
+    // A pedal's notes nudge it as the keys do; a burst of them counts each press.
+    WriteSetting("Triggers", "Tempo Up", "Note 70", folder->settingsFile());
+    WriteSetting("Triggers", "Tempo Down", "Note 40", folder->settingsFile());
+    pads->reload();
+    midi.noteOn(70);
+    midi.noteOff(70);
+    midi.noteOn(70);
+    drain();
+    EXPECT_EQ(stored("Tempo"), "98.0");
+    midi.noteOn(40); // taken from pad 5's default note
+    drain();
+    EXPECT_EQ(stored("Tempo"), "97.0");
+    EXPECT_EQ(bar->Deck.ActivePad, 100);
+}
+
 TEST_F(MidiBar, AFloodOfNotesNeitherHangsNorLeavesAWrongState)
 {
     // 10,000 notes on the pads without sounds, in the bursts a controller gives between two
