@@ -11,7 +11,9 @@
 #include "tuner/Tuner.h"
 
 #include <QAbstractItemView>
+#include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -35,6 +37,15 @@ bool isTextEntry(const QWidget* widget)
            qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
            qobject_cast<const QTextEdit*>(widget) != nullptr ||
            qobject_cast<const QPlainTextEdit*>(widget) != nullptr;
+}
+
+// A control that moves its selection or value with the arrows (a list, a choice, a slider):
+// there they do that, not what they trigger elsewhere (the tempo, by default).
+bool movesWithArrows(const QWidget* widget)
+{
+    return qobject_cast<const QAbstractItemView*>(widget) != nullptr ||
+           qobject_cast<const QComboBox*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSlider*>(widget) != nullptr;
 }
 
 // The keys with which a list moves its selection.
@@ -100,9 +111,7 @@ int BarKeys::actionOf(const QKeyEvent& event, const QWidget& receiver) const
     if (PadKeyLearn::anyWaiting() || isTextEntry(&receiver) || isTextEntry(focus) ||
         (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return PadTriggers::kNoAction;
-    if (isListNavigation(event.key()) &&
-        (qobject_cast<const QAbstractItemView*>(&receiver) != nullptr ||
-         qobject_cast<const QAbstractItemView*>(focus) != nullptr))
+    if (isListNavigation(event.key()) && (movesWithArrows(&receiver) || movesWithArrows(focus)))
         return PadTriggers::kNoAction;
     const int action = m_triggers.actionFor(event.key(), event.nativeScanCode());
     if (action != PadTriggers::kNoAction)

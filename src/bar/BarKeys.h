@@ -31,8 +31,8 @@ class QWidget;
 //   Space: the settings page. Esc does nothing: a stray Esc on stage must not stop the music.
 //
 // Keys are left alone while a text field has the focus, while the settings window learns a
-// key, and with Ctrl, Alt or Meta held. In a list the arrows, Home and End keep moving the
-// selection; every other trigger key plays.
+// key, and with Ctrl, Alt or Meta held. In a list, a choice or a slider the arrows, Home and End
+// keep moving the selection; every other trigger key plays.
 class BarKeys : public QObject {
 public:
     // How long a release waits for the press that would make it a repeat: the two leave the
