@@ -208,6 +208,7 @@ void Bar::Form_Load()
     Deck.DMC.DeviceToUse(1);
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
+    Deck.applySessionToEngine(); // the stored tempo and metronome
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
 

@@ -80,6 +80,11 @@ public:
     void setPadKey(int index, const PadKey& key);
     // Forgets the pad's stored tempo and has it found again from its file.
     void findPadTempoAgain(int index);
+    // How long the pad's file lasts, in seconds (0 when it is unbound or unreadable): typed bars
+    // give the tempo at which the loop lasts them.
+    double padLoopSeconds(int index) const;
+    // Hands the session's tempo and metronome to the engine, which forgets them when it starts.
+    void applySessionToEngine();
 
     bool isLit(int index) const;
     // Index 100 (no pad) and other indexes outside the pads do nothing.
@@ -121,7 +126,6 @@ private:
     void renderBoundPads();
     void tempoFound(int pad, const QString& fileName, const PadTempo& tempo);
     void sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before);
-    void applyMetronome();
     void renderReady();
     void followPlayingRender();
     // After a press started the pad: what it plays, and a note when its render is not ready.

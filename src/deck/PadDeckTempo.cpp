@@ -42,7 +42,7 @@ void PadDeck::setUpTempo()
         QMetaObject::invokeMethod(
             this, [this] { renderReady(); }, Qt::QueuedConnection);
     });
-    applyMetronome();
+    applySessionToEngine();
 }
 
 void PadDeck::tearDownTempo()
@@ -123,20 +123,32 @@ void PadDeck::tempoFound(int pad, const QString& fileName, const PadTempo& tempo
     renderBoundPads();
 }
 
-void PadDeck::sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before)
+void PadDeck::sessionChanged(const SessionKeyAndTempo&, const SessionKeyAndTempo&)
 {
-    applyMetronome();
+    // First what the pads are to play: a loop that waits for its new render keeps the old tempo
+    // until the render takes over (which brings the new tempo with it); otherwise the grid takes
+    // the new tempo at its next bar line.
     renderBoundPads();
-    // A loop that waits for its new render keeps the old tempo until the render takes over
-    // (which brings the new tempo with it); otherwise the grid takes it at its next bar line.
-    if (now.tempo != before.tempo && !m_followRender)
-        DMC.engine().mixer().setTempo(beatFrames());
+    applySessionToEngine();
 }
 
-void PadDeck::applyMetronome()
+double PadDeck::padLoopSeconds(int index) const
+{
+    if (index < 0 || index >= kPadCount)
+        return 0.0;
+    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+    const QString name = boundName(settings, index);
+    if (name.isEmpty())
+        return 0.0;
+    return TempoScout::LoopSeconds(AudioPath(AppModul::SoundsFolder + name));
+}
+
+void PadDeck::applySessionToEngine()
 {
     const SessionKeyAndTempo& session = Tempo.now();
     Mixer& mixer = DMC.engine().mixer();
+    if (!m_followRender)
+        mixer.setTempo(beatFrames());
     mixer.setMetronome(session.metronome && session.tempo > 0.0,
                        static_cast<float>(session.metronomeLevel) / 100.0f);
     mixer.setCountIn(session.countIn && session.tempo > 0.0);

@@ -64,6 +64,14 @@ PadTempo TempoScout::Listen(const std::string& path)
     return {PadTempo::Kind::Set, tempo->bpm, tempo->bars};
 }
 
+double TempoScout::LoopSeconds(const std::string& path)
+{
+    const std::unique_ptr<SoundFile> file = SoundFile::open(path);
+    if (!file || file->rate() <= 0 || file->framesHint() <= 0)
+        return 0.0;
+    return static_cast<double>(file->framesHint()) / file->rate();
+}
+
 void TempoScout::work()
 {
     for (;;) {

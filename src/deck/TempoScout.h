@@ -34,6 +34,8 @@ public:
     // The beat tracker's verdict on a file (on the calling thread): a tempo with its bars, or
     // no tempo (silence, a drone, a file that does not open).
     static PadTempo Listen(const std::string& path);
+    // How long a file lasts by its header, in seconds; 0 when it does not open.
+    static double LoopSeconds(const std::string& path);
 
 signals:
     void found(int pad, const QString& fileName, const PadTempo& tempo);

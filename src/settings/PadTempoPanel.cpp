@@ -249,12 +249,19 @@ void PadTempoPanel::typedBpm(double bpm)
     const PadTempo now = tempoNow();
     if (bpm <= 0.0 || now.kind == PadTempo::Kind::None)
         return refresh();
-    // The bars stay as they were; a tempo typed before one was found counts one bar until the
-    // musician says otherwise.
-    const int bars = now.kind == PadTempo::Kind::Set ? now.bars : 1;
     const double held =
         std::clamp(oneDecimal(bpm), TempoSettings::kMinTempo, TempoSettings::kMaxTempo);
-    store({PadTempo::Kind::Set, held, bars});
+    store({PadTempo::Kind::Set, held, barsAt(held, now)});
+}
+
+int PadTempoPanel::barsAt(double bpm, const PadTempo& now) const
+{
+    // The whole bars the loop lasts at that tempo; without the file's length the bars stay as
+    // they were (one, before a tempo was known).
+    const double seconds = m_deck && m_pad >= 0 ? m_deck->padLoopSeconds(m_pad) : 0.0;
+    if (seconds > 0.0)
+        return std::clamp(BarsAtTempo(bpm, seconds), 1, TempoSettings::kMaxBars);
+    return now.kind == PadTempo::Kind::Set ? now.bars : 1;
 }
 
 void PadTempoPanel::typedBars(int bars)
@@ -262,8 +269,9 @@ void PadTempoPanel::typedBars(int bars)
     const PadTempo now = tempoNow();
     if (now.kind != PadTempo::Kind::Set || bars < 1 || now.bars < 1)
         return refresh();
-    // The loop lasts as long as before: twice the bars in it is twice the tempo.
-    const double bpm = now.bpm * bars / now.bars;
+    // The loop lasts as long as it does: twice the bars in it is twice the tempo.
+    const double seconds = m_deck ? m_deck->padLoopSeconds(m_pad) : 0.0;
+    const double bpm = seconds > 0.0 ? TempoForBars(bars, seconds).bpm : now.bpm * bars / now.bars;
     if (bpm < TempoSettings::kMinTempo || bpm > TempoSettings::kMaxTempo)
         return refresh();
     store({PadTempo::Kind::Set, bpm, bars});
@@ -280,9 +288,9 @@ void PadTempoPanel::tapped()
     const PadTempo now = tempoNow();
     if (now.kind == PadTempo::Kind::None)
         return;
-    const int bars = now.kind == PadTempo::Kind::Set ? now.bars : 1;
-    store({PadTempo::Kind::Set,
-           std::clamp(oneDecimal(*bpm), TempoSettings::kMinTempo, TempoSettings::kMaxTempo), bars});
+    const double held =
+        std::clamp(oneDecimal(*bpm), TempoSettings::kMinTempo, TempoSettings::kMaxTempo);
+    store({PadTempo::Kind::Set, held, barsAt(held, now)});
 }
 
 void PadTempoPanel::noTempoClicked(bool none)

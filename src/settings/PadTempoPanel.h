@@ -67,6 +67,7 @@ private:
     PadKey keyNow() const;
     void typedBpm(double bpm);
     void typedBars(int bars);
+    int barsAt(double bpm, const PadTempo& now) const;
     void tapped();
     void noTempoClicked(bool none);
     void keyChanged();

@@ -64,28 +64,30 @@ TEST_F(PadTempoPage, EachSwitchEntryIsStoredAndReadBackWhenThePageOpensAgain)
 
 TEST_F(PadTempoPage, ATypedTempoAndBarsAreStoredForTheBoundFileAndBarsKeepTheLoopsLength)
 {
+    // Five seconds: two bars at 96 BPM, four at 192.
+    ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Groove.wav", Constant(0.5f, 5 * 44100)));
     pick(settings->List1, "Sample 4");
     EXPECT_EQ(caption(), QStringLiteral("finding…"));
-    EXPECT_FALSE(panel->Bars->isEnabled()) << "without a tempo the loop's length is unknown";
+    EXPECT_FALSE(panel->Bars->isEnabled()) << "bars follow a tempo";
 
-    type(panel->Bpm, decimal(96.5));
-    EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("96.50"));
-    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("1"));
+    type(panel->Bpm, decimal(96));
+    EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("96.00"));
+    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("2"));
     EXPECT_EQ(storedSample("Tempo 4 of"), QStringLiteral("Groove.wav"));
-    EXPECT_EQ(caption(), QStringLiteral("96.5 BPM · 1 bar"));
+    EXPECT_EQ(caption(), QStringLiteral("96.0 BPM · 2 bars"));
     ASSERT_TRUE(panel->Bars->isEnabled());
 
-    type(panel->Bars, QStringLiteral("2")); // twice the bars in the same length
-    EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("193.00"));
-    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("2"));
-    EXPECT_DOUBLE_EQ(panel->Bpm->value(), 193.0);
+    type(panel->Bars, QStringLiteral("4")); // twice the bars in the same length
+    EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("192.00"));
+    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("4"));
+    EXPECT_DOUBLE_EQ(panel->Bpm->value(), 192.0);
 
-    type(panel->Bars, QStringLiteral("8")); // 772 BPM: beyond any tempo, so nothing changes
-    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("2"));
-    EXPECT_EQ(panel->Bars->value(), 2);
-    type(panel->Bpm, decimal(25)); // held to 30
+    type(panel->Bars, QStringLiteral("8")); // 384 BPM: beyond any tempo, so nothing changes
+    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("4"));
+    EXPECT_EQ(panel->Bars->value(), 4);
+    type(panel->Bpm, decimal(25)); // held to 30: the loop is then a bar, near enough
     EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("30.00"));
-    EXPECT_EQ(caption(), QStringLiteral("30.0 BPM · 2 bars"));
+    EXPECT_EQ(caption(), QStringLiteral("30.0 BPM · 1 bar"));
 }
 
 TEST_F(PadTempoPage, NoTempoStoresNoneAndTakesTheTempoFieldsAwayUntilUnticked)
@@ -115,9 +117,10 @@ TEST_F(PadTempoPage, TapsSetTheTempoFromTheSecondTapOnByTheirMedianInterval)
 {
     double now = 10.0;
     panel->setClock([&now] { return now; });
+    // Four seconds: two bars at 120 BPM.
+    ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Groove.wav", Constant(0.5f, 4 * 44100)));
     pick(settings->List1, "Sample 4");
-    type(panel->Bpm, decimal(100));
-    type(panel->Bars, QStringLiteral("2")); // 200 BPM, 2 bars: the taps keep the bars
+    type(panel->Bpm, decimal(200));
     const auto tapAt = [&](double seconds) {
         now = seconds;
         QTest::mouseClick(panel->Tap, Qt::LeftButton);
@@ -129,7 +132,7 @@ TEST_F(PadTempoPage, TapsSetTheTempoFromTheSecondTapOnByTheirMedianInterval)
     tapAt(11.0);
     tapAt(11.8); // one late tap: the median holds
     EXPECT_EQ(storedSample("Tempo 4"), QStringLiteral("120.00"));
-    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("2"));
+    EXPECT_EQ(storedSample("Bars 4"), QStringLiteral("2")); // the bars the loop lasts at 120
     EXPECT_EQ(caption(), QStringLiteral("120.0 BPM · 2 bars"));
 
     // Another pad starts its own count.
