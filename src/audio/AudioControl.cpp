@@ -67,7 +67,7 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
     slots.sampleCycleFrames = 0.0;
     slots.sampleRendered = true;
     const bool rendered = slots.renderCycleFrames > 0.0 || slots.renderPitch != 1.0;
-    if (rendered && slots.samplePitch == 1.0 && !PlaysAsStream(path)) {
+    if (rendered && slots.samplePitch == 1.0) {
         StretchedSounds::Found found =
             slots.engine.stretched().find({path, slots.renderCycleFrames, slots.renderPitch});
         if (found.state == StretchedSounds::State::Ready && found.sound) {
@@ -312,6 +312,16 @@ bool AudioControl::sampleIsRendered() const
     return m_slots->sampleRendered;
 }
 
+bool AudioControl::renderIsReady(const std::string& path) const
+{
+    const AudioSlots& slots = *m_slots;
+    if (!ready() || (slots.renderCycleFrames == 0.0 && slots.renderPitch == 1.0) ||
+        slots.samplePitch != 1.0)
+        return false;
+    return engine().stretched().find({path, slots.renderCycleFrames, slots.renderPitch}).state ==
+           StretchedSounds::State::Ready;
+}
+
 void AudioControl::AnchorGrid(bool anchors)
 {
     m_slots->anchorsGrid = anchors;
@@ -341,9 +351,14 @@ bool PlaysAsStream(const std::string& path)
     return ending == "mp3";
 }
 
+bool OpensAsStream(const AudioControl& control, const std::string& path)
+{
+    return PlaysAsStream(path) && !control.renderIsReady(path);
+}
+
 void PlayFile(AudioControl& control, const std::string& path, bool loop)
 {
-    if (PlaysAsStream(path)) {
+    if (OpensAsStream(control, path)) {
         control.OpenStream(path);
         control.PlayStream(loop);
     } else {

@@ -92,6 +92,9 @@ public:
     void SampleRender(double cycleFrames, double pitchScale);
     // The opened sample is the render asked for (always, when none was asked for).
     bool sampleIsRendered() const;
+    // The render SampleRender asked for is ready for `path`: opening it plays the render, also
+    // for a file that otherwise plays as a stream (an MP3, which is then held in memory).
+    bool renderIsReady(const std::string& path) const;
     // The voices this control starts from silence set the session's beat grid going.
     void AnchorGrid(bool anchors);
     // The playing sample's file heard another way (a tempo or a key change): at the grid's next
@@ -127,6 +130,8 @@ private:
 
 // A file whose name ends in "mp3" (in any case) plays as a stream; every other file as a sample.
 bool PlaysAsStream(const std::string& path);
+// The slot a file opens on: a stream for an MP3, unless the control has its render ready.
+bool OpensAsStream(const AudioControl& control, const std::string& path);
 
 // Opens a file on the slot its name chooses and plays it, looped or once. Sample channel 1 is the
 // one a silenced control has selected.

@@ -6,6 +6,8 @@
 #include "mixer/Voice.h"
 #include "sounds/StretchedSounds.h"
 
+#include <utility>
+
 // Switching on a loop's end: the control queues a voice behind the one that plays and keeps its
 // slots in step with what the audio thread did at each cycle end.
 
@@ -106,7 +108,7 @@ void AudioControl::QueueAtLoopEnd(const std::string& path, Mixer::SwitchAt at)
     if (!ready())
         return;
     AudioSlots& slots = *m_slots;
-    const Slot slot = PlaysAsStream(path) ? Slot::Stream : Slot::Sample;
+    const Slot slot = OpensAsStream(*this, path) ? Slot::Stream : Slot::Sample;
     Voice* after = slots.pending ? slots.ending : playingVoice(slots, slot);
     if (!after) {
         PlayFile(*this, path, true);
@@ -147,27 +149,23 @@ bool AudioControl::SwapSampleAtBar(const std::string& path, double cycleFrames, 
     if (!ready())
         return false;
     AudioSlots& slots = *m_slots;
-    Voice* playing = slots.sampleVoice;
+    // A streamed MP3 hands over to its render as well.
+    Voice* playing = sounds(slots.sampleVoice) ? slots.sampleVoice : slots.streamVoice;
     if (!sounds(playing) || slots.pending || slots.stopPending)
         return false;
-    std::shared_ptr<const SampleBuffer> sound;
-    if (cycleFrames > 0.0 || pitchScale != 1.0) {
-        StretchedSounds::Found found = engine().stretched().find({path, cycleFrames, pitchScale});
-        if (found.state != StretchedSounds::State::Ready || !found.sound)
+    StretchedSounds::Found found = engine().stretched().find({path, cycleFrames, pitchScale});
+    std::shared_ptr<const SampleBuffer> sound = std::move(found.sound);
+    if (found.state != StretchedSounds::State::Ready || !sound) {
+        if (cycleFrames > 0.0 || pitchScale != 1.0)
             return false;
-        sound = std::move(found.sound);
-    } else {
         // Back to the file as recorded: its ready sound, which a press would play too.
-        const double renderCycle = slots.renderCycleFrames;
-        const double renderPitch = slots.renderPitch;
-        slots.renderCycleFrames = 0.0;
-        slots.renderPitch = 1.0;
+        std::swap(slots.renderCycleFrames, cycleFrames);
+        std::swap(slots.renderPitch, pitchScale);
         std::shared_ptr<const SampleBuffer> kept = slots.sample;
         openSampleFile(slots, path);
-        sound = slots.sample;
-        slots.sample = std::move(kept);
-        slots.renderCycleFrames = renderCycle;
-        slots.renderPitch = renderPitch;
+        sound = std::exchange(slots.sample, std::move(kept));
+        std::swap(slots.renderCycleFrames, cycleFrames);
+        std::swap(slots.renderPitch, pitchScale);
         if (!sound)
             return false; // plays from disk: not a sound a bar line can hand over to
     }

@@ -129,7 +129,7 @@ private:
     void renderReady();
     void followPlayingRender();
     // After a press started the pad: what it plays, and a note when its render is not ready.
-    void startedWithRender(int pad, const SoundRender& render);
+    void startedWithRender(int pad, const SoundRender& render, bool rendered);
 
     QTimer m_pendingWatch; // runs while something waits for the cycle end
     std::unique_ptr<TempoScout> m_scout;

@@ -58,8 +58,6 @@ SoundRender PadDeck::renderOf(int pad, const QByteArray& settings) const
         return {};
     SoundRender render;
     render.path = AudioPath(AppModul::SoundsFolder + name);
-    if (PlaysAsStream(render.path))
-        return render; // streamed files play as recorded
     render.cycleFrames =
         CycleFrames(Tempo.now(), PadTempoIn(settings, pad), DMC.engine().sampleRate());
     render.pitchScale = PitchScale(Tempo.now(), PadKeyIn(settings, pad));
@@ -90,7 +88,7 @@ void PadDeck::renderBoundPads()
     // The playing pad first: it is the one a tempo change is heard on.
     const auto want = [&](int pad) {
         SoundRender render = renderOf(pad, settings);
-        if (!render.path.empty() && !isPlain(render) && !PlaysAsStream(render.path) &&
+        if (!render.path.empty() && !isPlain(render) &&
             std::find(wanted.begin(), wanted.end(), render) == wanted.end())
             wanted.push_back(std::move(render));
     };
@@ -163,7 +161,8 @@ void PadDeck::followPlayingRender()
 {
     // The playing loop follows its render: once the render it should play is ready, it takes
     // over at the next bar line; until then the loop plays on as it is.
-    if (ActivePad == kNoPad || PendingPad != kNoPad || !DMC.SampleIsActive()) {
+    if (ActivePad == kNoPad || PendingPad != kNoPad ||
+        !(DMC.SampleIsActive() || DMC.StreamIsActive())) {
         m_followRender = false;
         return;
     }
@@ -174,15 +173,22 @@ void PadDeck::followPlayingRender()
         return;
     }
     m_followRender = true;
-    if (!DMC.SwapSampleAtBar(render.path, render.cycleFrames, render.pitchScale, beatFrames()))
-        return; // not ready yet: renderReady brings us back
+    if (!DMC.SwapSampleAtBar(render.path, render.cycleFrames, render.pitchScale, beatFrames())) {
+        if (!isPlain(render))
+            return; // not ready yet: renderReady brings us back
+        // Back to the file as recorded, which plays only from disk (a long MP3): the loop
+        // plays on as it is until the next press, and the grid takes the new tempo.
+        m_followRender = false;
+        DMC.engine().mixer().setTempo(beatFrames());
+        return;
+    }
     m_playingRender = render;
     m_followRender = false;
 }
 
-void PadDeck::startedWithRender(int pad, const SoundRender& render)
+void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendered)
 {
-    if (isPlain(render) || DMC.sampleIsRendered()) {
+    if (rendered) {
         m_playingRender = render;
         return;
     }

@@ -20,7 +20,8 @@ namespace {
 constexpr int kRate = 44100;
 
 // A pad deck over an offline engine, with a loop on pad 1 whose tempo is known: one bar at
-// 120 BPM (two seconds), a loud click on its first frame and a quiet tone under it.
+// 120 BPM (two seconds), a loud burst at its start and a quiet tone under it; also as an MP3 on
+// pad 2.
 class DeckTempoTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -29,13 +30,18 @@ protected:
         std::vector<float> loop(2 * kRate);
         for (std::size_t i = 0; i < loop.size(); ++i)
             loop[i] = 0.1f * static_cast<float>(std::sin(2 * M_PI * 220.0 * i / kRate));
-        for (int i = 0; i < 200; ++i)
-            loop[static_cast<std::size_t>(i)] = 0.9f * (i % 2 == 0 ? 1.0f : -1.0f);
+        for (int i = 0; i < 400; ++i) // a burst an MP3 keeps
+            loop[static_cast<std::size_t>(i)] =
+                0.9f * static_cast<float>(std::sin(2 * M_PI * 2000.0 * i / kRate));
         ASSERT_TRUE(WriteTestSound(folder.soundsFolder() + "Loop.wav", loop));
+        ASSERT_TRUE(WriteTestSound(folder.soundsFolder() + "Loop.mp3", loop));
         const QString file = AppModul::SettingsFile;
         WriteSetting(AppModul::PadSection, "Sample 1", "Loop.wav", file);
         WriteSetting(AppModul::PadSection, "Tempo 1", "120", file);
         WriteSetting(AppModul::PadSection, "Bars 1", "1", file);
+        WriteSetting(AppModul::PadSection, "Sample 2", "Loop.mp3", file);
+        WriteSetting(AppModul::PadSection, "Tempo 2", "120", file);
+        WriteSetting(AppModul::PadSection, "Bars 2", "1", file);
         deck = std::make_unique<PadDeck>(*engine);
     }
     void TearDown() override { deck.reset(); }
@@ -89,6 +95,17 @@ TEST_F(DeckTempoTest, AtTheSessionTempoTheLoopLastsItsBarsAndUntilReadyPlaysAsRe
     const std::vector<long> clicks = clicksIn(8 * kRate);
     ASSERT_GE(clicks.size(), 3u);
     EXPECT_NEAR(static_cast<double>(clicks[1] - clicks[0]), 2.4 * kRate, 200.0);
+    EXPECT_NEAR(static_cast<double>(clicks[2] - clicks[1]), 2.4 * kRate, 200.0);
+}
+
+TEST_F(DeckTempoTest, AnMp3PadIsStretchedToo)
+{
+    deck->Tempo.setTempo(100.0);
+    settleRenders();
+    deck->press(1);
+    EXPECT_TRUE(deck->DMC.SampleIsActive()) << "its render plays from memory";
+    const std::vector<long> clicks = clicksIn(8 * kRate);
+    ASSERT_GE(clicks.size(), 3u);
     EXPECT_NEAR(static_cast<double>(clicks[2] - clicks[1]), 2.4 * kRate, 200.0);
 }
 
