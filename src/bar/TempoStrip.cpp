@@ -3,6 +3,8 @@
 
 #include "deck/PadDeck.h"
 #include "deck/TempoActions.h"
+#include "midi/MidiControls.h"
+#include "midi/MidiLearn.h"
 #include "skin/LabelControl.h"
 
 #include <QKeyEvent>
@@ -206,6 +208,12 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
                                        "from silence\nClick: on or off"));
     CountIn->LeftPress = [&tempo] { tempo.setCountIn(!tempo.now().countIn); };
 
+    TempoMidi = new StripField(this, QStringLiteral("MIDI"), QString(), 706, 110);
+    TempoMidi->LeftPress = [this] { learnTempoControl(); };
+    QObject::connect(&MidiControlChanges::instance(), &MidiControlChanges::learned, this,
+                     [this] { showTempoControl(); });
+    showTempoControl();
+
     Editor = new QLineEdit(this);
     Editor->setFont(valueFont());
     Editor->setFrame(false);
@@ -221,6 +229,53 @@ TempoStrip::TempoStrip(QWidget* parent, PadDeck& deck) : QWidget(parent), m_deck
     QObject::connect(&tempo, &SessionTempo::changed, this,
                      [this](const SessionKeyAndTempo& now) { showSession(now); });
     showSession(tempo.now());
+}
+
+TempoStrip::~TempoStrip()
+{
+    MidiLearn::stopWaiting(this);
+}
+
+void TempoStrip::learnTempoControl()
+{
+    if (m_learning) {
+        m_learning = false;
+        MidiLearn::stopWaiting(this);
+        showTempoControl();
+        return;
+    }
+    m_learning = true;
+    TempoMidi->setValue(QStringLiteral("move…"), true);
+    MidiLearn::wait(
+        this,
+        [this](const MidiMessage& message) {
+            if (message.type != MidiMessage::Type::Control)
+                return false;
+            m_learning = false;
+            MidiLearn::stopWaiting(this);
+            MidiControls::StoreLearned(MidiControls::Tempo, message.channel, message.number);
+            showTempoControl();
+            return true;
+        },
+        [this] {
+            m_learning = false;
+            showTempoControl();
+        });
+}
+
+void TempoStrip::showTempoControl()
+{
+    if (m_learning)
+        return;
+    const std::optional<MidiTrigger> learned = MidiControls::Stored(MidiControls::Tempo);
+    TempoMidi->setValue(learned ? learned->text() : QStringLiteral("learn"));
+    TempoMidi->setToolTip(
+        learned ? QStringLiteral("The tempo follows MIDI %1 (0..127: %2..%3 BPM)\n"
+                                 "Click, then move another control to change it")
+                      .arg(learned->text())
+                      .arg(MidiControls::kFirstTempo)
+                      .arg(MidiControls::kFirstTempo + 127)
+                : QStringLiteral("Click, then move a MIDI control: it sets the tempo"));
 }
 
 void TempoStrip::showSession(const SessionKeyAndTempo& now)

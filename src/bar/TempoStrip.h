@@ -53,7 +53,8 @@ private:
 // The session's tempo and key on the bar, under the status line: TEMPO (click to type, wheel
 // ±1 BPM, right click off), TAP, KEY (wheel semitones, Shift+wheel cents, right click 0, click
 // to type "-2 +15"), the band's A4 while one is set (right click: back to 440), CLICK (the
-// metronome: click on/off, wheel its level) and COUNT-IN. Everything goes to the deck's
+// metronome: click on/off, wheel its level), COUNT-IN and MIDI (click, then move the control
+// that is to set the tempo). Everything goes to the deck's
 // SessionTempo, and the strip shows whatever it announces, whoever changed it (keys, MIDI, a
 // hand edit of the settings file).
 class TempoStrip : public QWidget {
@@ -63,6 +64,7 @@ public:
     static constexpr int kLevelStep = 5;
 
     TempoStrip(QWidget* parent, PadDeck& deck);
+    ~TempoStrip() override;
 
     // A note for the status line (a typed value that is no tempo or key).
     std::function<void(const QString&)> Say;
@@ -73,11 +75,15 @@ public:
     StripField* BandPitch = nullptr;
     StripField* Click = nullptr;
     StripField* CountIn = nullptr;
+    StripField* TempoMidi = nullptr;
     // The inline editor: shown only while a tempo or key is typed.
     QLineEdit* Editor = nullptr;
 
     void editTempo();
     void editKey();
+    // Waits for the next MIDI control change, which then sets the session tempo; a second call
+    // stops waiting.
+    void learnTempoControl();
 
     // What may be typed: "96", "96.5", "96,5" or "off" (0); "-2", "-2 +15", "+2 st -15 ct".
     static std::optional<double> ParseTempo(const QString& text);
@@ -90,8 +96,10 @@ private:
     void showSession(const SessionKeyAndTempo& now);
     void edit(StripField& field, const QString& text, std::function<bool(const QString&)> apply);
     void closeEditor();
+    void showTempoControl();
 
     PadDeck& m_deck;
     std::function<bool(const QString&)> m_apply; // the open editor's: false keeps it open
     QTimer m_tapFlash;
+    bool m_learning = false;
 };

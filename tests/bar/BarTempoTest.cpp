@@ -2,6 +2,7 @@
 #include "BarTestSupport.h"
 
 #include "core/SettingsStore.h"
+#include "midi/MidiLearn.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -126,10 +127,25 @@ TEST_F(BarTempo, TheMetronomeCountInAndBandPitchAreSetFromTheStrip)
     EXPECT_EQ(stored("BandA4"), "440.0");
     EXPECT_FALSE(bar->Strip->BandPitch->isVisible());
 
+    // MIDI learns the control that sets the tempo: a note does not do, a control does.
+    StripField* midi = bar->Strip->TempoMidi;
+    EXPECT_EQ(midi->value(), "learn");
+    QTest::mousePress(midi, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(MidiLearn::offer({MidiMessage::Type::NoteOn, 10, 36, 100}));
+    EXPECT_TRUE(MidiLearn::offer({MidiMessage::Type::Control, 2, 20, 64}));
+    EXPECT_EQ(midi->value(), "CC 20 Ch 2");
+    QFile file(folder->settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(FindSettingValue(file.readAll(), u"Triggers", u"Tempo"), "CC 20 Ch 2");
+    QTest::mousePress(midi, Qt::LeftButton, {}, QPoint(5, 5)); // waits again, then not
+    QTest::mousePress(midi, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(MidiLearn::waiting());
+    EXPECT_EQ(midi->value(), "CC 20 Ch 2");
+
     // No control of the strip takes the keyboard focus from the pads.
     const TempoStrip& strip = *bar->Strip;
-    for (const QWidget* control :
-         {strip.Tempo, strip.Tap, strip.Key, strip.BandPitch, strip.Click, strip.CountIn})
+    for (const QWidget* control : {strip.Tempo, strip.Tap, strip.Key, strip.BandPitch, strip.Click,
+                                   strip.CountIn, strip.TempoMidi})
         EXPECT_EQ(control->focusPolicy(), Qt::NoFocus);
 }
 
