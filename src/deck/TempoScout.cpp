@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TempoScout.h"
+#include "io/BackgroundWork.h"
 
 #include "audio/sounds/SoundFile.h"
 #include "audio/tempo/TempoDetect.h"
+#include "audio/tempo/TempoFit.h"
 
 #include <QMetaObject>
 
@@ -46,19 +48,31 @@ PadTempo TempoScout::Listen(const std::string& path)
     const std::unique_ptr<SoundFile> file = SoundFile::open(path);
     if (!file || file->rate() <= 0)
         return {PadTempo::Kind::None, 0.0, 0};
+    // The tracker hears the first minute (a loop's tempo holds throughout); the whole file is
+    // read for its exact length, which the bars are fitted to.
+    const auto heard = static_cast<std::size_t>(kListenSeconds * file->rate());
     const auto limit = static_cast<std::size_t>(kMaxSeconds * file->rate());
     std::vector<float> frames;
     std::vector<float> chunk(8192 * 2);
+    std::size_t total = 0;
     for (;;) {
         const long got = file->readStereo(chunk.data(), 8192);
         if (got <= 0)
             break;
-        frames.insert(frames.end(), chunk.begin(), chunk.begin() + got * 2);
-        if (frames.size() / 2 > limit)
+        const auto count = static_cast<std::size_t>(got);
+        if (total < heard) {
+            const std::size_t kept = std::min(count, heard - total);
+            frames.insert(frames.end(), chunk.begin(), chunk.begin() + static_cast<long>(kept * 2));
+        }
+        total += count;
+        if (total > limit)
             return {PadTempo::Kind::None, 0.0, 0};
     }
+    const std::optional<double> bpm = DetectBpm(frames.data(), frames.size() / 2, file->rate());
+    if (!bpm)
+        return {PadTempo::Kind::None, 0.0, 0};
     const std::optional<LoopTempo> tempo =
-        AnalyseLoop(frames.data(), frames.size() / 2, file->rate());
+        FitLoopTempo(*bpm, static_cast<double>(total) / file->rate());
     if (!tempo || tempo->bars < 1)
         return {PadTempo::Kind::None, 0.0, 0};
     return {PadTempo::Kind::Set, tempo->bpm, tempo->bars};
@@ -74,6 +88,7 @@ double TempoScout::LoopSeconds(const std::string& path)
 
 void TempoScout::work()
 {
+    YieldToEveryOtherThread();
     for (;;) {
         Request request;
         {

@@ -20,6 +20,8 @@ class TempoScout : public QObject {
 public:
     // Files longer than this are not listened to (a long track has no loop tempo to find).
     static constexpr double kMaxSeconds = 600.0;
+    // How much of a file the beat tracker hears.
+    static constexpr double kListenSeconds = 60.0;
 
     TempoScout();
     ~TempoScout() override; // stops after the file under way

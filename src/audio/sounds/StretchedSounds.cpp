@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StretchedSounds.h"
+#include "io/BackgroundWork.h"
 
 #include "SampleBuffer.h"
 #include "SoundFile.h"
@@ -150,6 +151,7 @@ void StretchedSounds::startLocked()
 
 void StretchedSounds::work()
 {
+    YieldToEveryOtherThread();
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stop || nextLocked() != nullptr; });
