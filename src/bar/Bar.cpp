@@ -141,6 +141,7 @@ void Bar::followDeckAndBindings()
     QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
         Keys.reload();
         Deck.Tempo.reload();
+        Deck.renderBoundPads(); // a pad's tempo or key edited by hand
         ShowPadNames();
     });
     // What the deck has to say about tempo and key goes to the status line.

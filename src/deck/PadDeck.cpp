@@ -112,7 +112,7 @@ void PadDeck::press(int index)
     applyStoredGains(settings);
     setActivePad(static_cast<short>(index));
     PadPressFailed = 0;
-    startedWithRender(index, render, rendered);
+    startedWithRender(index, render, rendered, settings);
 }
 
 void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& settings)

@@ -85,6 +85,9 @@ public:
     double padLoopSeconds(int index) const;
     // Hands the session's tempo and metronome to the engine, which forgets them when it starts.
     void applySessionToEngine();
+    // Has every bound pad's render made ready as the settings file now says (also after a hand
+    // edit of a pad's tempo or key), and listens to pads whose tempo is unknown.
+    void renderBoundPads();
 
     bool isLit(int index) const;
     // Index 100 (no pad) and other indexes outside the pads do nothing.
@@ -122,14 +125,13 @@ private:
     double beatFrames() const;
     // The next OpenSample on the pad's file plays its render (when ready).
     void prepareRender(int pad, const QByteArray& settings);
-    // Has every bound pad's render made ready, and listens to pads whose tempo is unknown.
-    void renderBoundPads();
     void tempoFound(int pad, const QString& fileName, const PadTempo& tempo);
     void sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before);
     void renderReady();
     void followPlayingRender();
     // After a press started the pad: what it plays, and a note when its render is not ready.
-    void startedWithRender(int pad, const SoundRender& render, bool rendered);
+    void startedWithRender(int pad, const SoundRender& render, bool rendered,
+                           const QByteArray& settings);
 
     QTimer m_pendingWatch; // runs while something waits for the cycle end
     std::unique_ptr<TempoScout> m_scout;

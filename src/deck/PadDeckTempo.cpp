@@ -186,8 +186,17 @@ void PadDeck::followPlayingRender()
     m_followRender = false;
 }
 
-void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendered)
+void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendered,
+                                const QByteArray& settings)
 {
+    if (Tempo.now().tempo > 0.0 && render.cycleFrames == 0.0) {
+        const PadTempo own = PadTempoIn(settings, pad);
+        if (own.kind == PadTempo::Kind::Set)
+            emit note(QStringLiteral("Pad %1 (%2 BPM) is too far from the session tempo to "
+                                     "stretch: it plays at its own")
+                          .arg(pad + 1)
+                          .arg(TempoText(own.bpm)));
+    }
     if (rendered) {
         m_playingRender = render;
         return;

@@ -98,6 +98,20 @@ TEST_F(DeckTempoTest, AtTheSessionTempoTheLoopLastsItsBarsAndUntilReadyPlaysAsRe
     EXPECT_NEAR(static_cast<double>(clicks[2] - clicks[1]), 2.4 * kRate, 200.0);
 }
 
+TEST_F(DeckTempoTest, APadTooFarFromTheSessionTempoPlaysAtItsOwnAndSaysSo)
+{
+    QSignalSpy notes(deck.get(), &PadDeck::note);
+    deck->Tempo.setTempo(50.0); // 120 BPM at 50 would be more than twice as long
+    deck->press(0);
+    ASSERT_EQ(notes.size(), 1);
+    EXPECT_EQ(
+        notes[0][0].toString(),
+        "Pad 1 (120.0 BPM) is too far from the session tempo to stretch: it plays at its own");
+    const std::vector<long> clicks = clicksIn(5 * kRate);
+    ASSERT_GE(clicks.size(), 2u);
+    EXPECT_EQ(clicks[1] - clicks[0], 2 * kRate);
+}
+
 TEST_F(DeckTempoTest, AnMp3PadIsStretchedToo)
 {
     deck->Tempo.setTempo(100.0);
