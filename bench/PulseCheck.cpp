@@ -6,7 +6,8 @@
 // runs the real bar with the real engine on that server. It measures:
 //   - press-to-sound: frames recorded before a pad press, to the first loud frame; and so for a
 //     0.2 s file against a three-minute one (44.1 kHz stereo WAV, both kept ready ahead), which
-//     should start as soon;
+//     should start as soon; and a pad stretched to a session tempo (its render made ahead)
+//     against the 0.2 s file;
 //   - the server's CPU for Quendel's stream against a plain `paplay` of the same loop, and
 //     Quendel's own CPU while one loop plays;
 //   - silent gaps and underruns over a looping pad with the settings window's sliders dragged
@@ -154,6 +155,13 @@ void measureLatency(Player& player, const PulseMonitorRecorder& recorder, int pr
     const double longMs = pressToSound(player, recorder, 4, presses, 250, "three-minute file");
     std::printf("three-minute file against the 0.2 s one: %.2fx\n",
                 shortMs > 0 ? longMs / shortMs : 0.0);
+    // A session tempo: pad 5 (its own 120 BPM) is rendered at 100 before it is pressed.
+    player.ask("tempo 100");
+    const double stretchedMs =
+        pressToSound(player, recorder, 5, presses, 250, "pad stretched to 100 BPM");
+    std::printf("stretched pad against the 0.2 s file: %.2fx\n",
+                shortMs > 0 ? stretchedMs / shortMs : 0.0);
+    player.ask("tempo 0");
 }
 
 long long serverCpuNs(const PrivatePulseServer& server)

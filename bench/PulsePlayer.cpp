@@ -5,6 +5,7 @@
 
 #include "PulseRig.h"
 #include "audio/AudioEngine.h"
+#include "audio/sounds/StretchedSounds.h"
 #include "bar/Bar.h"
 #include "core/Form.h"
 #include "core/ProgramState.h"
@@ -173,6 +174,12 @@ int runPlayer(const std::string& buffer)
         const std::vector<float> long3 = squareWave(kRate * 180, 0.5f, 100);
         WriteTestSound(folder.soundsFolder() + "Long.wav", long3, long3);
     }
+    // Two bars at 120 BPM, loud from the first frame, to be played at a session tempo.
+    WriteTestSound(folder.soundsFolder() + "Groove.wav", squareWave(kRate * 4, 0.5f, 100),
+                   squareWave(kRate * 4, 0.5f, 100));
+    WriteSetting("Samples", "Sample 5", "Groove.wav", folder.settingsFile());
+    WriteSetting("Samples", "Tempo 5", "120", folder.settingsFile());
+    WriteSetting("Samples", "Bars 5", "2", folder.settingsFile());
     WriteSetting("Samples", "Sample 3", "Short.wav", folder.settingsFile());
     WriteSetting("Samples", "Sample 4", "Long.wav", folder.settingsFile());
     WriteSetting("Quendel", "Volume", "100", folder.settingsFile());
@@ -216,6 +223,13 @@ int runPlayer(const std::string& buffer)
                 std::printf("ok\n");
             } else if (line == "busy off") {
                 dragger.stop();
+                std::printf("ok\n");
+            } else if (line.rfind("tempo ", 0) == 0) {
+                // The session tempo, answered once every pad's render is ready.
+                bar.Deck.Tempo.setTempo(std::atof(line.c_str() + 6));
+                const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+                while (engine.stretched().busy() && std::chrono::steady_clock::now() < limit)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
                 std::printf("ok\n");
             } else if (line == "stats") {
                 stats();
