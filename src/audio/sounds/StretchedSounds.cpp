@@ -92,7 +92,9 @@ StretchedSounds::Found StretchedSounds::find(const SoundRender& render)
 
 void StretchedSounds::setReadyListener(std::function<void()> listener)
 {
-    std::lock_guard lock(m_mutex);
+    // Waits for a call under way: once this returns, the old listener is never called again,
+    // so its owner may go.
+    std::lock_guard lock(m_listenerMutex);
     m_listener = std::move(listener);
 }
 
@@ -175,14 +177,16 @@ void StretchedSounds::work()
                 m_held += entry.sound->bytesHeld();
             m_entries.push_back(std::move(entry));
         }
-        const std::function<void()> listener = keep ? m_listener : nullptr;
         // What is not kept is freed here, on the worker, without holding up the UI thread.
         lock.unlock();
         entry.sound.reset();
         // Still busy while the listener runs: whoever waits for the worker to settle has heard
         // of every finished render by then.
-        if (listener)
-            listener();
+        if (keep) {
+            std::lock_guard told(m_listenerMutex);
+            if (m_listener)
+                m_listener();
+        }
         lock.lock();
         m_current.reset();
     }

@@ -61,7 +61,8 @@ public:
     // dropped and made again (when wanted).
     Found find(const SoundRender& render);
     // Called on the worker after each finished render (Ready or NotRenderable); the UI posts it
-    // to its own thread.
+    // to its own thread. Once this returns, the listener it replaced is not running and is never
+    // called again.
     void setReadyListener(std::function<void()> listener);
 
     // A render is under way or a wanted one waits.
@@ -99,6 +100,8 @@ private:
     std::vector<Entry> m_entries;
     std::optional<SoundRender> m_current; // being rendered
     std::atomic<bool> m_cancel{false};
+    // Held while the listener runs, so that replacing it waits for a call under way.
+    std::mutex m_listenerMutex;
     std::function<void()> m_listener;
     int m_rate = 0;
     std::size_t m_held = 0;
