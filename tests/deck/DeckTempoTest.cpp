@@ -142,4 +142,32 @@ TEST_F(DeckTempoTest, ATempoChangeWhileALoopPlaysTakesOverAtABarLine)
     EXPECT_NEAR(static_cast<double>(back[1] - back[0]), 2.0 * kRate, 200.0);
 }
 
+// Pads that never stretch, on the session's grid: a switch waits for the next beat or bar line
+// and lands on its very frame.
+TEST_F(DeckTempoTest, ASwitchOnTheNextBeatOrBarLandsOnItsFrame)
+{
+    const QString file = AppModul::SettingsFile;
+    ASSERT_TRUE(WriteTestSound(folder.soundsFolder() + "Low.wav", Constant(0.1f, kRate)));
+    ASSERT_TRUE(WriteTestSound(folder.soundsFolder() + "High.wav", Constant(0.3f, kRate)));
+    for (const auto& [pad, name] : {std::pair{3, "Low.wav"}, std::pair{4, "High.wav"}}) {
+        WriteSetting(AppModul::PadSection, QStringLiteral("Sample %1").arg(pad), name, file);
+        WriteSetting(AppModul::PadSection, QStringLiteral("Tempo %1").arg(pad), "none", file);
+    }
+    deck->Tempo.setTempo(120.0); // a beat is 22050 frames, a bar 88200
+    for (const auto& [mode, line] : {std::pair{PadDeck::SwitchMode::OnNextBeat, 44100},
+                                     std::pair{PadDeck::SwitchMode::OnNextBar, 88200}}) {
+        PadDeck::StoreSwitchMode(mode);
+        deck->press(2);
+        std::vector<float> out = Render(*engine, 30000);
+        deck->press(3); // waits for the line
+        const std::vector<float> rest = Render(*engine, 100000);
+        out.insert(out.end(), rest.begin(), rest.end());
+        // At the pads' volume of 80, from 16-bit files.
+        EXPECT_NEAR(out[2 * (line - 1)], 0.08f, 1e-4f) << "the old pad to the frame before";
+        EXPECT_NEAR(out[2 * line], 0.24f, 1e-4f) << "the new one from the line on";
+        deck->press(3); // stop, for the next round
+        Render(*engine, kRate);
+    }
+}
+
 } // namespace
