@@ -179,7 +179,8 @@ void StretchedSounds::work()
         }
         // What is not kept is freed here, on the worker, without holding up the UI thread.
         lock.unlock();
-        entry.sound.reset();
+        if (!keep)
+            entry.sound.reset();
         // Still busy while the listener runs: whoever waits for the worker to settle has heard
         // of every finished render by then.
         if (keep) {
