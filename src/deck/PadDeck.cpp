@@ -295,6 +295,7 @@ void PadDeck::setPadTempo(int index, const PadTempo& tempo)
         ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1), SettingsFile, {});
     TempoSettings::StorePadTempo(index, tempo, name);
     emit padTempoChanged(index);
+    renderBoundPads(); // a playing pad takes its new render at a bar line
 }
 
 void PadDeck::setPadKey(int index, const PadKey& key)
@@ -303,6 +304,7 @@ void PadDeck::setPadKey(int index, const PadKey& key)
         return;
     TempoSettings::StorePadKey(index, key);
     emit padTempoChanged(index);
+    renderBoundPads();
 }
 
 void PadDeck::findPadTempoAgain(int index)

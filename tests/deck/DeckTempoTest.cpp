@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -140,6 +141,35 @@ TEST_F(DeckTempoTest, ATempoChangeWhileALoopPlaysTakesOverAtABarLine)
     const std::vector<long> back = clicksIn(6 * kRate);
     ASSERT_GE(back.size(), 2u);
     EXPECT_NEAR(static_cast<double>(back[1] - back[0]), 2.0 * kRate, 200.0);
+}
+
+TEST_F(DeckTempoTest, APlayingPadsOwnKeyIsHeardOnceItsRenderIsReady)
+{
+    // The tone under the loop's burst, by the median gap between its zero crossings over half
+    // a second (the burst's short gaps do not move a median).
+    const auto toneHz = [this] {
+        const std::vector<float> out = Render(*engine, kRate / 2);
+        std::vector<double> gaps;
+        double last = -1.0;
+        for (std::size_t i = 2; i < out.size(); i += 2) {
+            if ((out[i - 2] < 0.0f) == (out[i] < 0.0f))
+                continue;
+            const double at = static_cast<double>(i / 2) - out[i] / (out[i] - out[i - 2]);
+            if (last >= 0.0)
+                gaps.push_back(at - last);
+            last = at;
+        }
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2),
+                         gaps.end());
+        return kRate / (2.0 * gaps[gaps.size() / 2]);
+    };
+    deck->press(0);
+    EXPECT_NEAR(toneHz(), 220.0, 1.0);
+    deck->setPadKey(0, {12, 0}); // an octave up, at its own tempo
+    EXPECT_EQ(deck->padKey(0), (PadKey{12, 0}));
+    settleRenders();
+    Render(*engine, 2 * kRate); // without a session tempo it takes over at once
+    EXPECT_NEAR(toneHz(), 440.0, 2.0);
 }
 
 // Pads that never stretch, on the session's grid: a switch waits for the next beat or bar line
