@@ -45,3 +45,22 @@ struct MidiMessage {
         }
     }
 };
+
+// The system real-time messages of a MIDI clock: one byte each.
+enum class ClockMessage : std::uint8_t { Clock = 0xF8, Start = 0xFA, Continue = 0xFB, Stop = 0xFC };
+
+// A whole clock message (exactly one of the four bytes), or nothing.
+inline std::optional<ClockMessage> ClockMessageOf(const std::uint8_t* bytes, std::size_t size)
+{
+    if (size != 1 || bytes == nullptr)
+        return std::nullopt;
+    switch (bytes[0]) {
+    case 0xF8:
+    case 0xFA:
+    case 0xFB:
+    case 0xFC:
+        return static_cast<ClockMessage>(bytes[0]);
+    default:
+        return std::nullopt;
+    }
+}

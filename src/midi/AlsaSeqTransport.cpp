@@ -81,6 +81,22 @@ std::optional<std::array<std::uint8_t, 3>> AlsaSeqTransport::EventBytes(const sn
     }
 }
 
+std::optional<std::uint8_t> AlsaSeqTransport::ClockByte(const snd_seq_event& event)
+{
+    switch (event.type) {
+    case SND_SEQ_EVENT_CLOCK:
+        return std::uint8_t{0xF8};
+    case SND_SEQ_EVENT_START:
+        return std::uint8_t{0xFA};
+    case SND_SEQ_EVENT_CONTINUE:
+        return std::uint8_t{0xFB};
+    case SND_SEQ_EVENT_STOP:
+        return std::uint8_t{0xFC};
+    default:
+        return std::nullopt;
+    }
+}
+
 void AlsaSeqTransport::read()
 {
     std::vector<pollfd> fds;
@@ -98,19 +114,22 @@ void AlsaSeqTransport::read()
             return;
         for (;;) {
             std::optional<std::array<std::uint8_t, 3>> bytes;
+            std::optional<std::uint8_t> clock;
             {
                 const std::lock_guard lock(m_seqLock);
                 snd_seq_event_t* event = nullptr;
                 if (snd_seq_event_input(m_seq, &event) < 0 || event == nullptr)
                     break; // -EAGAIN: all read; -ENOSPC: an overrun, read on next time
-                if (event->dest.port == m_inPort)
+                if (event->dest.port == m_inPort) {
                     bytes = EventBytes(*event);
+                    clock = ClockByte(*event);
+                }
             }
-            if (!bytes)
-                continue;
             const std::lock_guard lock(m_receiverLock);
-            if (m_receiver)
+            if (m_receiver && bytes)
                 m_receiver(bytes->data(), bytes->size());
+            else if (m_receiver && clock)
+                m_receiver(&*clock, 1);
         }
     }
 }

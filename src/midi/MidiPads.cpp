@@ -12,7 +12,8 @@
 #include <unistd.h>
 
 MidiPads::MidiPads(PadDeck& deck, MidiTransport& transport)
-    : m_deck(deck), m_transport(transport), m_controls(deck), m_triggers(PadTriggers::Stored())
+    : m_deck(deck), m_transport(transport), m_controls(deck), m_clockIn(deck.Tempo),
+      m_triggers(PadTriggers::Stored())
 {
     m_lights.fill(Light::Unknown);
     for (int pad = 0; pad < kPadCount; ++pad)
@@ -61,12 +62,17 @@ MidiPads::~MidiPads()
 
 void MidiPads::receive(const std::uint8_t* bytes, std::size_t size)
 {
-    const std::optional<MidiMessage> message = MidiMessage::FromBytes(bytes, size);
-    if (!message)
-        return;
-    if (!m_queue.push(*message)) {
-        m_dropped.fetch_add(1, std::memory_order_relaxed);
-        return;
+    if (const std::optional<ClockMessage> clock = ClockMessageOf(bytes, size)) {
+        if (!m_clockIn.receive(*clock))
+            return; // not followed, or a flood the queue cannot take
+    } else {
+        const std::optional<MidiMessage> message = MidiMessage::FromBytes(bytes, size);
+        if (!message)
+            return;
+        if (!m_queue.push(*message)) {
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
     }
     if (m_wakeFd >= 0 && !m_wakePending.exchange(true, std::memory_order_acq_rel)) {
         const std::uint64_t one = 1;
@@ -78,6 +84,7 @@ void MidiPads::reload()
 {
     m_triggers = PadTriggers::Stored();
     m_controls.reload();
+    m_clockIn.reload();
     for (int pad = 0; pad < kPadCount; ++pad) {
         const auto p = static_cast<std::size_t>(pad);
         const std::optional<MidiTrigger> note = m_triggers.padNote(pad);
@@ -113,6 +120,7 @@ struct MidiPads::Drained {
 
 void MidiPads::drain()
 {
+    m_clockIn.drain();
     const Drained drained = takeQueued();
     if (drained.seen == kMaxMessagesPerDrain && m_drainTimer.isSingleShot())
         m_drainTimer.start(); // the rest of a flood, a moment later: the UI keeps breathing

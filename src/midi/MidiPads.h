@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MidiClockIn.h"
 #include "MidiControls.h"
 #include "deck/PadTriggers.h"
 #include "io/MidiMessage.h"
@@ -26,6 +27,7 @@ class PadDeck;
 // timer polling an idle queue): a note-on (velocity > 0) presses its pad and a note-off releases
 // it, exactly as the mouse does, through the deck; a learned control change moves the volume or
 // the pan, or sets the session tempo. A waiting learn sees every note-on and control change first.
+// A MIDI clock, when followed, sets the session tempo (MidiClockIn).
 //
 // Which note plays which pad comes from the trigger map (notes 36..63 play pads 1..28 unless
 // learned otherwise); a note learned for the next- or previous-pad action presses the next or
@@ -62,6 +64,7 @@ public:
 
     MidiTransport& transport() { return m_transport; }
     MidiControls& controls() { return m_controls; }
+    MidiClockIn& clockIn() { return m_clockIn; }
     const PadTriggers& triggers() const { return m_triggers; }
     // Messages dropped because the queue was full.
     std::uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
@@ -88,6 +91,7 @@ private:
     PadDeck& m_deck;
     MidiTransport& m_transport;
     MidiControls m_controls;
+    MidiClockIn m_clockIn;
     PadTriggers m_triggers;
     SpscQueue<MidiMessage, kQueueSize> m_queue;
     std::atomic<std::uint64_t> m_dropped{0};

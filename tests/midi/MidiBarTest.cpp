@@ -6,6 +6,7 @@
 #include "settings/SliderMidiLearn.h"
 
 #include <QFile>
+#include <QSignalSpy>
 
 #include <map>
 #include <vector>
@@ -346,6 +347,40 @@ TEST_F(MidiBar, AFloodOfNotesNeitherHangsNorLeavesAWrongState)
         drain();
     EXPECT_EQ(litPads().size(), 1u);
     expectLightsMatchPads();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MidiBar, AnExternalClockSetsTheSessionTempoOnlyWhenFollowed)
+{
+    double now = 100.0;
+    pads->clockIn().setClock([&now] { return now; });
+    const auto clocks = [&](double bpm, int beats) {
+        const std::uint8_t clock = 0xF8;
+        for (int i = 0; i < beats * 24; ++i) {
+            now += 60.0 / bpm / 24 + (i % 2 == 0 ? 0.0015 : -0.0015); // a jittery sender
+            midi.receiver(&clock, 1);
+            if (i % 6 == 5)
+                drain(); // the UI thread drains as messages come
+        }
+    };
+    clocks(100.0, 4);
+    EXPECT_EQ(bar->Deck.Tempo.now().tempo, 0.0) << "not followed by default";
+
+    WriteSetting("Quendel", "MidiClock", "follow", folder->settingsFile());
+    pads->reload();
+    QSignalSpy changed(&bar->Deck.Tempo, &SessionTempo::changed);
+    clocks(100.0, 8);
+    EXPECT_NEAR(bar->Deck.Tempo.now().tempo, 100.0, 0.1);
+    EXPECT_LE(changed.size(), 3) << "a steady clock leaves the tempo alone once found";
+    EXPECT_EQ(bar->Strip->Tempo->value(), "100.0");
+
+    const std::uint8_t start = 0xFA;
+    midi.receiver(&start, 1);
+    clocks(132.0, 4);
+    EXPECT_NEAR(bar->Deck.Tempo.now().tempo, 132.0, 0.1);
 }
 
 } // namespace

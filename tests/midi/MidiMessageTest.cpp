@@ -85,6 +85,22 @@ TEST(AlsaSequencer, OpensOnlyWhereThereIsOneAndConvertsItsEvents)
               (std::array<std::uint8_t, 3>{0xB1, 7, 200 & 0x7F}));
     event.type = SND_SEQ_EVENT_PITCHBEND;
     EXPECT_FALSE(AlsaSeqTransport::EventBytes(event));
+    EXPECT_FALSE(AlsaSeqTransport::ClockByte(event));
+
+    // A clock's events become its one byte, which the pads' side knows again.
+    for (const auto& [type, byte] :
+         {std::pair{SND_SEQ_EVENT_CLOCK, 0xF8}, std::pair{SND_SEQ_EVENT_START, 0xFA},
+          std::pair{SND_SEQ_EVENT_CONTINUE, 0xFB}, std::pair{SND_SEQ_EVENT_STOP, 0xFC}}) {
+        event.type = static_cast<snd_seq_event_type_t>(type);
+        ASSERT_EQ(AlsaSeqTransport::ClockByte(event), byte);
+        EXPECT_FALSE(AlsaSeqTransport::EventBytes(event));
+        const std::uint8_t one = *AlsaSeqTransport::ClockByte(event);
+        EXPECT_TRUE(ClockMessageOf(&one, 1));
+    }
+    const std::uint8_t notClock[2] = {0xF8, 0xF8};
+    EXPECT_FALSE(ClockMessageOf(notClock, 2)); // exactly one byte
+    const std::uint8_t songPosition = 0xF2;
+    EXPECT_FALSE(ClockMessageOf(&songPosition, 1));
 }
 
 } // namespace

@@ -27,11 +27,12 @@ void JackMidiPorts::process(void* inBuffer, void* outBuffer)
         const jack_nframes_t count = jack_midi_get_event_count(inBuffer);
         for (jack_nframes_t i = 0; i < count; ++i) {
             // Any client may write any bytes into an event: only a whole note or control change
-            // goes on, the messages the sequencer's transport delivers too. The check reads the
-            // bytes in place, with no allocation or lock on this thread.
+            // or a clock's one byte goes on, the messages the sequencer's transport delivers too.
+            // The check reads the bytes in place, with no allocation or lock on this thread.
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, inBuffer, i) == 0 &&
-                MidiMessage::FromBytes(event.buffer, event.size))
+                (MidiMessage::FromBytes(event.buffer, event.size) ||
+                 ClockMessageOf(event.buffer, event.size)))
                 m_receiver.deliver(event.buffer, event.size);
         }
     }

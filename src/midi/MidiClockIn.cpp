@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "MidiClockIn.h"
+
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
+#include "deck/SessionTempo.h"
+
+#include <chrono>
+#include <cmath>
+
+MidiClockIn::MidiClockIn(SessionTempo& tempo)
+    : m_tempo(tempo), m_clock([] {
+          using namespace std::chrono;
+          return duration<double>(steady_clock::now().time_since_epoch()).count();
+      })
+{
+    reload();
+}
+
+void MidiClockIn::reload()
+{
+    const QString mode = ReadSetting(AppModul::AppTitle, QStringLiteral("MidiClock"),
+                                     AppModul::SettingsFile, QStringLiteral("off"));
+    m_following.store(mode.trimmed().compare(QLatin1String("follow"), Qt::CaseInsensitive) == 0,
+                      std::memory_order_relaxed);
+}
+
+bool MidiClockIn::receive(ClockMessage message)
+{
+    if (!following())
+        return false;
+    return m_ticks.push({message, m_clock()});
+}
+
+void MidiClockIn::drain()
+{
+    Tick tick;
+    while (m_ticks.pop(tick)) {
+        if (tick.message == ClockMessage::Clock)
+            m_follower.clock(tick.seconds);
+        else
+            m_follower.restart();
+    }
+    if (m_follower.clocks() < m_appliedAt)
+        m_appliedAt = 0; // the fit started afresh
+    if (m_follower.clocks() < m_appliedAt + ClockFollower::kClocksPerBeat)
+        return;
+    m_appliedAt = m_follower.clocks();
+    const std::optional<double> bpm = m_follower.bpm();
+    if (bpm && std::abs(*bpm - m_tempo.now().tempo) >= kMinChange)
+        m_tempo.setTempo(std::round(*bpm * 100.0) / 100.0);
+}

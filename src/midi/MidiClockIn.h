@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ClockFollower.h"
+#include "io/MidiMessage.h"
+#include "io/SpscQueue.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+class SessionTempo;
+
+// The session tempo following an external MIDI clock (a drum machine, a DAW), when the settings
+// file's main section says "MidiClock=follow"; off by default, when clocks are ignored.
+//
+// The transport's thread stamps each clock with the time it came and queues it (no lock, no
+// allocation); the UI thread feeds the stamps to a ClockFollower and, once a beat, sets the
+// session tempo when it has moved by kMinChange or more, so a steady clock leaves the tempo (and
+// the settings file) alone. Start, Continue and Stop begin the beat afresh.
+class MidiClockIn {
+public:
+    using Clock = std::function<double()>; // a steady clock's reading in seconds
+    static constexpr std::size_t kQueueSize = 1024;
+    static constexpr double kMinChange = 0.05;
+
+    explicit MidiClockIn(SessionTempo& tempo);
+
+    // Reads whether to follow from the settings file again.
+    void reload();
+    bool following() const { return m_following.load(std::memory_order_relaxed); }
+    // The transport's thread: a clock message to queue (true), or one to ignore, not following.
+    bool receive(ClockMessage message);
+    // UI thread: what came since the last drain.
+    void drain();
+
+    // For tests: the clock that stamps the messages (before any arrive).
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    const ClockFollower& follower() const { return m_follower; }
+
+private:
+    struct Tick {
+        ClockMessage message = ClockMessage::Clock;
+        double seconds = 0.0;
+    };
+
+    SessionTempo& m_tempo;
+    ClockFollower m_follower;
+    SpscQueue<Tick, kQueueSize> m_ticks;
+    std::atomic<bool> m_following{false};
+    Clock m_clock;
+    std::size_t m_appliedAt = 0; // the follower's clock count when the tempo was last looked at
+};
