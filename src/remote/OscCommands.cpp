@@ -5,6 +5,7 @@
 #include "deck/TempoSettings.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -13,7 +14,15 @@
 namespace {
 
 // An argument as a number, whatever numeric type the sender chose; nothing for strings, blobs,
-// true/false and the rest.
+// true/false and the rest. liblo's arguments lie on 4-byte boundaries in the message, short of
+// what its 8-byte union asks for, so they are copied out as bytes rather than read through it.
+template <class T> T ArgAs(const lo_arg* arg)
+{
+    T value;
+    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
+    return value;
+}
+
 std::optional<double> NumberArg(char type, const lo_arg* arg)
 {
     if (!arg)
@@ -21,16 +30,16 @@ std::optional<double> NumberArg(char type, const lo_arg* arg)
     double value = 0;
     switch (type) {
     case LO_INT32:
-        value = arg->i;
+        value = ArgAs<std::int32_t>(arg);
         break;
     case LO_INT64:
-        value = static_cast<double>(arg->h);
+        value = static_cast<double>(ArgAs<std::int64_t>(arg));
         break;
     case LO_FLOAT:
-        value = arg->f;
+        value = ArgAs<float>(arg);
         break;
     case LO_DOUBLE:
-        value = arg->d;
+        value = ArgAs<double>(arg);
         break;
     default:
         return std::nullopt;
