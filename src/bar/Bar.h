@@ -9,6 +9,7 @@
 #include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
+#include "remote/OscServer.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
 #include "skin/SkinLayout.h"
@@ -57,6 +58,8 @@ public:
     std::array<PadOverlay*, kPadCount> PadNames{};
     // A MIDI controller on the pads, from the start of the sound on (see BarMidi).
     std::unique_ptr<BarMidi> Midi;
+    // A tablet or another program on the pads over OSC, while the settings file names a port.
+    std::unique_ptr<OscServer> Osc;
     QTimer LoopTimer; // 30 frames a second while a pad plays: its loop bar
     // Where the sound goes: a right click on the title area or the clock.
     OutputMenu* Outputs = nullptr;
