@@ -119,7 +119,7 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     }
     StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
     Strip = new TempoStrip(this, Deck);
-    Strip->Say = [this](const QString& text) { StatusLine->queueMessage(text); };
+    Strip->Say = [this](const QString& text) { showStatus(text); };
     new PadDrop(*this); // sound files dropped on the pads
 }
 
@@ -146,7 +146,7 @@ void Bar::followDeckAndBindings()
     });
     // What the deck has to say about tempo and key goes to the status line.
     QObject::connect(&Deck, &PadDeck::note, this,
-                     [this](const QString& text) { StatusLine->queueMessage(text); });
+                     [this](const QString& text) { showStatus(text); });
     // The tooltips name each pad's keys, anew whenever a key is learned.
     PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
     QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,
@@ -212,6 +212,7 @@ void Bar::Form_Load()
     Deck.applySessionToEngine(); // the stored tempo and metronome
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
+    // Said after the start's other notes, as one of them.
     Osc = OscServer::FromSettings(Deck,
                                   [this](const QString& text) { StatusLine->queueMessage(text); });
 
