@@ -86,6 +86,8 @@ void openSampleFile(AudioSlots& slots, const std::string& path)
 
 void openStreamFile(AudioSlots& slots, const std::string& path)
 {
+    // A stream is the file as recorded: whatever render was asked for is not what it plays.
+    slots.sampleRendered = slots.renderCycleFrames == 0.0 && slots.renderPitch == 1.0;
     slots.streamPath.clear();
     if (StreamPlays(path, slots.engine.sampleRate()))
         slots.streamPath = path;

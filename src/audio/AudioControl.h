@@ -90,7 +90,8 @@ public:
     // engine's stretched sounds. A render that is not ready yet opens the file as recorded and
     // sampleIsRendered() says so. Both 0 and 1 (the default) play the file as recorded.
     void SampleRender(double cycleFrames, double pitchScale);
-    // The opened sample is the render asked for (always, when none was asked for).
+    // The file opened last (as a sample or, not rendered yet, as a stream) plays the render asked
+    // for; always, when none was asked for.
     bool sampleIsRendered() const;
     // The render SampleRender asked for is ready for `path`: opening it plays the render, also
     // for a file that otherwise plays as a stream (an MP3, which is then held in memory).

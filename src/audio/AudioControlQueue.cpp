@@ -4,9 +4,8 @@
 #include "AudioEngine.h"
 #include "AudioSlots.h"
 #include "mixer/Voice.h"
+#include "sounds/SampleOpening.h"
 #include "sounds/StretchedSounds.h"
-
-#include <utility>
 
 // Switching on a loop's end: the control queues a voice behind the one that plays and keeps its
 // slots in step with what the audio thread did at each cycle end.
@@ -153,22 +152,20 @@ bool AudioControl::SwapSampleAtBar(const std::string& path, double cycleFrames, 
     Voice* playing = sounds(slots.sampleVoice) ? slots.sampleVoice : slots.streamVoice;
     if (!sounds(playing) || slots.pending || slots.stopPending)
         return false;
-    StretchedSounds::Found found = engine().stretched().find({path, cycleFrames, pitchScale});
-    std::shared_ptr<const SampleBuffer> sound = std::move(found.sound);
-    if (found.state != StretchedSounds::State::Ready || !sound) {
-        if (cycleFrames > 0.0 || pitchScale != 1.0)
+    std::shared_ptr<const SampleBuffer> sound;
+    if (cycleFrames > 0.0 || pitchScale != 1.0) {
+        StretchedSounds::Found found = engine().stretched().find({path, cycleFrames, pitchScale});
+        if (found.state != StretchedSounds::State::Ready)
             return false;
+        sound = std::move(found.sound);
+    } else {
         // Back to the file as recorded: its ready sound, which a press would play too.
-        std::swap(slots.renderCycleFrames, cycleFrames);
-        std::swap(slots.renderPitch, pitchScale);
-        std::shared_ptr<const SampleBuffer> kept = slots.sample;
-        openSampleFile(slots, path);
-        sound = std::exchange(slots.sample, std::move(kept));
-        std::swap(slots.renderCycleFrames, cycleFrames);
-        std::swap(slots.renderPitch, pitchScale);
-        if (!sound)
-            return false; // plays from disk: not a sound a bar line can hand over to
+        sound = OpenSampleSound(engine().sounds(), path, engine().sampleRate(),
+                                engine().sampleSizeLimit(), 1.0)
+                    .sound;
     }
+    if (!sound)
+        return false; // plays only from disk: not a sound a bar line can hand over to
     auto voice = std::make_unique<SampleVoice>(sound, true, cycleFrames);
     voice->anchorsGrid = slots.anchorsGrid;
     setGains(*voice, slots.sampleVolume, slots.samplePan);
@@ -176,6 +173,7 @@ bool AudioControl::SwapSampleAtBar(const std::string& path, double cycleFrames, 
     if (!swapped)
         return false;
     slots.sample = std::move(sound);
+    slots.largeSamplePath.clear();
     slots.sampleCycleFrames = cycleFrames;
     slots.sampleRendered = true;
     // Settled like a switch at the loop's end: the new voice holds the slot once it began.

@@ -105,14 +105,13 @@ void PadDeck::press(int index)
 
     const SoundRender render = renderOf(index, settings);
     DMC.SampleRender(render.cycleFrames, render.pitchScale);
-    const bool rendered = isPlain(render) || DMC.renderIsReady(render.path);
     // A loop from silence starts the session's grid at its tempo.
     DMC.engine().mixer().setTempo(beatFrames());
     PlayFile(DMC, AudioPath(path), true);
     applyStoredGains(settings);
     setActivePad(static_cast<short>(index));
     PadPressFailed = 0;
-    startedWithRender(index, render, rendered, settings);
+    startedWithRender(index, render, DMC.sampleIsRendered(), settings);
 }
 
 void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& settings)
@@ -133,13 +132,12 @@ void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& s
     } else {
         const SoundRender render = renderOf(index, settings);
         DMC.SampleRender(render.cycleFrames, render.pitchScale);
-        const bool rendered = isPlain(render) || DMC.renderIsReady(render.path);
         const SwitchMode mode = SwitchModeIn(settings);
         DMC.QueueAtLoopEnd(AudioPath(path), mode == SwitchMode::OnNextBeat ? Mixer::SwitchAt::Beat
                                             : mode == SwitchMode::OnNextBar
                                                 ? Mixer::SwitchAt::Bar
                                                 : Mixer::SwitchAt::CycleEnd);
-        m_queuedRender = rendered ? render : SoundRender{render.path};
+        m_queuedRender = DMC.sampleIsRendered() ? render : SoundRender{render.path};
         applyStoredGains(settings); // reaches the queued file from its first frame
         setLit(pad, true);
     }
@@ -211,6 +209,16 @@ int PadDeck::steppedPad(int direction) const
             return pad;
     }
     return -1;
+}
+
+bool PadDeck::step(int direction)
+{
+    const int pad = steppedPad(direction);
+    if (pad < 0)
+        return false;
+    press(pad);
+    release(pad);
+    return true;
 }
 
 void PadDeck::release(int index)

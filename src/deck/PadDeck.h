@@ -55,6 +55,8 @@ public:
     // take over, else the one that plays, wrapping round; with neither, the first (last) bound
     // pad. -1 when no other pad is bound. For foot pedals and page turners.
     int steppedPad(int direction) const;
+    // Presses and releases that pad at once, as a pedal's tap does; false when there is none.
+    bool step(int direction);
 
     // The bound pads' files are decoded in the background, so a press starts them at once.
     void keepBoundSoundsReady(const PadBindings& bindings);
@@ -123,12 +125,12 @@ private:
     SoundRender renderOf(int pad, const QByteArray& settings) const;
     static bool isPlain(const SoundRender& render);
     double beatFrames() const;
-    // The next OpenSample on the pad's file plays its render (when ready).
-    void prepareRender(int pad, const QByteArray& settings);
     void tempoFound(int pad, const QString& fileName, const PadTempo& tempo);
-    void sessionChanged(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before);
-    void renderReady();
+    void sessionChanged();
+    // The playing loop takes the render it should now play at the next bar line, once that is
+    // ready; until then it plays on as it is.
     void followPlayingRender();
+    void followPlayingRender(const QByteArray& settings);
     // After a press started the pad: what it plays, and a note when its render is not ready.
     void startedWithRender(int pad, const SoundRender& render, bool rendered,
                            const QByteArray& settings);

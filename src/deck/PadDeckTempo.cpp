@@ -33,14 +33,11 @@ void PadDeck::setUpTempo()
                      [this](int pad, const QString& fileName, const PadTempo& tempo) {
                          tempoFound(pad, fileName, tempo);
                      });
-    QObject::connect(&Tempo, &SessionTempo::changed, this,
-                     [this](const SessionKeyAndTempo& now, const SessionKeyAndTempo& before) {
-                         sessionChanged(now, before);
-                     });
+    QObject::connect(&Tempo, &SessionTempo::changed, this, [this] { sessionChanged(); });
     // A render finished on the stretching worker: the playing loop may be waiting for it.
     DMC.engine().stretched().setReadyListener([this] {
         QMetaObject::invokeMethod(
-            this, [this] { renderReady(); }, Qt::QueuedConnection);
+            this, [this] { followPlayingRender(); }, Qt::QueuedConnection);
     });
     applySessionToEngine();
 }
@@ -75,12 +72,6 @@ double PadDeck::beatFrames() const
     return tempo > 0.0 ? 60.0 / tempo * DMC.engine().sampleRate() : 0.0;
 }
 
-void PadDeck::prepareRender(int pad, const QByteArray& settings)
-{
-    const SoundRender render = renderOf(pad, settings);
-    DMC.SampleRender(render.cycleFrames, render.pitchScale);
-}
-
 void PadDeck::renderBoundPads()
 {
     const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
@@ -97,16 +88,17 @@ void PadDeck::renderBoundPads()
     for (int pad = 0; pad < kPadCount; ++pad) {
         want(pad);
         // Pads whose tempo nobody knows yet are listened to, once per file.
+        QString& scouted = m_scouted[static_cast<std::size_t>(pad)];
         const QString name = boundName(settings, pad);
-        if (!name.isEmpty() && PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown &&
-            FileExists(AppModul::SoundsFolder + name) &&
-            m_scouted[static_cast<std::size_t>(pad)] != name) {
-            m_scouted[static_cast<std::size_t>(pad)] = name;
+        if (!name.isEmpty() && scouted != name &&
+            PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown &&
+            FileExists(AppModul::SoundsFolder + name)) {
+            scouted = name;
             m_scout->find(pad, name, AudioPath(AppModul::SoundsFolder + name));
         }
     }
     DMC.engine().stretched().keepRendered(wanted);
-    followPlayingRender();
+    followPlayingRender(settings);
 }
 
 void PadDeck::tempoFound(int pad, const QString& fileName, const PadTempo& tempo)
@@ -121,7 +113,7 @@ void PadDeck::tempoFound(int pad, const QString& fileName, const PadTempo& tempo
     renderBoundPads();
 }
 
-void PadDeck::sessionChanged(const SessionKeyAndTempo&, const SessionKeyAndTempo&)
+void PadDeck::sessionChanged()
 {
     // First what the pads are to play: a loop that waits for its new render keeps the old tempo
     // until the render takes over (which brings the new tempo with it); otherwise the grid takes
@@ -152,12 +144,15 @@ void PadDeck::applySessionToEngine()
     mixer.setCountIn(session.countIn && session.tempo > 0.0);
 }
 
-void PadDeck::renderReady()
+void PadDeck::followPlayingRender()
 {
-    followPlayingRender();
+    if (ActivePad != kNoPad)
+        followPlayingRender(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()));
+    else
+        m_followRender = false;
 }
 
-void PadDeck::followPlayingRender()
+void PadDeck::followPlayingRender(const QByteArray& settings)
 {
     // The playing loop follows its render: once the render it should play is ready, it takes
     // over at the next bar line; until then the loop plays on as it is.
@@ -166,7 +161,6 @@ void PadDeck::followPlayingRender()
         m_followRender = false;
         return;
     }
-    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
     const SoundRender render = renderOf(ActivePad, settings);
     if (render == m_playingRender) {
         m_followRender = false;
@@ -175,7 +169,7 @@ void PadDeck::followPlayingRender()
     m_followRender = true;
     if (!DMC.SwapSampleAtBar(render.path, render.cycleFrames, render.pitchScale, beatFrames())) {
         if (!isPlain(render))
-            return; // not ready yet: renderReady brings us back
+            return; // not ready yet: the worker's word brings us back
         // Back to the file as recorded, which plays only from disk (a long MP3): the loop
         // plays on as it is until the next press, and the grid takes the new tempo.
         m_followRender = false;
@@ -208,5 +202,5 @@ void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendere
                         .arg(pad + 1)
                   : QStringLiteral("Pad %1 plays in its own key until its new key is ready")
                         .arg(pad + 1));
-    renderBoundPads();
+    followPlayingRender(settings); // waits for the render, which the worker has been asked for
 }

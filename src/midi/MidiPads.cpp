@@ -222,13 +222,9 @@ void MidiPads::playPads(const Drained& drained)
 void MidiPads::stepPads(int steps)
 {
     const int stepCount = std::min(std::abs(steps), kMaxPressesPerDrain);
-    for (int i = 0; i < stepCount; ++i) {
-        const int pad = m_deck.steppedPad(steps > 0 ? 1 : -1);
-        if (pad < 0)
+    for (int i = 0; i < stepCount; ++i)
+        if (!m_deck.step(steps > 0 ? 1 : -1))
             break;
-        m_deck.press(pad);
-        m_deck.release(pad);
-    }
 }
 
 // The tempo's nudges of a drain as one, capped like the steps; taps that close together are one.

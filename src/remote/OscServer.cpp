@@ -216,14 +216,9 @@ void OscServer::play(const RemoteCommand& command, const std::string& host, cons
         m_deck.Tempo.setTranspose(command.semitones, command.cents);
         break;
     case Kind::Next:
-    case Kind::Previous: {
-        const int pad = m_deck.steppedPad(command.kind == Kind::Next ? 1 : -1);
-        if (pad >= 0) {
-            m_deck.press(pad);
-            m_deck.release(pad);
-        }
+    case Kind::Previous:
+        m_deck.step(command.kind == Kind::Next ? 1 : -1);
         break;
-    }
     case Kind::Hello:
         break;
     }

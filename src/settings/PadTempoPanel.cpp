@@ -64,11 +64,9 @@ double oneDecimal(double bpm)
     return std::round(bpm * 10.0) / 10.0;
 }
 
-QString boundFile(int pad)
+QByteArray settingsNow()
 {
-    using namespace AppModul;
-    return ReadSetting(PadSection, QStringLiteral("Sample %1").arg(pad + 1), SettingsFile, {})
-        .trimmed();
+    return ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
 }
 
 } // namespace
@@ -192,30 +190,20 @@ QString PadTempoPanel::TempoCaption(const PadTempo& tempo)
 
 PadTempo PadTempoPanel::tempoNow() const
 {
-    if (m_pad < 0)
-        return {};
-    if (m_deck)
-        return m_deck->padTempo(m_pad);
-    return TempoSettings::PadTempoIn(
-        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), m_pad);
-}
-
-PadKey PadTempoPanel::keyNow() const
-{
-    if (m_pad < 0)
-        return {};
-    if (m_deck)
-        return m_deck->padKey(m_pad);
-    return TempoSettings::PadKeyIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()),
-                                   m_pad);
+    return m_pad >= 0 ? TempoSettings::PadTempoIn(settingsNow(), m_pad) : PadTempo{};
 }
 
 void PadTempoPanel::refresh()
 {
-    // A pad without a file has no tempo to show or set.
-    const bool bound = m_pad >= 0 && !boundFile(m_pad).isEmpty();
-    const PadTempo tempo = bound ? tempoNow() : PadTempo{};
-    const PadKey key = bound ? keyNow() : PadKey{};
+    // A pad without a file has no tempo to show or set. One read for all of it.
+    const QByteArray settings = settingsNow();
+    const bool bound =
+        m_pad >= 0 && !SettingIn(settings, AppModul::PadSection,
+                                 QStringLiteral("Sample %1").arg(m_pad + 1), QString())
+                           .trimmed()
+                           .isEmpty();
+    const PadTempo tempo = bound ? TempoSettings::PadTempoIn(settings, m_pad) : PadTempo{};
+    const PadKey key = bound ? TempoSettings::PadKeyIn(settings, m_pad) : PadKey{};
     const bool set = tempo.kind == PadTempo::Kind::Set;
     const bool none = tempo.kind == PadTempo::Kind::None;
 

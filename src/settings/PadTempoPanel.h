@@ -64,7 +64,6 @@ private:
     void createTempoRow(QWidget& window, QPoint row);
     void createFields(QWidget& window, QPoint column);
     PadTempo tempoNow() const;
-    PadKey keyNow() const;
     void typedBpm(double bpm);
     void typedBars(int bars);
     int barsAt(double bpm, const PadTempo& now) const;
