@@ -213,7 +213,7 @@ void Bar::Form_Load()
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
     // Said after the start's other notes, as one of them.
-    Osc = OscServer::FromSettings(Deck,
+    Osc = OscServer::FromSettings(Deck, settings,
                                   [this](const QString& text) { StatusLine->queueMessage(text); });
 
     Keys.reload(); // the trigger map, also as edited by hand since the last start

@@ -44,9 +44,9 @@ std::optional<OscServer::Place> OscServer::PlaceIn(const QByteArray& settings, Q
 }
 
 std::unique_ptr<OscServer>
-OscServer::FromSettings(PadDeck& deck, const std::function<void(const QString&)>& report)
+OscServer::FromSettings(PadDeck& deck, const QByteArray& settings,
+                        const std::function<void(const QString&)>& report)
 {
-    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
     QString problem;
     const std::optional<Place> place = PlaceIn(settings, &problem);
     if (place) {

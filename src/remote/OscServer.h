@@ -50,10 +50,11 @@ public:
     // for a value that is no port 1024..65535 ("abc", "80"), and then `problem` says so.
     static std::optional<Place> PlaceIn(const QByteArray& settings, QString* problem = nullptr);
 
-    // The server the settings file asks for; nothing when OSC is off or its port cannot be
+    // The server the settings file's text asks for; nothing when OSC is off or its port cannot be
     // opened. Why not is said once, on stderr and to `report` (for the status line).
     static std::unique_ptr<OscServer>
-    FromSettings(PadDeck& deck, const std::function<void(const QString&)>& report);
+    FromSettings(PadDeck& deck, const QByteArray& settings,
+                 const std::function<void(const QString&)>& report);
 
     // Listens on address (a numeric IPv4 or IPv6 address, or "localhost") and UDP port
     // (0: any free port, for tests). When it cannot, isOpen() is false and problem() says why.

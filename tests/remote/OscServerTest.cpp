@@ -130,6 +130,11 @@ private:
     sockaddr_in m_server{};
 };
 
+QByteArray SettingsNow()
+{
+    return ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+}
+
 std::vector<double> Lights(std::initializer_list<int> litPads)
 {
     std::vector<double> lights(kPadCount, 0.0);
@@ -280,12 +285,12 @@ TEST(OscServerSettings, OffMissingOrNonsensePortsOpenNothing)
     PadDeck deck(*engine);
     QStringList reports;
     const auto report = [&](const QString& text) { reports << text; };
-    EXPECT_FALSE(OscServer::FromSettings(deck, report)); // no key at all
+    EXPECT_FALSE(OscServer::FromSettings(deck, SettingsNow(), report)); // no key at all
     WriteSetting(AppModul::AppTitle, "OscPort", "off", AppModul::SettingsFile);
-    EXPECT_FALSE(OscServer::FromSettings(deck, report));
+    EXPECT_FALSE(OscServer::FromSettings(deck, SettingsNow(), report));
     EXPECT_TRUE(reports.isEmpty());
     WriteSetting(AppModul::AppTitle, "OscPort", "abc", AppModul::SettingsFile);
-    EXPECT_FALSE(OscServer::FromSettings(deck, report));
+    EXPECT_FALSE(OscServer::FromSettings(deck, SettingsNow(), report));
     EXPECT_EQ(reports.size(), 1);
 }
 
@@ -305,7 +310,8 @@ TEST(OscServerSettings, APortAlreadyTakenOrANonsenseAddressIsSaidOnceAndNothingO
 
     WriteSetting(AppModul::AppTitle, "OscPort", QString::number(taken), AppModul::SettingsFile);
     QStringList reports;
-    EXPECT_FALSE(OscServer::FromSettings(deck, [&](const QString& text) { reports << text; }));
+    EXPECT_FALSE(OscServer::FromSettings(deck, SettingsNow(),
+                                         [&](const QString& text) { reports << text; }));
     EXPECT_EQ(reports, QStringList{busy.problem()});
 
     OscServer named(deck, QStringLiteral("not an address"), 0);
