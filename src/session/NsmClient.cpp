@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "NsmClient.h"
+
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include <lo/lo.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kMaxPacket = 64 * 1024;
+constexpr char kAnnounce[] = "/nsm/server/announce";
+constexpr char kOpen[] = "/nsm/client/open";
+constexpr char kSave[] = "/nsm/client/save";
+constexpr std::int32_t kApiMajor = 1;
+constexpr std::int32_t kApiMinor = 2;
+
+using MessagePtr = std::unique_ptr<std::remove_pointer_t<lo_message>, void (*)(lo_message)>;
+
+std::string utf8(const QString& text)
+{
+    return text.toStdString();
+}
+
+QString text(const std::string& bytes)
+{
+    return QString::fromStdString(bytes);
+}
+
+} // namespace
+
+std::optional<NsmClient::Address> NsmClient::ParseUrl(const QString& url, QString* problem)
+{
+    const QUrl parsed(url.trimmed(), QUrl::StrictMode);
+    const int port = parsed.port();
+    if (!parsed.isValid() || parsed.scheme() != QStringLiteral("osc.udp") ||
+        parsed.host().isEmpty() || port < 1 || port > 65535) {
+        if (problem)
+            *problem = QStringLiteral("NSM_URL \"%1\" is no osc.udp://host:port/ address").arg(url);
+        return std::nullopt;
+    }
+    return Address{parsed.host(), port};
+}
+
+NsmClient::NsmClient(const QString& url, QObject* parent) : QObject(parent)
+{
+    if (const std::optional<Address> address = ParseUrl(url, &m_problem))
+        connectTo(*address);
+}
+
+NsmClient::~NsmClient()
+{
+    m_notifier.reset();
+    if (m_socket >= 0)
+        close(m_socket);
+}
+
+bool NsmClient::connectTo(const Address& address)
+{
+    const auto fail = [&](const char* why) {
+        m_problem = QStringLiteral("the session manager at %1 port %2 cannot be reached: %3")
+                        .arg(address.host)
+                        .arg(address.port)
+                        .arg(QString::fromLocal8Bit(why));
+        if (m_socket >= 0)
+            close(m_socket);
+        m_socket = -1;
+        return false;
+    };
+    // "localhost" may resolve to ::1 first while the manager listens on IPv4 only; a manager on
+    // this machine is reached on 127.0.0.1 as it says in its own address.
+    const std::string host =
+        address.host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0
+            ? std::string("127.0.0.1")
+            : utf8(address.host);
+    const std::string port = std::to_string(address.port);
+    addrinfo* found = nullptr;
+    // IPv4 first, as the manager's own address is most often one; then whatever the name has.
+    for (const int family : {AF_INET, AF_UNSPEC}) {
+        addrinfo hints{};
+        hints.ai_family = family;
+        hints.ai_socktype = SOCK_DGRAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) == 0 && found)
+            break;
+        found = nullptr;
+    }
+    if (!found)
+        return fail("no such address");
+    const std::unique_ptr<addrinfo, void (*)(addrinfo*)> own(found, freeaddrinfo);
+    m_socket = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_socket < 0)
+        return fail(std::strerror(errno));
+    // Connected: the system takes datagrams from the manager's address and port only.
+    if (::connect(m_socket, found->ai_addr, found->ai_addrlen) != 0)
+        return fail(std::strerror(errno));
+    m_problem.clear();
+    return true;
+}
+
+bool NsmClient::send(const char* path, const std::vector<Arg>& args)
+{
+    if (m_socket < 0)
+        return false;
+    const MessagePtr message(lo_message_new(), lo_message_free);
+    if (!message)
+        return false;
+    for (const Arg& arg : args) {
+        if (const auto* number = std::get_if<std::int32_t>(&arg))
+            lo_message_add_int32(message.get(), *number);
+        else
+            lo_message_add_string(message.get(), std::get<std::string>(arg).c_str());
+    }
+    std::size_t size = 0;
+    void* bytes = lo_message_serialise(message.get(), path, nullptr, &size);
+    if (!bytes)
+        return false;
+    // A manager that went away is no error of the pads: it restarts Quendel when it comes back.
+    const bool sent = ::send(m_socket, bytes, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+    std::free(bytes);
+    return sent;
+}
+
+std::optional<NsmClient::Message> NsmClient::Read(const void* data, std::size_t size)
+{
+    // An address and a type string, four bytes each at least; bundles ("#bundle") are not taken.
+    if (!data || size < 4 || size > kMaxPacket || size % 4 != 0 ||
+        static_cast<const char*>(data)[0] != '/')
+        return std::nullopt;
+    // liblo's reader wants writable bytes.
+    std::vector<char> copy(static_cast<const char*>(data), static_cast<const char*>(data) + size);
+    int result = 0;
+    const MessagePtr message(lo_message_deserialise(copy.data(), copy.size(), &result),
+                             lo_message_free);
+    if (!message || result != 0)
+        return std::nullopt;
+    Message read{copy.data(), {}}; // the address ends at its first zero byte, which is there
+    const char* types = lo_message_get_types(message.get());
+    lo_arg** argv = lo_message_get_argv(message.get());
+    const int argc = lo_message_get_argc(message.get());
+    if (argc > 0 && (!types || !argv || std::strlen(types) != static_cast<std::size_t>(argc)))
+        return std::nullopt;
+    for (int i = 0; i < argc; ++i) {
+        if (types[i] == LO_INT32) {
+            std::int32_t number = 0; // liblo's arguments lie on 4-byte boundaries only
+            std::memcpy(&number, static_cast<const void*>(argv[i]), sizeof number);
+            read.args.emplace_back(number);
+        } else if (types[i] == LO_STRING) {
+            read.args.emplace_back(std::string(&argv[i]->s));
+        } else {
+            return std::nullopt; // the protocol sends nothing else
+        }
+    }
+    return read;
+}
+
+std::optional<NsmClient::Message> NsmClient::receive()
+{
+    // One byte more than a packet may hold tells an oversized one.
+    std::vector<char> packet(kMaxPacket + 1);
+    for (;;) {
+        const ssize_t size = recv(m_socket, packet.data(), packet.size(), MSG_TRUNC);
+        if (size < 0) {
+            // ECONNREFUSED: an earlier datagram found no manager; what counts is what comes now.
+            if (errno == EINTR || errno == ECONNREFUSED)
+                continue;
+            return std::nullopt; // nothing more waiting
+        }
+        if (std::optional<Message> message = Read(packet.data(), static_cast<std::size_t>(size)))
+            return message;
+    }
+}
+
+bool NsmClient::announce(const QString& name, const QString& capabilities,
+                         const QString& executable, std::int64_t pid)
+{
+    return send(kAnnounce, {utf8(name), utf8(capabilities), utf8(executable), kApiMajor, kApiMinor,
+                            static_cast<std::int32_t>(pid)});
+}
+
+std::optional<NsmClient::Open> NsmClient::waitForOpen(std::chrono::milliseconds wait)
+{
+    if (m_socket < 0)
+        return std::nullopt;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + wait;
+    for (;;) {
+        while (const std::optional<Message> message = receive()) {
+            const auto& args = message->args;
+            const auto textAt = [&](std::size_t i) -> const std::string* {
+                return i < args.size() ? std::get_if<std::string>(&args[i]) : nullptr;
+            };
+            if (message->path == kOpen && args.size() == 3 && textAt(0) && textAt(1) && textAt(2))
+                return Open{text(*textAt(0)), text(*textAt(1)), text(*textAt(2))};
+            const std::string* about = textAt(0);
+            if (!about || *about != kAnnounce)
+                continue; // nothing the start waits for
+            if (message->path == "/reply") {
+                if (const std::string* manager = textAt(2))
+                    m_managerName = text(*manager);
+            } else if (message->path == "/error") {
+                const std::string* why = textAt(2);
+                m_problem = QStringLiteral("the session manager refused Quendel: %1")
+                                .arg(why ? text(*why) : QStringLiteral("no reason given"));
+                return std::nullopt;
+            }
+        }
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd waitFor{m_socket, POLLIN, 0};
+        if (poll(&waitFor, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+            break;
+    }
+    m_problem = QStringLiteral("the session manager did not open a session in time");
+    return std::nullopt;
+}
+
+void NsmClient::replyOpened(const QString& message)
+{
+    send("/reply", {std::string(kOpen), utf8(message)});
+}
+
+void NsmClient::refuseOpen(int code, const QString& message)
+{
+    send("/error", {std::string(kOpen), static_cast<std::int32_t>(code), utf8(message)});
+}
+
+void NsmClient::reportGui(bool shown)
+{
+    send(shown ? "/nsm/client/gui_is_shown" : "/nsm/client/gui_is_hidden", {});
+}
+
+void NsmClient::listen(Handlers handlers)
+{
+    if (m_socket < 0)
+        return;
+    m_handlers = std::move(handlers);
+    m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
+        while (const std::optional<Message> message = receive())
+            answer(*message);
+    });
+}
+
+void NsmClient::answer(const Message& message)
+{
+    const std::string& path = message.path;
+    if (path == kSave) {
+        const QString problem = m_handlers.save ? m_handlers.save() : QString();
+        if (problem.isEmpty())
+            send("/reply", {std::string(kSave), std::string("Saved")});
+        else
+            send("/error", {std::string(kSave), kGeneralError, utf8(problem)});
+    } else if (path == "/nsm/client/show_optional_gui" || path == "/nsm/client/hide_optional_gui") {
+        const bool show = path == "/nsm/client/show_optional_gui";
+        if (m_handlers.showGui)
+            m_handlers.showGui(show);
+        reportGui(show);
+    } else if (path == kOpen) {
+        // Settings and sounds are read from the session's folder at the start, and the windows
+        // hold them from then on: a switch would leave them half in the old session.
+        refuseOpen(kGeneralError, QStringLiteral("Quendel cannot switch sessions: restart it"));
+    }
+    // Anything else (session_is_loaded, a late answer to the announce) asks nothing of Quendel.
+}
