@@ -157,7 +157,8 @@ std::optional<NsmClient::Message> NsmClient::Read(const void* data, std::size_t 
             std::memcpy(&number, static_cast<const void*>(argv[i]), sizeof number);
             read.args.emplace_back(number);
         } else if (types[i] == LO_STRING) {
-            read.args.emplace_back(std::string(&argv[i]->s));
+            // A text argument is its characters, where the argument lies.
+            read.args.emplace_back(std::string(reinterpret_cast<const char*>(argv[i])));
         } else {
             return std::nullopt; // the protocol sends nothing else
         }
