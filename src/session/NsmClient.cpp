@@ -204,13 +204,9 @@ std::optional<NsmClient::Open> NsmClient::waitForOpen(std::chrono::milliseconds 
             };
             if (message->path == kOpen && args.size() == 3 && textAt(0) && textAt(1) && textAt(2))
                 return Open{text(*textAt(0)), text(*textAt(1)), text(*textAt(2))};
+            // The answer to the announce matters only when it refuses Quendel.
             const std::string* about = textAt(0);
-            if (!about || *about != kAnnounce)
-                continue; // nothing the start waits for
-            if (message->path == "/reply") {
-                if (const std::string* manager = textAt(2))
-                    m_managerName = text(*manager);
-            } else if (message->path == "/error") {
+            if (message->path == "/error" && about && *about == kAnnounce) {
                 const std::string* why = textAt(2);
                 m_problem = QStringLiteral("the session manager refused Quendel: %1")
                                 .arg(why ? text(*why) : QStringLiteral("no reason given"));

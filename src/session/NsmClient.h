@@ -62,8 +62,6 @@ public:
 
     bool isConnected() const { return m_socket >= 0; }
     const QString& problem() const { return m_problem; }
-    // The manager's name from its answer to the announce; empty before.
-    const QString& managerName() const { return m_managerName; }
 
     // Tells the manager who is here: name, capabilities (":optional-gui:"), the program file's
     // name, protocol version 1.2 and the process id.
@@ -99,7 +97,6 @@ private:
 
     int m_socket = -1;
     QString m_problem;
-    QString m_managerName;
     Handlers m_handlers;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
