@@ -7,12 +7,13 @@
 #include <lo/lo.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
+#include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,6 +37,25 @@ std::string utf8(const QString& text)
 QString text(const std::string& bytes)
 {
     return QString::fromStdString(bytes);
+}
+
+bool isLoopback(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        return (ntohl(v4->sin_addr.s_addr) >> 24) == IN_LOOPBACKNET;
+    }
+    return address->sa_family == AF_INET6 &&
+           IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+}
+
+int portOf(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in*>(address)->sin_port);
+    if (address->sa_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(address)->sin6_port);
+    return -1;
 }
 
 } // namespace
@@ -102,11 +122,42 @@ bool NsmClient::connectTo(const Address& address)
     m_socket = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_socket < 0)
         return fail(std::strerror(errno));
-    // Connected: the system takes datagrams from the manager's address and port only.
-    if (::connect(m_socket, found->ai_addr, found->ai_addrlen) != 0)
-        return fail(std::strerror(errno));
+    // A manager on this machine is talked to over the loopback interface only. The socket is
+    // not connected to it: a manager named by the machine's own name (127.0.1.1) answers from
+    // 127.0.0.1, which a connected socket would not hear.
+    m_managerIsLocal = isLoopback(found->ai_addr);
+    if (m_managerIsLocal) {
+        sockaddr_storage local{};
+        socklen_t localSize = 0;
+        if (found->ai_family == AF_INET) {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&local);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            localSize = sizeof *v4;
+        } else {
+            auto* v6 = reinterpret_cast<sockaddr_in6*>(&local);
+            v6->sin6_family = AF_INET6;
+            v6->sin6_addr = in6addr_loopback;
+            localSize = sizeof *v6;
+        }
+        if (bind(m_socket, reinterpret_cast<const sockaddr*>(&local), localSize) != 0)
+            return fail(std::strerror(errno));
+    }
+    m_manager.assign(reinterpret_cast<const char*>(found->ai_addr), found->ai_addrlen);
     m_problem.clear();
     return true;
+}
+
+bool NsmClient::fromManager(const void* address, std::size_t size) const
+{
+    const auto* from = static_cast<const sockaddr*>(address);
+    const auto* manager = reinterpret_cast<const sockaddr*>(m_manager.data());
+    if (portOf(from) != portOf(manager))
+        return false;
+    // On this machine the manager may answer from another of the loopback addresses.
+    if (m_managerIsLocal)
+        return isLoopback(from);
+    return size == m_manager.size() && std::memcmp(address, m_manager.data(), size) == 0;
 }
 
 bool NsmClient::send(const char* path, const std::vector<Arg>& args)
@@ -127,7 +178,10 @@ bool NsmClient::send(const char* path, const std::vector<Arg>& args)
     if (!bytes)
         return false;
     // A manager that went away is no error of the pads: it restarts Quendel when it comes back.
-    const bool sent = ::send(m_socket, bytes, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+    const bool sent =
+        sendto(m_socket, bytes, size, MSG_NOSIGNAL,
+               reinterpret_cast<const sockaddr*>(m_manager.data()),
+               static_cast<socklen_t>(m_manager.size())) == static_cast<ssize_t>(size);
     std::free(bytes);
     return sent;
 }
@@ -171,13 +225,17 @@ std::optional<NsmClient::Message> NsmClient::receive()
     // One byte more than a packet may hold tells an oversized one.
     std::vector<char> packet(kMaxPacket + 1);
     for (;;) {
-        const ssize_t size = recv(m_socket, packet.data(), packet.size(), MSG_TRUNC);
+        sockaddr_storage from{};
+        socklen_t fromSize = sizeof from;
+        const ssize_t size = recvfrom(m_socket, packet.data(), packet.size(), MSG_TRUNC,
+                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (size < 0) {
-            // ECONNREFUSED: an earlier datagram found no manager; what counts is what comes now.
-            if (errno == EINTR || errno == ECONNREFUSED)
+            if (errno == EINTR)
                 continue;
             return std::nullopt; // nothing more waiting
         }
+        if (!fromManager(&from, fromSize))
+            continue; // someone else on the machine: only the manager is heard
         if (std::optional<Message> message = Read(packet.data(), static_cast<std::size_t>(size)))
             return message;
     }

@@ -19,10 +19,10 @@ class QSocketNotifier;
 // it with NSM_URL naming the manager's UDP address ("osc.udp://host:port/"), hands it the folder
 // it is to keep its files in, and later asks it to save and shows or hides its window.
 //
-// The client talks from a UDP socket of its own, connected to the manager, so nothing but the
-// manager is heard; liblo only reads and writes the messages. The start talks to it before the
-// event loop runs (announce, then a bounded wait for the folder); once the bar shows, the event
-// loop reads what the manager sends.
+// The client talks from a UDP socket of its own and hears nothing but the manager's address and
+// port (a manager on this machine: loopback only); liblo only reads and writes the messages. The
+// start talks to it before the event loop runs (announce, then a bounded wait for the folder); once
+// the bar shows, the event loop reads what the manager sends.
 class NsmClient : public QObject {
     Q_OBJECT
 public:
@@ -91,11 +91,14 @@ private:
     };
     static std::optional<Message> Read(const void* data, std::size_t size);
     bool connectTo(const Address& address);
+    bool fromManager(const void* address, std::size_t size) const;
     bool send(const char* path, const std::vector<Arg>& args);
     std::optional<Message> receive();
     void answer(const Message& message);
 
     int m_socket = -1;
+    std::string m_manager; // the manager's socket address, as bytes
+    bool m_managerIsLocal = false;
     QString m_problem;
     Handlers m_handlers;
     std::unique_ptr<QSocketNotifier> m_notifier;
