@@ -244,8 +244,12 @@ std::optional<NsmClient::Message> NsmClient::receive()
 bool NsmClient::announce(const QString& name, const QString& capabilities,
                          const QString& executable, std::int64_t pid)
 {
-    return send(kAnnounce, {utf8(name), utf8(capabilities), utf8(executable), kApiMajor, kApiMinor,
-                            static_cast<std::int32_t>(pid)});
+    if (send(kAnnounce, {utf8(name), utf8(capabilities), utf8(executable), kApiMajor, kApiMinor,
+                         static_cast<std::int32_t>(pid)}))
+        return true;
+    if (isConnected())
+        m_problem = QStringLiteral("the session manager cannot be told that Quendel is here");
+    return false;
 }
 
 std::optional<NsmClient::Open> NsmClient::waitForOpen(std::chrono::milliseconds wait)
