@@ -42,7 +42,6 @@ public:
     FakeManager(const FakeManager&) = delete;
     FakeManager& operator=(const FakeManager&) = delete;
 
-    int port() const { return m_port; }
     QString url(const char* host = "127.0.0.1") const
     {
         return QStringLiteral("osc.udp://%1:%2/").arg(QLatin1String(host)).arg(m_port);

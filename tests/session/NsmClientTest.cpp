@@ -54,7 +54,7 @@ TEST(NsmClient, TakesTheOpenPastGarbageAndStrangersAndAnswersTheManager)
     EXPECT_EQ(refused->args.at(0), "/nsm/client/open");
 }
 
-TEST(NsmClient, TheWaitEndsWhenTheManagerRefusesOrIsNotThere)
+TEST(NsmClient, ARefusalEndsTheWaitAtOnce)
 {
     FakeManager refusing;
     NsmClient refused(refusing.url());
@@ -64,19 +64,6 @@ TEST(NsmClient, TheWaitEndsWhenTheManagerRefusesOrIsNotThere)
     EXPECT_FALSE(refused.waitForOpen(600s));
     EXPECT_LT(std::chrono::steady_clock::now() - before, 300s); // long before the wait's end
     EXPECT_TRUE(refused.problem().contains(QStringLiteral("Incompatible API")));
-
-    // Nobody on the port: the refused datagram does not end the wait before its time.
-    int port = 0;
-    {
-        const FakeManager gone;
-        port = gone.port();
-    }
-    NsmClient nobody(QStringLiteral("osc.udp://127.0.0.1:%1/").arg(port));
-    nobody.announce(QStringLiteral("Quendel"), {}, QStringLiteral("q"), 1);
-    EXPECT_FALSE(nobody.waitForOpen(20ms));
-
-    for (const char* bad : {"osc.tcp://localhost:1/", "osc.udp://localhost/", "osc.udp://:1/"})
-        EXPECT_FALSE(NsmClient(QString::fromLatin1(bad)).isConnected()) << bad;
 }
 
 } // namespace
