@@ -6,14 +6,21 @@
 #include "bar/Bar.h"
 #include "core/Form.h"
 
+#include <QCoreApplication>
+
 Application::~Application()
 {
+    AppModul::CloseSession();
     FormRegistry::DestroyAll();
     m_engine.stop();
 }
 
 std::optional<int> Application::start()
 {
-    return AppModul::Main([this] { TheForm<Bar>(m_deck).show(); },
-                          [this] { ShowRaised(TheForm<Bar>(m_deck)); });
+    AppModul::BarHooks bar;
+    bar.show = [this] { TheForm<Bar>(m_deck).show(); };
+    bar.raise = [this] { ShowRaised(TheForm<Bar>(m_deck)); };
+    bar.hide = [this] { TheForm<Bar>(m_deck).hide(); };
+    bar.close = [this] { TheForm<Bar>(m_deck).close(); };
+    return AppModul::Main(bar, QCoreApplication::applicationFilePath());
 }

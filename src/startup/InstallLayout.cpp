@@ -77,11 +77,25 @@ Layout ChooseLayout(const StartPlace& place)
     return layout;
 }
 
+Layout SessionLayout(const StartPlace& place, const QString& sessionFolder)
+{
+    Layout layout = ChooseLayout(place);
+    if (!layout.installed) {
+        layout.demoKitFolder = place.installedData + QStringLiteral("Sounds/");
+        layout.starterSettings = place.installedData + QStringLiteral("quendel.ini");
+    }
+    layout.sessionFolder = withSeparator(sessionFolder);
+    layout.soundsFolder = layout.sessionFolder + QStringLiteral("Sounds/");
+    layout.settingsFile = layout.sessionFolder + QStringLiteral("quendel.ini");
+    return layout;
+}
+
 void PrepareUserFolders(const Layout& layout)
 {
-    if (!layout.installed)
+    if (!layout.installed && layout.sessionFolder.isEmpty())
         return;
-    QDir().mkpath(layout.userSkinFolder); // empty: shows the user where their own images go
+    if (layout.installed)
+        QDir().mkpath(layout.userSkinFolder); // empty: shows the user where their own images go
 
     if (!isFolder(layout.soundsFolder) && QDir().mkpath(layout.soundsFolder)) {
         const QDir kit(layout.demoKitFolder);

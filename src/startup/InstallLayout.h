@@ -28,6 +28,7 @@ struct Layout {
     QString settingsFile;
     QString demoKitFolder;   // installed: the loops a new user's Sounds folder starts with
     QString starterSettings; // installed: the settings a new user starts with (bindings)
+    QString sessionFolder;   // under a session manager: the session's folder for Quendel
 };
 
 // Looks at the program's folder, the prefix it was installed to and the user's folders.
@@ -36,8 +37,16 @@ StartPlace ProbeStartPlace(const QString& programFile);
 // The one decision between the portable and the installed way. Every folder ends in a separator.
 Layout ChooseLayout(const StartPlace& place);
 
+// Under a session manager, the session's folder holds the settings file and the Sounds folder,
+// as a portable folder does; the skin comes from where the start without a session finds it. A
+// session starts as a new user of an installation does, from the installation's demo kit and
+// starter settings when there are any; a portable folder's own Sounds and settings are its
+// user's, not a kit, so a portable program without an installation starts a session empty.
+Layout SessionLayout(const StartPlace& place, const QString& sessionFolder);
+
 // The installed way's first-start work: the user's folders are made, Sounds is filled with the
 // demo kit when this start creates it (a folder that exists is never touched, even if empty),
-// and the starter settings are copied only when there is no settings file. Whatever cannot be
-// made or written is left out; nothing here fails the start.
+// and the starter settings are copied only when there is no settings file. A session's folder
+// gets the same at its first open. Whatever cannot be made or written is left out; nothing here
+// fails the start.
 void PrepareUserFolders(const Layout& layout);

@@ -33,10 +33,12 @@ bool skinImageMissing(const QString& baseName)
 }
 
 // The portable or the installed way is chosen here, once per start.
-Layout applySharedNames()
+Layout applySharedNames(const QString& sessionFolder)
 {
     using namespace AppModul;
-    const Layout layout = ChooseLayout(ProbeStartPlace(ProgramFile()));
+    const StartPlace place = ProbeStartPlace(ProgramFile());
+    const Layout layout =
+        sessionFolder.isEmpty() ? ChooseLayout(place) : SessionLayout(place, sessionFolder);
     AppTitle = QStringLiteral("Quendel");
     SettingsFile = layout.settingsFile;
     PadSection = QStringLiteral("Samples");
@@ -49,7 +51,7 @@ Layout applySharedNames()
 
 void SetSharedNames()
 {
-    applySharedNames();
+    applySharedNames({});
 }
 
 QStringList RequiredSkinImages()
@@ -58,9 +60,9 @@ QStringList RequiredSkinImages()
             QStringLiteral("TunerOff"), QStringLiteral("TunerOn")};
 }
 
-bool InstallationStep()
+bool InstallationStep(const QString& sessionFolder)
 {
-    const Layout layout = applySharedNames();
+    const Layout layout = applySharedNames(sessionFolder);
 
     const QStringList required = RequiredSkinImages();
     if (std::any_of(required.begin(), required.end(), skinImageMissing)) {

@@ -8,8 +8,9 @@
 
 // Runs once before the bar opens: sets the shared names and paths, ends the start when a required
 // skin image is missing, and writes the reference sounds into TempFolder when they are missing.
-// Returns false when the program must end.
-bool InstallationStep();
+// Returns false when the program must end. sessionFolder: under a session manager, the folder
+// that holds the settings and sounds (SessionLayout); empty otherwise.
+bool InstallationStep(const QString& sessionFolder = {});
 
 // The shared names and paths that every window uses (the installation step's first step).
 void SetSharedNames();

@@ -13,20 +13,23 @@ constexpr qint64 kLongestRequest = 64; // anything longer is not a start of ours
 constexpr int kWaitMs = 1000;
 } // namespace
 
-RunningCopy::RunningCopy(const QString& privateFolder) : m_folder(privateFolder) {}
+RunningCopy::RunningCopy(const QString& privateFolder, const QString& name)
+    : m_folder(privateFolder), m_name(name)
+{
+}
 
 RunningCopy::~RunningCopy() = default;
 
 QString RunningCopy::socketPath() const
 {
-    return m_folder.isEmpty() ? QString() : m_folder + QStringLiteral("quendel.socket");
+    return m_folder.isEmpty() ? QString() : m_folder + m_name + QStringLiteral(".socket");
 }
 
 bool RunningCopy::claim()
 {
     if (m_folder.isEmpty())
         return true;
-    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("quendel.lock"));
+    m_lock = std::make_unique<QLockFile>(m_folder + m_name + QStringLiteral(".lock"));
     // A lock names its process; one whose process no longer runs is stale at once.
     m_lock->setStaleLockTime(0);
     m_holdsLock = m_lock->tryLock(0);

@@ -17,8 +17,11 @@ class QWidget;
 class RunningCopy {
 public:
     // privateFolder: the user's private temporary folder, ending in a separator; empty when none
-    // could be trusted (then every start runs on its own).
-    explicit RunningCopy(const QString& privateFolder);
+    // could be trusted (then every start runs on its own). name: the lock's and socket's name;
+    // under a session manager each session has its own (SessionCopyName), so one Quendel runs
+    // per session and one outside any.
+    explicit RunningCopy(const QString& privateFolder,
+                         const QString& name = QStringLiteral("quendel"));
     ~RunningCopy();
     RunningCopy(const RunningCopy&) = delete;
     RunningCopy& operator=(const RunningCopy&) = delete;
@@ -42,6 +45,7 @@ private:
     void serve(QLocalSocket* client);
 
     QString m_folder;
+    QString m_name;
     std::unique_ptr<QLockFile> m_lock;
     bool m_holdsLock = false;
     std::unique_ptr<QLocalServer> m_server;

@@ -174,4 +174,27 @@ TEST_F(UserFoldersTest, TheInstallationStepRunsTheInstalledWayWithTheUsersSkinFi
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(UserFoldersTest, ASessionStartsFromTheKitAndAPortableOneWithoutAnInstallationEmpty)
+{
+    const QString session = root() + "session/Quendel.nA/";
+    const Layout layout = SessionLayout(ProbeStartPlace(root() + "usr/bin/quendel"), session);
+    EXPECT_EQ(layout.settingsFile, session + "quendel.ini");
+    EXPECT_EQ(layout.skinFolder, share() + "Skin/");
+    PrepareUserFolders(layout);
+    EXPECT_EQ(readFile(session + "Sounds/Drums.wav"), "drums");
+    EXPECT_EQ(readFile(session + "quendel.ini"), "[Samples]\nSample 1=Drums.wav\n");
+    EXPECT_FALSE(QFile::exists(sounds())); // the user's own folders are not the session's
+
+    // A portable program's own Sounds and settings are its user's: they stay out of a session.
+    writeFile(root() + "portable/quendel", "program");
+    writeFile(root() + "portable/Skin/AllOn.bmp", "BM");
+    writeFile(root() + "portable/Sounds/Mine.wav", "mine");
+    writeFile(root() + "portable/quendel.ini", "[Samples]\nSample 1=Mine.wav\n");
+    const QString empty = root() + "session/Quendel.nB/";
+    PrepareUserFolders(SessionLayout(ProbeStartPlace(root() + "portable/quendel"), empty));
+    EXPECT_TRUE(QFileInfo(empty + "Sounds").isDir());
+    EXPECT_TRUE(QDir(empty + "Sounds").isEmpty());
+    EXPECT_FALSE(QFile::exists(empty + "quendel.ini"));
+}
+
 } // namespace
