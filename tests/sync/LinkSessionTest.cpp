@@ -142,7 +142,6 @@ TEST_F(LinkTest, ALoopLaunchedFromSilenceStartsOnTheSharedBar)
         const auto starts = cycleStarts(out, 1.0f, 1);
         ASSERT_GE(starts.size(), 2u);
 
-        // Where the other player counts the loop's first frames as they reach the speakers.
         // Where each player counts the loop's first frames as they reach the speakers: this one
         // within a frame or two; the other as well, give or take how far apart Link measures
         // the two clocks right after they met (some tens of microseconds).
@@ -154,9 +153,6 @@ TEST_F(LinkTest, ALoopLaunchedFromSilenceStartsOnTheSharedBar)
             const double there = offBarFrames(heard, quendel, beat, [&](microseconds t) {
                 return other.captureAppSessionState().beatAtTime(t, 4.0);
             });
-            std::cout << "downbeat offset against the shared timeline: " << here
-                      << " frames (the other player's count: " << there << "; output latency "
-                      << latencyMicros << " us)\n";
             EXPECT_LE(std::abs(here), 2.0);
             EXPECT_LE(std::abs(there), 4.0);
         }
