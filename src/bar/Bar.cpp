@@ -110,6 +110,7 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     Label5->setForeColor(Qt::white);
     // A left click on the title still opens the intro; the right button chooses the output.
     Outputs = new OutputMenu(this, engine);
+    Outputs->LinkEntries = [this](QMenu& menu) { addLinkEntries(menu); };
     for (QWidget* area : std::initializer_list<QWidget*>{Image2, Label4, Label5}) {
         auto* handlers = dynamic_cast<MouseHandlers*>(area);
         handlers->MouseDown = [this, area](int button, int, double x, double y) {
@@ -210,6 +211,8 @@ void Bar::Form_Load()
     Deck.DMC.InitBASS(static_cast<std::uintptr_t>(winId()), 44100, false, false);
     Deck.DMC.BufferLenInSeconds(1.0);
     Deck.applySessionToEngine(); // the stored tempo and metronome
+    if (LinkDeck::LinkIn(settings))
+        setLink(true, LinkDeck::StartStopIn(settings));
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
     // Said after the start's other notes, as one of them.

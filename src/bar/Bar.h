@@ -14,6 +14,7 @@
 #include "skin/PictureBox.h"
 #include "skin/SkinLayout.h"
 #include "skin/SkinnedForm.h"
+#include "sync/LinkDeck.h"
 
 #include <QPointF>
 #include <QRect>
@@ -63,6 +64,9 @@ public:
     QTimer LoopTimer; // 30 frames a second while a pad plays: its loop bar
     // Where the sound goes: a right click on the title area or the clock.
     OutputMenu* Outputs = nullptr;
+    // The pads in an Ableton Link session, while the settings file says "Link=on" (see
+    // LinkDeck); switched in the output menu.
+    std::unique_ptr<LinkDeck> Link;
     // The keys of a pad as its tooltip names them; empty without keys.
     std::function<QString(int pad)> PadKeysText;
 
@@ -98,6 +102,10 @@ public:
     // A note on the status line, which clears itself after a few seconds; never a dialog.
     void showStatus(const QString& text);
 
+    // Joins (true) or leaves an Ableton Link session (BarLink.cpp); `startStop` shares start and
+    // stop in it.
+    void setLink(bool on, bool startStop);
+
     // The pad's tooltip: its file's full name (or that it has none), whether the file is missing,
     // and its keys.
     QString PadToolTip(int index) const;
@@ -116,6 +124,7 @@ private:
     void followDeckAndBindings();
     void setUpTimers();
     void drawPageButtons(PictureBox* lit);
+    void addLinkEntries(QMenu& menu);
     void showLoopProgress();
     void followPlayingPad();
     // The tool window of a page, loaded if need be, with the deck in hand.

@@ -68,6 +68,10 @@ void OutputMenu::populate()
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, output] { choose(output); });
     }
+    if (LinkEntries) {
+        m_menu.addSeparator();
+        LinkEntries(m_menu);
+    }
 }
 
 OutputChoice OutputMenu::storedChoice()

@@ -5,6 +5,8 @@
 
 #include <QMenu>
 
+#include <functional>
+
 class AudioEngine;
 class QWidget;
 
@@ -32,6 +34,10 @@ public:
     static OutputChoice choiceIn(QByteArrayView settingsText);
     // Stores a choice and hands it to the engine.
     void choose(const OutputChoice& choice);
+
+    // Adds the entries for playing with others (Ableton Link) below the outputs, after a
+    // separator.
+    std::function<void(QMenu& menu)> LinkEntries;
 
 private:
     AudioEngine& m_engine;

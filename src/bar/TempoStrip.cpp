@@ -62,6 +62,14 @@ void StripField::setValue(const QString& value, bool lit)
     update();
 }
 
+void StripField::setCaption(const QString& caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    update();
+}
+
 int StripField::captionWidth() const
 {
     return m_caption.isEmpty() ? 0 : QFontMetrics(captionFont()).horizontalAdvance(m_caption);
@@ -276,6 +284,11 @@ void TempoStrip::showTempoControl()
                       .arg(MidiControls::kFirstTempo)
                       .arg(MidiControls::kFirstTempo + 127)
                 : QStringLiteral("Click, then move a MIDI control: it sets the tempo"));
+}
+
+void TempoStrip::showLinkPeers(int peers)
+{
+    Tempo->setCaption(peers < 0 ? QStringLiteral("TEMPO") : QStringLiteral("LINK %1").arg(peers));
 }
 
 void TempoStrip::showSession(const SessionKeyAndTempo& now)

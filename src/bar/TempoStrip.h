@@ -23,6 +23,8 @@ public:
     StripField(QWidget* parent, const QString& caption, const QString& unit, int left, int width);
 
     void setValue(const QString& value, bool lit = false);
+    void setCaption(const QString& caption);
+    QString caption() const { return m_caption; }
     QString value() const { return m_value; }
     bool lit() const { return m_lit; }
     // Where the value is written: an inline editor lies over it.
@@ -84,6 +86,9 @@ public:
     // Waits for the next MIDI control change, which then sets the session tempo; a second call
     // stops waiting.
     void learnTempoControl();
+    // While the tempo is shared in an Ableton Link session, its caption says so and how many
+    // other players are in it ("LINK 2"); -1: no session, "TEMPO" again.
+    void showLinkPeers(int peers);
 
     // What may be typed: "96", "96.5", "96,5" or "off" (0); "-2", "-2 +15", "+2 st -15 ct".
     static std::optional<double> ParseTempo(const QString& text);

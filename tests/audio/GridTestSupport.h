@@ -7,6 +7,7 @@
 #include "audio/mixer/Voice.h"
 #include "audio/sounds/SampleBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -78,6 +79,25 @@ inline std::vector<std::int64_t> cycleStarts(const std::vector<float>& out, floa
         if (out[2 * i] == 1.0f && out[2 * i + 1] == tag)
             starts.push_back(base + static_cast<std::int64_t>(i));
     return starts;
+}
+
+// The frames where a click begins: its first sample is zero (a sine from its start), the next
+// is not, and the fifty before were silent.
+inline std::vector<std::int64_t> clickOnsets(const std::vector<float>& clicks,
+                                             std::int64_t base = 0)
+{
+    std::vector<std::int64_t> onsets;
+    const std::size_t frames = clicks.size() / 2;
+    for (std::size_t f = 0; f + 1 < frames; ++f) {
+        if (clicks[2 * f + 2] == 0.0f)
+            continue;
+        bool quiet = true;
+        for (std::size_t k = 0; k <= std::min<std::size_t>(f, 50) && quiet; ++k)
+            quiet = clicks[2 * (f - k)] == 0.0f;
+        if (quiet)
+            onsets.push_back(base + static_cast<std::int64_t>(f));
+    }
+    return onsets;
 }
 
 } // namespace gridtest

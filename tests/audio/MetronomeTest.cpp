@@ -11,24 +11,6 @@ using namespace gridtest;
 
 namespace {
 
-// The frames where a click begins: its first sample is zero (a sine from its start), the next
-// is not, and the fifty before were silent.
-std::vector<std::int64_t> clickOnsets(const std::vector<float>& clicks, std::int64_t base = 0)
-{
-    std::vector<std::int64_t> onsets;
-    const std::size_t frames = clicks.size() / 2;
-    for (std::size_t f = 0; f + 1 < frames; ++f) {
-        if (clicks[2 * f + 2] == 0.0f)
-            continue;
-        bool quiet = true;
-        for (std::size_t k = 0; k <= std::min<std::size_t>(f, 50) && quiet; ++k)
-            quiet = clicks[2 * (f - k)] == 0.0f;
-        if (quiet)
-            onsets.push_back(base + static_cast<std::int64_t>(f));
-    }
-    return onsets;
-}
-
 // The largest jump between neighbouring left samples in [from, to).
 float largestStep(const std::vector<float>& out, std::size_t from, std::size_t to)
 {

@@ -83,3 +83,26 @@ TEST_F(BarOutput, AChoiceGoesToTheEngineAndIntoTheSettingsFileForTheNextStart)
     rightClick(bar->Label4);
     EXPECT_EQ(checked(), QStringList{QStringLiteral("Default (JACK, else PulseAudio, else SDL)")});
 }
+
+TEST_F(BarOutput, LinkStaysOffUntilSwitchedOnAndItsStartStopSwitchIsStored)
+{
+    bar->Outputs->populate();
+    QAction* link = entry(QStringLiteral("Ableton Link"));
+    QAction* startStop = entry(QStringLiteral("Link start/stop"));
+    ASSERT_NE(link, nullptr);
+    ASSERT_NE(startStop, nullptr);
+    EXPECT_TRUE(link->isCheckable());
+    EXPECT_FALSE(link->isChecked());
+    EXPECT_FALSE(startStop->isChecked());
+    EXPECT_EQ(bar->Link, nullptr) << "a file without the key never joins";
+    EXPECT_EQ(bar->Strip->Tempo->caption(), QStringLiteral("TEMPO"));
+
+    // Sharing start and stop is remembered for a session to come, and joins none by itself.
+    startStop->trigger();
+    EXPECT_EQ(ReadSetting(AppModul::AppTitle, QStringLiteral("LinkStartStop"),
+                          AppModul::SettingsFile, QString()),
+              QStringLiteral("on"));
+    EXPECT_EQ(bar->Link, nullptr);
+    bar->Outputs->populate();
+    EXPECT_TRUE(entry(QStringLiteral("Link start/stop"))->isChecked());
+}

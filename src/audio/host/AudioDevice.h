@@ -51,6 +51,9 @@ public:
 
     // What the device actually holds ahead, which may differ from what was asked.
     virtual BufferPlan plan() const = 0;
+    // How many frames (at rate()) a frame rendered now takes to reach the speakers: what the
+    // device holds ahead, or what its server reports of the way out when it knows better.
+    virtual int outputLatencyFrames() const { return plan().totalFrames(); }
     // The rate the device plays at. A sound server such as JACK imposes its own and ignores the
     // rate asked for; 0 means the rate the device was opened at.
     virtual int rate() const { return 0; }

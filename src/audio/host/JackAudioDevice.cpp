@@ -109,6 +109,16 @@ BufferPlan JackAudioDevice::plan() const
     return {m_periodFrames.load(std::memory_order_relaxed), 2};
 }
 
+int JackAudioDevice::outputLatencyFrames() const
+{
+    // The server knows the way from our port to the speakers; while the port is not connected to
+    // any, the cycle we write and the one it plays out in.
+    jack_latency_range_t range{0, 0};
+    if (m_client && m_outputs[0])
+        jack_port_get_latency_range(m_outputs[0], JackPlaybackLatency, &range);
+    return range.max > 0 ? static_cast<int>(range.max) : plan().totalFrames();
+}
+
 const char* JackAudioDevice::clientName() const
 {
     return m_client ? jack_get_client_name(m_client) : "";

@@ -50,6 +50,7 @@ public:
     bool resizeWhilePlaying(const BufferPlan&) override { return true; }
     // The server's period, twice: what a JACK server holds ahead by default.
     BufferPlan plan() const override;
+    int outputLatencyFrames() const override;
     int rate() const override { return m_rate; }
     MidiTransport* midi() override { return &m_midi; }
     bool setCaptureTap(CaptureTap* tap) override;

@@ -184,6 +184,15 @@ BufferPlan OutputHost::bufferPlan() const
     return m_device ? m_device->plan() : m_plan;
 }
 
+double OutputHost::outputLatencySeconds() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    if (!m_device)
+        return 0.0;
+    const int rate = m_device->rate() > 0 ? m_device->rate() : m_mixer.sampleRate();
+    return static_cast<double>(m_device->outputLatencyFrames()) / std::max(rate, 1);
+}
+
 const char* OutputHost::deviceName() const
 {
     std::lock_guard lock(m_deviceMutex);

@@ -49,6 +49,9 @@ public:
     void setBufferSetting(const BufferSetting& setting) { m_bufferSetting = setting; }
     // What the open device holds ahead, as it reports it.
     BufferPlan bufferPlan() const;
+    // How long a frame rendered now takes to reach the speakers, as the open device reports it
+    // (0 with none open).
+    double outputLatencySeconds() const;
     // Times the device ran dry since the start, over every device it opened.
     std::uint64_t underruns() const;
     // Steps the automatic buffer grew since the start.

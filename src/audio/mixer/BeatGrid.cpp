@@ -21,14 +21,15 @@ int BeatGrid::clampBeats(int beatsPerBar)
     return std::clamp(beatsPerBar, 1, kMaxBeatsPerBar);
 }
 
-void BeatGrid::start(std::int64_t frame, double beatFrames, int beatsPerBar, std::uint32_t fraction)
+void BeatGrid::start(std::int64_t frame, double beatFrames, int beatsPerBar, std::uint32_t fraction,
+                     int beat)
 {
     m_beatFixed = toFixed(beatFrames);
     m_beatsPerBar = clampBeats(beatsPerBar);
     m_pendingFixed = 0;
     m_frame = frame;
     m_fraction = fraction;
-    m_beat = 0;
+    m_beat = std::clamp(beat, 0, m_beatsPerBar - 1);
 }
 
 void BeatGrid::stop()

@@ -18,8 +18,10 @@ public:
     // About six minutes a beat at 44.1 kHz; a longer one is taken as this.
     static constexpr double kLongestBeat = 16777216.0;
 
-    // A bar line at `frame` (its exact time `fraction` / 2^32 of a frame later) begins the grid.
-    void start(std::int64_t frame, double beatFrames, int beatsPerBar, std::uint32_t fraction = 0);
+    // A bar line at `frame` (its exact time `fraction` / 2^32 of a frame later) begins the grid;
+    // or, with `beat`, the line that many beats into a bar.
+    void start(std::int64_t frame, double beatFrames, int beatsPerBar, std::uint32_t fraction = 0,
+               int beat = 0);
     void stop();
     bool running() const { return m_beatFixed != 0; }
 

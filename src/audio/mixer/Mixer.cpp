@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Mixer.h"
 
+#include "SharedTimeline.h"
 #include "Voice.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@ Mixer::~Mixer()
 {
     stop();
     delete m_metronome.setSound(nullptr);
+    delete m_timeline;
 }
 
 void Mixer::start(int sampleRate, bool offline)
@@ -40,10 +42,12 @@ void Mixer::stop()
     while (m_commands.pop(command)) {
         delete command.block;
         delete command.click;
+        delete command.timeline;
     }
     for (const Command& pending : m_pending) {
         delete pending.block;
         delete pending.click;
+        delete pending.timeline;
     }
     m_pending.clear();
     m_batchScheduled = false;
@@ -359,6 +363,7 @@ void Mixer::apply(const Command& command)
     case Command::Type::CountIn:
     case Command::Type::ClickInMix:
     case Command::Type::Click:
+    case Command::Type::Timeline:
         applyTimed(command);
         return;
     }
@@ -378,6 +383,9 @@ void Mixer::render(float* out, int frames, float* click)
     if (!m_running.load(std::memory_order_acquire))
         return;
 
+    // Where the shared timeline stands, before the commands that may start on its bar.
+    readTimeline();
+    keepGridOnTimeline();
     // Acquire pairs with the producer's release in SpscQueue::pushAll: every field the UI thread
     // wrote into a voice before publishing it is visible here.
     Command command;

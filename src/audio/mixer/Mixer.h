@@ -17,6 +17,7 @@
 class ClickSound;
 class PcmBlock;
 class Retired;
+class SharedTimeline;
 class Voice;
 
 // The mixer: voices, the commands that start, change and stop them, and the one render function
@@ -32,6 +33,10 @@ class Voice;
 // frame of the loop that set it going: switches may wait for its next beat or bar line, a tempo
 // change waits for its next bar line, and the metronome clicks on its lines. Without a tempo
 // none of it exists and the mix is what it was without one, to the bit.
+//
+// Playing with others, the grid follows a shared timeline (see SharedTimeline): a loop started
+// from silence waits for the timeline's next bar line, and the grid's lines are kept on the
+// timeline's beats. Without a timeline the grid keeps its own time.
 class Mixer {
 public:
     static constexpr int kMaxVoices = 128;
@@ -119,6 +124,12 @@ public:
     void setCountIn(bool on);
     // UI thread: whether the clicks are in the main mix as well (on by default).
     void setClickInMix(bool on);
+    // UI thread: the grid follows `timeline` from the next block on (null: its own time again).
+    // The mixer owns it, over stops and starts, and frees the one it replaces off the audio
+    // thread.
+    void setTimeline(std::unique_ptr<SharedTimeline> timeline);
+    // A grid further off the timeline than this is put back on it.
+    static constexpr double kTimelineToleranceSeconds = 0.001;
     // UI thread, as of the last block rendered: the beat in force (the asked one while no grid
     // runs; 0 without a tempo), and how many frames the next bar line lies ahead (-1: no grid).
     double beatFrames() const { return m_shownBeat.load(std::memory_order_relaxed); }
@@ -159,7 +170,8 @@ private:
             Metronome,
             CountIn,
             ClickInMix,
-            Click
+            Click,
+            Timeline
         };
         Type type = Type::Start;
         Voice* voice = nullptr;
@@ -172,6 +184,7 @@ private:
         double beat = 0.0;                // Swap, Tempo: frames per beat
         int beatsPerBar = 4;              // Tempo
         ClickSound* click = nullptr;      // Click
+        SharedTimeline* timeline = nullptr; // Timeline
     };
 
     static Voice* playingSuccessorOf(Voice* voice);
@@ -207,6 +220,13 @@ private:
     void reachLine();
     void resetTime();
     void showTime();
+
+    // The shared timeline (MixerTimeline.cpp).
+    void readTimeline();
+    void keepGridOnTimeline();
+    // Starts the grid on the timeline's first line at or after beat `earliest`; returns that line.
+    double alignGridToTimeline(double earliest);
+    void startOnSharedBar(Voice* voice);
 
     // UI side (guarded by m_mutex; the host's housekeeping thread shares it).
     std::mutex m_mutex;
@@ -245,6 +265,10 @@ private:
     // each holding a place in m_voices through m_waiting.
     std::array<Voice*, kMaxVoices> m_scheduled{};
     int m_scheduledCount = 0;
+    SharedTimeline* m_timeline = nullptr; // (the UI thread's while nothing renders)
+    bool m_onTimeline = false;            // the timeline answered for this block
+    double m_timelineBeat = 0.0;          // its beat at this block's first frame
+    double m_timelineBeatFrames = 0.0;
     std::atomic<double> m_shownBeat{0.0};
     std::atomic<std::int64_t> m_shownToBar{-1};
     std::atomic<std::int64_t> m_shownFrame{0};

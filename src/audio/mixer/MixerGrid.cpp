@@ -3,6 +3,7 @@
 // metronome that clicks on it, and the fades that mix a voice in and out.
 
 #include "Mixer.h"
+#include "SharedTimeline.h"
 #include "Voice.h"
 
 #include <algorithm>
@@ -63,6 +64,18 @@ void Mixer::setCountIn(bool on)
     queue(command);
 }
 
+void Mixer::setTimeline(std::unique_ptr<SharedTimeline> timeline)
+{
+    if (!isRunning()) {
+        delete m_timeline; // nothing renders: this thread owns it
+        m_timeline = timeline.release();
+        return;
+    }
+    Command command{Command::Type::Timeline, nullptr, nullptr, 0.0f, 0.0f};
+    command.timeline = timeline.release();
+    queue(command);
+}
+
 void Mixer::setClickInMix(bool on)
 {
     if (!isRunning())
@@ -112,6 +125,11 @@ bool Mixer::silent() const
 
 void Mixer::restartGrid()
 {
+    if (m_onTimeline) {
+        alignGridToTimeline(m_timelineBeat);
+        m_countInEnd = -1;
+        return;
+    }
     m_grid.start(m_frame, m_tempoBeat, m_tempoBeatsPerBar);
     m_countInEnd = -1;
 }
@@ -160,6 +178,10 @@ void Mixer::applyTimed(const Command& command)
     case Command::Type::Click:
         retire(m_metronome.setSound(command.click));
         return;
+    case Command::Type::Timeline:
+        retire(m_timeline);
+        m_timeline = command.timeline;
+        return;
     default:
         return;
     }
@@ -169,6 +191,10 @@ void Mixer::startPlain(Voice* voice)
 {
     if (voice->anchorsGrid && m_tempoBeat > 0.0 && silent()) {
         restartGrid(); // the loop's first frame is the first bar line
+        if (m_onTimeline) {
+            startOnSharedBar(voice);
+            return;
+        }
         if (m_countIn && m_voiceCount + m_waiting < kMaxVoices) {
             std::uint32_t phase = 0;
             m_countInEnd = m_grid.lineAfter(m_grid.beatsPerBar(), &phase);
