@@ -72,7 +72,7 @@ public:
     // The transport's mode changed (JackTransportShare::mode): a JACK client becomes the
     // timebase master for "lead", or gives it up. UI or housekeeping thread.
     virtual void followTransportMode() {}
-    // Rolls (true) or stops the sound server's transport. UI thread.
+    // Rolls the sound server's transport from its start (true) or stops it. UI thread.
     virtual void rollTransport(bool) {}
     virtual const char* name() const = 0;
 };

@@ -118,10 +118,13 @@ void JackAudioDevice::rollTransport(bool roll)
 {
     if (m_client == nullptr || lost())
         return;
-    if (roll)
+    if (roll) {
+        // The grid starts from its first bar line: so does the transport.
+        jack_transport_locate(m_client, 0);
         jack_transport_start(m_client);
-    else
+    } else {
         jack_transport_stop(m_client);
+    }
 }
 
 bool JackAudioDevice::setCaptureTap(CaptureTap* tap)
