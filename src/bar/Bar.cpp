@@ -212,7 +212,10 @@ void Bar::Form_Load()
     Deck.applySessionToEngine(); // the stored tempo and metronome
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
-    Outputs->setSyncListener([this] { Midi->reloadSync(); });
+    Outputs->setSyncListener([this] {
+        if (Midi)
+            Midi->reloadSync();
+    });
     // Said after the start's other notes, as one of them.
     Osc = OscServer::FromSettings(Deck, settings,
                                   [this](const QString& text) { StatusLine->queueMessage(text); });

@@ -224,8 +224,13 @@ bool PadDeck::step(int direction)
 void PadDeck::startFromOutside()
 {
     const bool playing = DMC.SampleIsActive() || DMC.StreamIsActive();
-    if (ActivePad != kNoPad && playing)
+    if (ActivePad != kNoPad && playing) {
+        if (PendingPad == ActivePad) { // a stop from outside not yet made is called off
+            DMC.CancelQueued();
+            setPendingPad(kNoPad);
+        }
         return;
+    }
     if (ActivePad != kNoPad)
         forgetActivePad(); // its loop ended by itself: a press would only stop what is silent
     const int pad = m_lastPlayed != kNoPad ? m_lastPlayed : steppedPad(1);

@@ -60,7 +60,8 @@ public:
 
     // Another program started the music (a MIDI Start, JACK's transport rolling): with nothing
     // playing, the last pad played (else the first bound one) starts, its loop's first frame the
-    // grid's first bar line. Stopped: the playing loop ends at its cycle's end, on a bar line.
+    // grid's first bar line (a stop from outside still waiting is called off). Stopped: the
+    // playing loop ends at its cycle's end, on a bar line.
     void startFromOutside();
     void stopFromOutside();
 
