@@ -61,7 +61,7 @@ void AlsaClockOut::reload()
     }
 }
 
-std::int64_t AlsaClockOut::clockNanos(const MidiClockOut::Moment& moment, std::int64_t clock) const
+double AlsaClockOut::ClockFrame(const MidiClockOut::Moment& moment, std::int64_t clock)
 {
     // Up to the next bar line at the beat after the last line, past it at the coming beat.
     const int perBar = std::max(moment.beatsPerBar, 1);
@@ -70,11 +70,31 @@ std::int64_t AlsaClockOut::clockNanos(const MidiClockOut::Moment& moment, std::i
     const double first =
         std::min(beats, static_cast<double>(nextBar)) - static_cast<double>(moment.lineIndex);
     const double after = std::max(beats - static_cast<double>(nextBar), 0.0);
-    const double frame =
-        moment.lineExact + first * moment.beatFrames +
-        after * (moment.comingBeatFrames > 0.0 ? moment.comingBeatFrames : moment.beatFrames);
-    const double seconds = (frame - static_cast<double>(moment.frame)) / std::max(moment.rate, 1);
-    return moment.heardNanos + static_cast<std::int64_t>(std::llround(seconds * kNanos));
+    return moment.lineExact + first * moment.beatFrames +
+           after * (moment.comingBeatFrames > 0.0 ? moment.comingBeatFrames : moment.beatFrames);
+}
+
+void AlsaClockOut::followMapping(const MidiClockOut::Moment& moment)
+{
+    // When the mixer's frame 0 was heard, as this moment tells it. A moment is taken when its
+    // block was rendered, which the device's thread may do a little late: the estimate moves only
+    // a sixteenth of the way to each new one, enough to follow the sound card's clock drifting
+    // from the steady clock, while the wake-up jitter averages out.
+    const double origin =
+        static_cast<double>(moment.heardNanos) -
+        static_cast<double>(moment.frame) * kNanos / static_cast<double>(moment.rate);
+    if (!m_mapped || moment.rate != m_rate) {
+        m_origin = origin;
+        m_rate = moment.rate;
+        m_mapped = true;
+        return;
+    }
+    m_origin += (origin - m_origin) / 16.0;
+}
+
+std::int64_t AlsaClockOut::nanosOf(double frame) const
+{
+    return static_cast<std::int64_t>(std::llround(m_origin + frame * kNanos / m_rate));
 }
 
 void AlsaClockOut::topUp()
@@ -82,6 +102,7 @@ void AlsaClockOut::topUp()
     MidiClockOut::Moment moment;
     if (!m_source.moment(moment) || !(moment.beatFrames > 0.0) || moment.rate <= 0)
         return;
+    followMapping(moment);
     const std::int64_t now = SteadyNanos();
     if (m_running && (!moment.keepsTime || moment.starts != m_starts)) {
         // The grid stopped keeping time, or began again: what was scheduled past now is void.
@@ -95,7 +116,7 @@ void AlsaClockOut::topUp()
         m_running = true;
         m_nextClock = 0;
         // The grid's first bar line: the last line reached, as many beats back.
-        const std::int64_t start = clockNanos(moment, 0);
+        const std::int64_t start = nanosOf(ClockFrame(moment, 0));
         schedule(start, SND_SEQ_EVENT_SONGPOS, 0);
         schedule(start, SND_SEQ_EVENT_START);
     }
@@ -104,17 +125,16 @@ void AlsaClockOut::topUp()
         return;
     // A tempo change the scheduled clocks did not know of: they are taken back and scheduled
     // again from the first still to come.
-    if (m_nextClock > 0 && std::llabs(clockNanos(moment, m_nextClock - 1) - m_lastNanos) >
-                               kNanos / (2 * std::max(moment.rate, 1))) {
+    if (m_nextClock > 0 && std::abs(ClockFrame(moment, m_nextClock - 1) - m_lastFrame) > 0.5) {
         takeBackAfter(now);
-        while (m_nextClock > 0 && clockNanos(moment, m_nextClock - 1) > now)
+        while (m_nextClock > 0 && nanosOf(ClockFrame(moment, m_nextClock - 1)) > now)
             --m_nextClock;
     }
     const std::int64_t horizon = now + static_cast<std::int64_t>(kAheadMs) * 1000000;
-    for (std::int64_t due = clockNanos(moment, m_nextClock); due < horizon;
-         due = clockNanos(moment, m_nextClock)) {
-        schedule(due, SND_SEQ_EVENT_CLOCK);
-        m_lastNanos = due;
+    for (double frame = ClockFrame(moment, m_nextClock); nanosOf(frame) < horizon;
+         frame = ClockFrame(moment, m_nextClock)) {
+        schedule(nanosOf(frame), SND_SEQ_EVENT_CLOCK);
+        m_lastFrame = frame;
         ++m_nextClock;
     }
     m_sequencer.useSequencer([](snd_seq_t* seq, int) { snd_seq_drain_output(seq); });

@@ -36,8 +36,11 @@ public:
     std::uint64_t dropped() const { return m_dropped; }
 
 private:
-    // The steady clock's time (ns) of a clock from the moment's grid.
-    std::int64_t clockNanos(const MidiClockOut::Moment& moment, std::int64_t clock) const;
+    // The exact frame of a clock, on the mixer's clock, from the moment's grid.
+    static double ClockFrame(const MidiClockOut::Moment& moment, std::int64_t clock);
+    // The mapping from the mixer's frames to the steady clock's time (ns).
+    void followMapping(const MidiClockOut::Moment& moment);
+    std::int64_t nanosOf(double frame) const;
     void schedule(std::int64_t steadyNanos, unsigned char type, int value = 0);
     void takeBackAfter(std::int64_t steadyNanos);
 
@@ -49,6 +52,9 @@ private:
     std::uint64_t m_starts = 0;    // the source's Starts as last seen
     bool m_running = false;
     std::int64_t m_nextClock = 0;
-    std::int64_t m_lastNanos = 0; // when the last clock scheduled is due
+    double m_lastFrame = 0.0; // the last clock scheduled, its exact frame
+    bool m_mapped = false;
+    double m_origin = 0.0; // when the mixer's frame 0 was heard (steady clock, ns)
+    int m_rate = 0;
     std::uint64_t m_dropped = 0;
 };
