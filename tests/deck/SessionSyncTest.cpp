@@ -34,30 +34,15 @@ protected:
 
 } // namespace
 
-TEST_F(SessionSyncTest, OffByDefaultAndTheStoredModesReachTheEngine)
-{
-    SessionSync sync(*deck);
-    EXPECT_EQ(transport().mode(), JackTransportShare::Mode::Off);
-    EXPECT_FALSE(engine->host().clockOut().enabled());
-    transport().noteTransport(true, 128.0);
-    sync.look();
-    EXPECT_EQ(deck->Tempo.now().tempo, 0.0);
-    EXPECT_EQ(deck->ActivePad, PadDeck::kNoPad);
-
-    WriteSetting(AppModul::AppTitle, "JackTransport", " Lead", AppModul::SettingsFile);
-    WriteSetting(AppModul::AppTitle, "MidiClockOut", "on", AppModul::SettingsFile);
-    sync.reload();
-    EXPECT_EQ(transport().mode(), JackTransportShare::Mode::Lead);
-    EXPECT_TRUE(engine->host().clockOut().enabled());
-    WriteSetting(AppModul::AppTitle, "JackTransport", "sideways", AppModul::SettingsFile);
-    sync.reload();
-    EXPECT_EQ(transport().mode(), JackTransportShare::Mode::Off);
-}
-
 TEST_F(SessionSyncTest, FollowingTheTransportSetsItsTempoOnChangeAndStartsAndStopsTheLastPad)
 {
-    WriteSetting(AppModul::AppTitle, "JackTransport", "follow", AppModul::SettingsFile);
     SessionSync sync(*deck);
+    transport().noteTransport(true, 128.0);
+    sync.look();
+    EXPECT_EQ(deck->ActivePad, PadDeck::kNoPad) << "off by default";
+    WriteSetting(AppModul::AppTitle, "JackTransport", " Follow", AppModul::SettingsFile);
+    sync.reload();
+    EXPECT_EQ(transport().mode(), JackTransportShare::Mode::Follow);
     transport().noteTransport(false, 127.996);
     sync.look();
     EXPECT_EQ(deck->Tempo.now().tempo, 128.0) << "rounded to a hundredth";
@@ -80,4 +65,8 @@ TEST_F(SessionSyncTest, FollowingTheTransportSetsItsTempoOnChangeAndStartsAndSto
     sync.look();
     EXPECT_EQ(deck->ActivePad, 4);
     EXPECT_EQ(deck->Tempo.now().tempo, 140.0);
+
+    WriteSetting(AppModul::AppTitle, "JackTransport", "sideways", AppModul::SettingsFile);
+    sync.reload();
+    EXPECT_EQ(transport().mode(), JackTransportShare::Mode::Off);
 }
