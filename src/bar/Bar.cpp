@@ -215,6 +215,10 @@ void Bar::Form_Load()
         setLink(true, LinkDeck::StartStopIn(settings));
     sayStartNotes();
     Midi = std::make_unique<BarMidi>(*this);
+    Outputs->setSyncListener([this] {
+        if (Midi)
+            Midi->reloadSync();
+    });
     // Said after the start's other notes, as one of them.
     Osc = OscServer::FromSettings(Deck, settings,
                                   [this](const QString& text) { StatusLine->queueMessage(text); });

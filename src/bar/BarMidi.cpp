@@ -16,20 +16,33 @@ MidiTransport* JackMidiTransport(AudioEngine& engine)
 
 } // namespace
 
-BarMidi::BarMidi(Bar& bar) : m_bar(bar)
+BarMidi::BarMidi(Bar& bar) : m_bar(bar), m_sync(bar.Deck)
 {
     if (MidiTransport* jack = JackMidiTransport(bar.Deck.DMC.engine())) {
         useTransport(*jack);
         return;
     }
     m_sequencer = AlsaSeqTransport::Open();
-    if (m_sequencer)
-        useTransport(*m_sequencer);
+    if (!m_sequencer)
+        return;
+    useTransport(*m_sequencer);
+    m_sequencerClock =
+        std::make_unique<AlsaClockOut>(*m_sequencer, bar.Deck.DMC.engine().host().clockOut());
 }
 
 BarMidi::~BarMidi()
 {
     m_pads.reset(); // stops delivery before the sequencer's client closes
+    m_sequencerClock.reset();
+}
+
+void BarMidi::reloadSync()
+{
+    m_sync.reload();
+    if (m_pads)
+        m_pads->clockIn().reload();
+    if (m_sequencerClock)
+        m_sequencerClock->reload();
 }
 
 void BarMidi::useTransport(MidiTransport& transport)

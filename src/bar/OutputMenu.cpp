@@ -4,6 +4,7 @@
 #include "audio/AudioEngine.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
+#include "deck/SessionSync.h"
 
 #include <QActionGroup>
 
@@ -68,10 +69,67 @@ void OutputMenu::populate()
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, output] { choose(output); });
     }
+    addSyncEntries();
     if (LinkEntries) {
         m_menu.addSeparator();
         LinkEntries(m_menu);
     }
+}
+
+void OutputMenu::addSyncEntries()
+{
+    const auto section = [this](const std::vector<std::pair<QString, bool>>& entries,
+                                const std::function<void(std::size_t)>& chosen) {
+        m_menu.addSeparator();
+        auto* group = new QActionGroup(&m_menu);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            QAction* action = m_menu.addAction(entries[i].first);
+            action->setCheckable(true);
+            action->setChecked(entries[i].second);
+            group->addAction(action);
+            connect(action, &QAction::triggered, this, [chosen, i] { chosen(i); });
+        }
+    };
+    const ClockMode clock = storedClockMode();
+    section({{QStringLiteral("MIDI clock: off"), clock == ClockMode::Off},
+             {QStringLiteral("MIDI clock: follow"), clock == ClockMode::Follow},
+             {QStringLiteral("MIDI clock: send"), clock == ClockMode::Send}},
+            [this](std::size_t i) { chooseClock(static_cast<ClockMode>(i)); });
+    using Mode = JackTransportShare::Mode;
+    const Mode transport = SessionSync::StoredTransportMode();
+    section({{QStringLiteral("JACK transport: off"), transport == Mode::Off},
+             {QStringLiteral("JACK transport: follow"), transport == Mode::Follow},
+             {QStringLiteral("JACK transport: lead"), transport == Mode::Lead}},
+            [this](std::size_t i) { chooseTransport(static_cast<Mode>(i)); });
+}
+
+OutputMenu::ClockMode OutputMenu::storedClockMode()
+{
+    if (SessionSync::StoredClockOut())
+        return ClockMode::Send;
+    const QString in = ReadSetting(AppModul::AppTitle, QStringLiteral("MidiClock"),
+                                   AppModul::SettingsFile, QStringLiteral("off"));
+    return in.trimmed().compare(QLatin1String("follow"), Qt::CaseInsensitive) == 0
+               ? ClockMode::Follow
+               : ClockMode::Off;
+}
+
+void OutputMenu::chooseClock(ClockMode mode)
+{
+    // Following and sending at once would echo a clock back to where it came from.
+    WriteSetting(AppModul::AppTitle, QStringLiteral("MidiClock"),
+                 mode == ClockMode::Follow ? QStringLiteral("follow") : QStringLiteral("off"),
+                 AppModul::SettingsFile);
+    SessionSync::StoreClockOut(mode == ClockMode::Send);
+    if (m_syncChanged)
+        m_syncChanged();
+}
+
+void OutputMenu::chooseTransport(JackTransportShare::Mode mode)
+{
+    SessionSync::StoreTransportMode(mode);
+    if (m_syncChanged)
+        m_syncChanged();
 }
 
 OutputChoice OutputMenu::storedChoice()

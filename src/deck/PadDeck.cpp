@@ -221,6 +221,37 @@ bool PadDeck::step(int direction)
     return true;
 }
 
+void PadDeck::startFromOutside()
+{
+    const bool playing = DMC.SampleIsActive() || DMC.StreamIsActive();
+    if (ActivePad != kNoPad && playing) {
+        if (PendingPad == ActivePad) { // a stop from outside not yet made is called off
+            DMC.CancelQueued();
+            setPendingPad(kNoPad);
+        }
+        return;
+    }
+    if (ActivePad != kNoPad)
+        forgetActivePad(); // its loop ended by itself: a press would only stop what is silent
+    const int pad = m_lastPlayed != kNoPad ? m_lastPlayed : steppedPad(1);
+    if (pad < 0)
+        return;
+    press(pad);
+    release(pad);
+}
+
+void PadDeck::stopFromOutside()
+{
+    if (ActivePad == kNoPad || PendingPad == ActivePad ||
+        !(DMC.SampleIsActive() || DMC.StreamIsActive()))
+        return;
+    if (PendingPad != kNoPad)
+        setLit(PendingPad, false); // a switch waiting for the loop's end is called off
+    DMC.StopAtLoopEnd();
+    setPendingPad(ActivePad);
+    settlePending();
+}
+
 void PadDeck::release(int index)
 {
     // A failed press showed the pad only while held: the pads return to how they were.
@@ -275,6 +306,8 @@ void PadDeck::setActivePad(short index)
     if (ActivePad == index)
         return;
     ActivePad = index;
+    if (index != kNoPad)
+        m_lastPlayed = index;
     emit activePadChanged(index);
 }
 

@@ -58,6 +58,13 @@ public:
     // Presses and releases that pad at once, as a pedal's tap does; false when there is none.
     bool step(int direction);
 
+    // Another program started the music (a MIDI Start, JACK's transport rolling): with nothing
+    // playing, the last pad played (else the first bound one) starts, its loop's first frame the
+    // grid's first bar line (a stop from outside still waiting is called off). Stopped: the
+    // playing loop ends at its cycle's end, on a bar line.
+    void startFromOutside();
+    void stopFromOutside();
+
     // The bound pads' files are decoded in the background, so a press starts them at once.
     void keepBoundSoundsReady(const PadBindings& bindings);
 
@@ -143,4 +150,5 @@ private:
     bool m_followRender = false;              // the playing loop waits for its new render
 
     std::array<bool, kPadCount> m_lit{};
+    short m_lastPlayed = kNoPad; // for a start from outside
 };

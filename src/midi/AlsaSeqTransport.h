@@ -39,6 +39,14 @@ public:
     // A sequencer event of a MIDI clock as its one byte (clock, start, continue, stop).
     static std::optional<std::uint8_t> ClockByte(const snd_seq_event& event);
 
+    // `use(sequencer, outPort)` under the lock the reader shares, for events scheduled on a
+    // queue (the clock out, UI thread).
+    template <typename Use> void useSequencer(Use use)
+    {
+        const std::lock_guard lock(m_seqLock);
+        use(m_seq, m_outPort);
+    }
+
 private:
     AlsaSeqTransport(_snd_seq* seq, int inPort, int outPort, int wakeFd);
     void read();

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 MidiClockIn::MidiClockIn(SessionTempo& tempo)
     : m_tempo(tempo), m_clock([] {
@@ -23,6 +24,10 @@ void MidiClockIn::reload()
                                      AppModul::SettingsFile, QStringLiteral("off"));
     m_following.store(mode.trimmed().compare(QLatin1String("follow"), Qt::CaseInsensitive) == 0,
                       std::memory_order_relaxed);
+    m_startsAndStops = ReadSetting(AppModul::AppTitle, QStringLiteral("MidiClockStartStop"),
+                                   AppModul::SettingsFile, QStringLiteral("off"))
+                           .trimmed()
+                           .compare(QLatin1String("on"), Qt::CaseInsensitive) == 0;
 }
 
 bool MidiClockIn::receive(ClockMessage message)
@@ -35,12 +40,17 @@ bool MidiClockIn::receive(ClockMessage message)
 void MidiClockIn::drain()
 {
     Tick tick;
+    std::optional<bool> start; // the last Start (true) or Stop (false) of the drain
     while (m_ticks.pop(tick)) {
-        if (tick.message == ClockMessage::Clock)
+        if (tick.message == ClockMessage::Clock) {
             m_follower.clock(tick.seconds);
-        else
-            m_follower.restart();
+            continue;
+        }
+        m_follower.restart();
+        start = tick.message != ClockMessage::Stop;
     }
+    if (start && m_startsAndStops && m_startStop)
+        m_startStop(*start);
     if (m_follower.clocks() < m_appliedAt)
         m_appliedAt = 0; // the fit started afresh
     if (m_follower.clocks() < m_appliedAt + ClockFollower::kClocksPerBeat)

@@ -18,10 +18,14 @@ class SessionTempo;
 // The transport's thread stamps each clock with the time it came and queues it (no lock, no
 // allocation); the UI thread feeds the stamps to a ClockFollower and, once a beat, sets the
 // session tempo when it has moved by kMinChange or more, so a steady clock leaves the tempo (and
-// the settings file) alone. Start, Continue and Stop begin the beat afresh.
+// the settings file) alone. Start, Continue and Stop begin the beat afresh; with
+// "MidiClockStartStop=on" as well (off by default) they also start and stop the music, through
+// the handler MidiPads gives (Start and Continue alike: the loop starts from its first bar line).
+// A burst of them in one drain counts as its last.
 class MidiClockIn {
 public:
     using Clock = std::function<double()>; // a steady clock's reading in seconds
+    using StartStop = std::function<void(bool start)>;
     static constexpr std::size_t kQueueSize = 1024;
     static constexpr double kMinChange = 0.05;
 
@@ -34,6 +38,9 @@ public:
     bool receive(ClockMessage message);
     // UI thread: what came since the last drain.
     void drain();
+    // UI thread: who starts and stops the music when the sender does.
+    void setStartStop(StartStop handler) { m_startStop = std::move(handler); }
+    bool startsAndStops() const { return m_startsAndStops; }
 
     // For tests: the clock that stamps the messages (before any arrive).
     void setClock(Clock clock) { m_clock = std::move(clock); }
@@ -50,5 +57,7 @@ private:
     SpscQueue<Tick, kQueueSize> m_ticks;
     std::atomic<bool> m_following{false};
     Clock m_clock;
-    std::size_t m_appliedAt = 0; // the follower's clock count when the tempo was last looked at
+    StartStop m_startStop;
+    bool m_startsAndStops = false; // UI thread
+    std::size_t m_appliedAt = 0;   // the follower's clock count when the tempo was last looked at
 };

@@ -40,6 +40,12 @@ MidiPads::MidiPads(PadDeck& deck, MidiTransport& transport)
         m_drainTimer.setSingleShot(false); // no eventfd: poll, as the only way left
         m_drainTimer.start();
     }
+    m_clockIn.setStartStop([this](bool start) {
+        if (start)
+            m_deck.startFromOutside();
+        else
+            m_deck.stopFromOutside();
+    });
     m_lightFlush.setSingleShot(true);
     m_lightFlush.setInterval(0);
     QObject::connect(&m_lightFlush, &QTimer::timeout, this, [this] { flushLights(); });

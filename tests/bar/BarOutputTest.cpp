@@ -30,11 +30,12 @@ protected:
                 return action;
         return nullptr;
     }
+    // The outputs checked (the clock's and the transport's entries left out).
     QStringList checked() const
     {
         QStringList texts;
         for (QAction* action : menu().actions())
-            if (action->isChecked())
+            if (action->isChecked() && action->data().isValid())
                 texts << action->text();
         return texts;
     }
@@ -105,4 +106,39 @@ TEST_F(BarOutput, LinkStaysOffUntilSwitchedOnAndItsStartStopSwitchIsStored)
     EXPECT_EQ(bar->Link, nullptr);
     bar->Outputs->populate();
     EXPECT_TRUE(entry(QStringLiteral("Link start/stop"))->isChecked());
+}
+
+TEST_F(BarOutput, TheClockAndTransportEntriesAreStoredAtOnceAndReachTheEngine)
+{
+    const auto stored = [&](const char* key) {
+        return ReadSetting(QStringLiteral("Quendel"), QString::fromLatin1(key),
+                           folder->settingsFile(), QStringLiteral("(none)"));
+    };
+    const auto shown = [&] {
+        QStringList texts;
+        for (QAction* action : menu().actions())
+            if (action->isChecked() && !action->data().isValid())
+                texts << action->text();
+        return texts;
+    };
+    rightClick(bar->Image2);
+    ASSERT_TRUE(Settles([&] { return menu().isVisible(); }));
+    EXPECT_EQ(shown(), (QStringList{"MIDI clock: off", "JACK transport: off"}));
+
+    entry(QStringLiteral("MIDI clock: send"))->trigger();
+    EXPECT_EQ(stored("MidiClockOut"), "on");
+    EXPECT_TRUE(engine->host().clockOut().enabled());
+    entry(QStringLiteral("JACK transport: lead"))->trigger();
+    EXPECT_EQ(stored("JackTransport"), "lead");
+    EXPECT_EQ(engine->host().transport().mode(), JackTransportShare::Mode::Lead);
+    rightClick(bar->Label5);
+    EXPECT_EQ(shown(), (QStringList{"MIDI clock: send", "JACK transport: lead"}));
+
+    // Following and sending exclude each other.
+    entry(QStringLiteral("MIDI clock: follow"))->trigger();
+    EXPECT_EQ(stored("MidiClock"), "follow");
+    EXPECT_EQ(stored("MidiClockOut"), "off");
+    EXPECT_FALSE(engine->host().clockOut().enabled());
+    entry(QStringLiteral("JACK transport: off"))->trigger();
+    EXPECT_EQ(engine->host().transport().mode(), JackTransportShare::Mode::Off);
 }

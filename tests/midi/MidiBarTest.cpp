@@ -381,6 +381,30 @@ TEST_F(MidiBar, AnExternalClockSetsTheSessionTempoOnlyWhenFollowed)
     midi.receiver(&start, 1);
     clocks(132.0, 4);
     EXPECT_NEAR(bar->Deck.Tempo.now().tempo, 132.0, 0.1);
+    EXPECT_EQ(bar->Deck.ActivePad, PadDeck::kNoPad) << "a Start plays nothing unless asked to";
+}
+
+TEST_F(MidiBar, AFollowedSendersStartAndStopPlayAndEndTheLastPadWhenAskedTo)
+{
+    const std::uint8_t start = 0xFA;
+    const std::uint8_t stop = 0xFC;
+    WriteSetting("Quendel", "MidiClock", "follow", folder->settingsFile());
+    WriteSetting("Quendel", "MidiClockStartStop", "on", folder->settingsFile());
+    pads->reload();
+    bar->Deck.press(6);
+    bar->Deck.press(6); // played, then stopped
+    ASSERT_EQ(bar->Deck.ActivePad, PadDeck::kNoPad);
+    midi.receiver(&start, 1);
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
+    midi.receiver(&stop, 1);
+    drain();
+    EXPECT_EQ(bar->Deck.PendingPad, 6) << "it ends at its cycle's end";
+    // A Stop and a Start in one drain: the last one counts, and the loop plays on.
+    midi.receiver(&stop, 1);
+    midi.receiver(&start, 1);
+    drain();
+    EXPECT_EQ(bar->Deck.ActivePad, 6);
 }
 
 } // namespace

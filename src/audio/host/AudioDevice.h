@@ -7,6 +7,8 @@
 #include <memory>
 
 class CaptureTap;
+class JackTransportShare;
+class MidiClockOut;
 class MidiTransport;
 struct OutputChoice;
 
@@ -66,6 +68,15 @@ public:
     // A device with outputs for the clicks renders through `render` (same context as the open's)
     // from now on; the others ignore it. Set while open, from any thread but the device's.
     virtual void setClickRender(ClickRenderCallback) {}
+    // A device with MIDI ports of its own writes the grid's MIDI clock there on its frames, and
+    // one on a sound server with a transport (JACK) shares it through `transport`. Set while
+    // open, from any thread but the device's; the others ignore them.
+    virtual void setGridSync(MidiClockOut*, JackTransportShare*) {}
+    // The transport's mode changed (JackTransportShare::mode): a JACK client becomes the
+    // timebase master for "lead", or gives it up. UI or housekeeping thread.
+    virtual void followTransportMode() {}
+    // Rolls the sound server's transport from its start (true) or stops it. UI thread.
+    virtual void rollTransport(bool) {}
     virtual const char* name() const = 0;
 };
 

@@ -96,6 +96,35 @@ void JackAudioDevice::close()
     m_midiIn = m_midiOut = m_input = nullptr;
     m_tap.store(nullptr);
     m_clickRender.store(nullptr);
+    m_clockOut.store(nullptr);
+    m_transport.store(nullptr);
+    m_timebaseMaster = false;
+}
+
+void JackAudioDevice::followTransportMode()
+{
+    JackTransportShare* transport = m_transport.load(std::memory_order_acquire);
+    if (m_client == nullptr || transport == nullptr)
+        return;
+    const bool lead = transport->mode() == JackTransportShare::Mode::Lead;
+    if (lead && !m_timebaseMaster)
+        // Conditional: a master that is already there keeps the transport.
+        m_timebaseMaster = jack_set_timebase_callback(m_client, 1, &timebase, this) == 0;
+    else if (!lead && m_timebaseMaster && jack_release_timebase(m_client) == 0)
+        m_timebaseMaster = false;
+}
+
+void JackAudioDevice::rollTransport(bool roll)
+{
+    if (m_client == nullptr || lost())
+        return;
+    if (roll) {
+        // The grid starts from its first bar line: so does the transport.
+        jack_transport_locate(m_client, 0);
+        jack_transport_start(m_client);
+    } else {
+        jack_transport_stop(m_client);
+    }
 }
 
 bool JackAudioDevice::setCaptureTap(CaptureTap* tap)
@@ -147,8 +176,12 @@ int JackAudioDevice::process(jack_nframes_t frames, void* self)
     auto* left = static_cast<float*>(jack_port_get_buffer(device.m_outputs[0], frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(device.m_outputs[1], frames));
     // MIDI first: a note that arrived is handed on before this period's sound is made.
-    device.m_midi.process(jack_port_get_buffer(device.m_midiIn, frames),
-                          jack_port_get_buffer(device.m_midiOut, frames));
+    void* midiOut = jack_port_get_buffer(device.m_midiOut, frames);
+    device.m_midi.process(jack_port_get_buffer(device.m_midiIn, frames), midiOut);
+    device.followTransport();
+    MidiClockOut* clockOut = device.m_clockOut.load(std::memory_order_acquire);
+    if (clockOut)
+        clockOut->beginPeriod();
     const int total = static_cast<int>(frames);
     // The tuner's frames are only copied on: its analysis runs on the UI thread.
     if (CaptureTap* tap = device.m_tap.load(std::memory_order_acquire))
@@ -174,7 +207,46 @@ int JackAudioDevice::process(jack_nframes_t frames, void* self)
             clickRight[offset + i] = clicks[2 * i + 1];
         }
     }
+    if (clockOut) {
+        // After the UI's messages, which went out at the period's first frame.
+        device.m_midi.writeTimed(midiOut, clockOut->events(), clockOut->count(), total);
+        clockOut->endPeriod();
+    }
     return 0;
+}
+
+void JackAudioDevice::followTransport()
+{
+    JackTransportShare* transport = m_transport.load(std::memory_order_acquire);
+    if (transport == nullptr || transport->mode() != JackTransportShare::Mode::Follow)
+        return;
+    jack_position_t position;
+    const jack_transport_state_t state = jack_transport_query(m_client, &position);
+    const bool tempo = (position.valid & JackPositionBBT) != 0;
+    transport->noteTransport(state == JackTransportRolling,
+                             tempo ? position.beats_per_minute : 0.0);
+}
+
+void JackAudioDevice::timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* position,
+                               int, void* self)
+{
+    auto& device = *static_cast<JackAudioDevice*>(self);
+    JackTransportShare* transport = device.m_transport.load(std::memory_order_acquire);
+    const JackTransportShare::Place place =
+        transport ? transport->place() : JackTransportShare::Place{};
+    if (!place.valid) {
+        position->valid = static_cast<jack_position_bits_t>(position->valid & ~JackPositionBBT);
+        return;
+    }
+    position->valid = static_cast<jack_position_bits_t>(position->valid | JackPositionBBT);
+    position->bar = place.bar;
+    position->beat = place.beat;
+    position->tick = place.tick;
+    position->bar_start_tick = place.barStartTick;
+    position->beats_per_bar = static_cast<float>(place.beatsPerBar);
+    position->beat_type = 4.0f;
+    position->ticks_per_beat = JackTransportShare::kTicksPerBeat;
+    position->beats_per_minute = place.bpm;
 }
 
 int JackAudioDevice::bufferSizeChanged(jack_nframes_t frames, void* self)

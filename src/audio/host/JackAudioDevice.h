@@ -3,9 +3,12 @@
 
 #include "AudioDevice.h"
 #include "JackMidiPorts.h"
+#include "JackTransportShare.h"
+#include "MidiClockOut.h"
 
 #include <array>
 #include <atomic>
+#include <jack/transport.h>
 #include <jack/types.h>
 
 // Quendel as a JACK client: the client "Quendel" with the audio outputs "out_left" and
@@ -22,7 +25,10 @@
 //
 // The process callback renders through the RenderCallback into a stereo scratch buffer of the
 // device's own and spreads it over the two ports; it neither allocates nor locks. The frames of
-// "in" go to the capture tap, when one is set, before the period is rendered.
+// "in" go to the capture tap, when one is set, before the period is rendered. The grid's MIDI
+// clock, when enabled, goes out through midi_out on its frames after what the UI sent; JACK's
+// transport is read once a period when followed, and given the grid's place when led (the
+// client is then the timebase master, should no other insist on being it).
 class JackAudioDevice final : public AudioDevice {
 public:
     static constexpr const char* kClientName = "Quendel";
@@ -59,6 +65,13 @@ public:
         m_clickRender.store(render, std::memory_order_release);
     }
     const char* name() const override { return "jack"; }
+    void setGridSync(MidiClockOut* clock, JackTransportShare* transport) override
+    {
+        m_clockOut.store(clock, std::memory_order_release);
+        m_transport.store(transport, std::memory_order_release);
+    }
+    void followTransportMode() override;
+    void rollTransport(bool roll) override;
 
     // The name the server gave the client: "Quendel", or "Quendel-01" beside another one.
     const char* clientName() const;
@@ -74,6 +87,9 @@ private:
     static int process(jack_nframes_t frames, void* self);
     static int bufferSizeChanged(jack_nframes_t frames, void* self);
     static int xrun(void* self);
+    static void timebase(jack_transport_state_t state, jack_nframes_t frames,
+                         jack_position_t* position, int newPosition, void* self);
+    void followTransport();
     void serverLost();
     void joinPlaybackPorts();
 
@@ -92,6 +108,9 @@ private:
     std::atomic<bool> m_lost{false};
     std::atomic<std::uint64_t> m_xruns{0};
     JackMidiPorts m_midi;
+    std::atomic<MidiClockOut*> m_clockOut{nullptr};
+    std::atomic<JackTransportShare*> m_transport{nullptr};
+    bool m_timebaseMaster = false; // UI or housekeeping thread
     std::array<float, kScratchFrames * 2> m_scratch{};
     std::array<float, kScratchFrames * 2> m_clickScratch{};
 };

@@ -46,3 +46,16 @@ void JackMidiPorts::process(void* inBuffer, void* outBuffer)
         if (jack_midi_event_write(outBuffer, 0, message.bytes.data(), message.size) != 0)
             m_dropped.fetch_add(1, std::memory_order_relaxed);
 }
+
+void JackMidiPorts::writeTimed(void* outBuffer, const MidiClockTicks::Event* events, int count,
+                               int frames)
+{
+    if (outBuffer == nullptr || frames <= 0)
+        return;
+    for (int i = 0; i < count; ++i) {
+        const auto offset =
+            static_cast<jack_nframes_t>(std::clamp(events[i].offset, 0, frames - 1));
+        if (jack_midi_event_write(outBuffer, offset, events[i].bytes.data(), events[i].size) != 0)
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+    }
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MidiReceiverSlot.h"
+#include "audio/mixer/MidiClockTicks.h"
 #include "io/MidiTransport.h"
 #include "io/SpscQueue.h"
 
@@ -33,6 +34,9 @@ public:
     void setConnected(bool connected) { m_connected.store(connected, std::memory_order_release); }
     // JACK's process thread, once a period, with the two ports' buffers for this period.
     void process(void* inBuffer, void* outBuffer);
+    // JACK's process thread, after process: `count` messages in time order, each on its frame
+    // (held to the period's `frames`).
+    void writeTimed(void* outBuffer, const MidiClockTicks::Event* events, int count, int frames);
     // Messages that never left: queue full, message too long, or no room in a period's buffer.
     std::uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 

@@ -72,7 +72,36 @@ void OutputHost::deviceClickCallback(void* self, float* out, float* click, int f
 
 void OutputHost::bridgeSource(void* self, float* out, int frames)
 {
-    static_cast<OutputHost*>(self)->m_mixer.render(out, frames);
+    // Through a bridge the clocks land within the period they belong to, not on their frames.
+    auto& host = *static_cast<OutputHost*>(self);
+    host.m_mixer.render(out, frames);
+    host.followGrid();
+}
+
+void OutputHost::followGrid()
+{
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+    const GridBlock& block = m_mixer.gridBlock();
+    const int rate = m_mixer.sampleRate();
+    m_clockOut.follow(block, now + m_heardAfterNanos.load(std::memory_order_relaxed), rate);
+    m_transport.noteGrid(block, rate);
+}
+
+void OutputHost::setTransportMode(JackTransportShare::Mode mode)
+{
+    m_transport.setMode(mode);
+    std::lock_guard lock(m_deviceMutex);
+    if (m_device)
+        m_device->followTransportMode();
+}
+
+void OutputHost::rollTransport(bool roll)
+{
+    std::lock_guard lock(m_deviceMutex);
+    if (m_device)
+        m_device->rollTransport(roll);
 }
 
 void OutputHost::renderForDevice(float* out, int frames, float* click)
@@ -84,10 +113,12 @@ void OutputHost::renderForDevice(float* out, int frames, float* click)
         std::fill(out, out + static_cast<std::ptrdiff_t>(std::max(frames, 0)) * 2, 0.0f);
         return;
     }
-    if (m_bridge)
+    if (m_bridge) {
         m_bridge->pull(out, frames);
-    else
+    } else {
         m_mixer.render(out, frames, click);
+        followGrid();
+    }
 
     const Duck duck = m_duck.load(std::memory_order_acquire);
     if (duck == Duck::None || frames <= 0)
@@ -153,8 +184,16 @@ void OutputHost::installDevice(std::unique_ptr<AudioDevice> device, int mixRate)
     m_device = std::move(device);
     m_deviceChanged = true;
     m_midi.attach(m_device ? m_device->midi() : nullptr);
-    if (m_device)
+    if (m_device) {
         m_device->setClickRender(&OutputHost::deviceClickCallback);
+        m_device->setGridSync(&m_clockOut, &m_transport);
+        m_device->followTransportMode();
+        const BufferPlan plan = m_device->plan();
+        const int rate = m_device->rate() > 0 ? m_device->rate() : mixRate;
+        m_heardAfterNanos.store(static_cast<std::int64_t>(plan.periods) * plan.periodFrames *
+                                    1000000000LL / std::max(rate, 1),
+                                std::memory_order_relaxed);
+    }
     const bool hears = m_device && m_device->setCaptureTap(&m_capture);
     m_capture.setSource(hears ? (m_device->rate() > 0 ? m_device->rate() : mixRate) : 0);
 }

@@ -3,6 +3,8 @@
 
 #include "AudioDevice.h"
 #include "DeviceMidi.h"
+#include "JackTransportShare.h"
+#include "MidiClockOut.h"
 #include "OutputChoice.h"
 #include "io/CaptureTap.h"
 
@@ -76,6 +78,15 @@ public:
     // client's "in") is open; its source() says at which rate, and changes with every device.
     CaptureTap& capture() { return m_capture; }
 
+    // The grid's MIDI clock, sent through the JACK client's midi_out while one is open and the
+    // clock is enabled; its moments time the clock for a sender elsewhere (the ALSA sequencer).
+    MidiClockOut& clockOut() { return m_clockOut; }
+    // JACK's transport, followed or led (off by default).
+    JackTransportShare& transport() { return m_transport; }
+    void setTransportMode(JackTransportShare::Mode mode);
+    // Rolls or stops JACK's transport, when a JACK client is open.
+    void rollTransport(bool roll);
+
     // Wakes a resting device: the mixer has new commands.
     void wake();
 
@@ -89,6 +100,8 @@ private:
     void closeDevice();
     void reopenDevice(const BufferPlan& plan);
     void renderForDevice(float* out, int frames, float* click = nullptr);
+    // After each render on the device's thread: the MIDI clock and the transport follow it.
+    void followGrid();
     static void deviceCallback(void* self, float* out, int frames);
     static void deviceClickCallback(void* self, float* out, float* click, int frames);
     static void bridgeSource(void* self, float* out, int frames);
@@ -138,6 +151,9 @@ private:
     std::vector<float> m_nowhere;
     DeviceMidi m_midi;
     CaptureTap m_capture;
+    MidiClockOut m_clockOut;
+    JackTransportShare m_transport;
+    std::atomic<std::int64_t> m_heardAfterNanos{0}; // the open device's output latency
 
     // The output choice (guarded by m_deviceMutex) and what housekeeping does about it.
     OutputChoice m_choice;

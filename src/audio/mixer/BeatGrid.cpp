@@ -30,6 +30,7 @@ void BeatGrid::start(std::int64_t frame, double beatFrames, int beatsPerBar, std
     m_frame = frame;
     m_fraction = fraction;
     m_beat = std::clamp(beat, 0, m_beatsPerBar - 1);
+    m_lines = m_beat; // lines are counted from the bar the grid starts in
 }
 
 void BeatGrid::stop()
@@ -91,6 +92,7 @@ void BeatGrid::pass()
     m_frame += static_cast<std::int64_t>(exact >> 32);
     m_fraction = static_cast<std::uint32_t>(exact & kFractionMask);
     m_beat = (m_beat + 1) % m_beatsPerBar;
+    ++m_lines;
 }
 
 void BeatGrid::passBefore(std::int64_t frame)

@@ -40,6 +40,8 @@ public:
     std::uint32_t nextLineFraction() const { return m_fraction; }
     // Its place in the bar: 0 on a bar line.
     int nextLineBeat() const { return m_beat; }
+    // Lines passed since the start: the next line's count from the first bar line (0).
+    std::int64_t nextLineIndex() const { return m_lines; }
     // The first bar line at or after nextLine().
     std::int64_t nextBar() const;
     // The line `lines` lines after nextLine() at the beat in force (a change pending at the next
@@ -63,4 +65,5 @@ private:
     std::int64_t m_frame = 0;
     std::uint32_t m_fraction = 0;
     int m_beat = 0;
+    std::int64_t m_lines = 0;
 };

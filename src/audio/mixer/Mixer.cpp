@@ -376,6 +376,7 @@ void Mixer::render(float* out, int frames, float* click)
     std::fill(out, out + static_cast<std::ptrdiff_t>(frames) * 2, 0.0f);
     if (click)
         std::fill(click, click + static_cast<std::ptrdiff_t>(frames) * 2, 0.0f);
+    beginBlock(frames);
     if (m_offline && isRunning()) {
         std::lock_guard lock(m_mutex);
         publishLocked();
@@ -391,6 +392,7 @@ void Mixer::render(float* out, int frames, float* click)
     Command command;
     while (m_commands.pop(command))
         apply(command);
+    readBlockStart();
     for (int offset = 0; offset < frames; offset += kChunkFrames) {
         const int chunk = std::min(kChunkFrames, frames - offset);
         if (m_offline && m_offlineStreamWait)

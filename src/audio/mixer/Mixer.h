@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BeatGrid.h"
+#include "GridBlock.h"
 #include "Metronome.h"
 #include "io/SpscQueue.h"
 
@@ -136,6 +137,8 @@ public:
     std::int64_t framesToNextBar() const { return m_shownToBar.load(std::memory_order_relaxed); }
     // Frames render has produced since the start.
     std::int64_t framesRendered() const { return m_shownFrame.load(std::memory_order_relaxed); }
+    // The thread that renders, after a render: where the grid stood over that block.
+    const GridBlock& gridBlock() const { return m_block; }
 
     // UI thread: `voice` ends on the last frame of its current cycle (true) or loops on (false);
     // either way a voice queued behind it is withdrawn. Aimed at a voice that has already handed
@@ -218,6 +221,8 @@ private:
     void restartGrid();
     void mixChunk(float* out, float* click, int frames);
     void reachLine();
+    void beginBlock(int frames);
+    void readBlockStart();
     void resetTime();
     void showTime();
 
@@ -269,6 +274,8 @@ private:
     bool m_onTimeline = false;            // the timeline answered for this block
     double m_timelineBeat = 0.0;          // its beat at this block's first frame
     double m_timelineBeatFrames = 0.0;
+    GridBlock m_block;
+    bool m_keepingTime = false; // as the last block's read-out said
     std::atomic<double> m_shownBeat{0.0};
     std::atomic<std::int64_t> m_shownToBar{-1};
     std::atomic<std::int64_t> m_shownFrame{0};

@@ -99,6 +99,8 @@ void Mixer::resetTime()
     m_countInEnd = -1;
     m_scheduledCount = 0;
     m_metronome.silence();
+    m_keepingTime = false;
+    m_block = {};
     showTime();
 }
 
@@ -132,6 +134,38 @@ void Mixer::restartGrid()
     }
     m_grid.start(m_frame, m_tempoBeat, m_tempoBeatsPerBar);
     m_countInEnd = -1;
+    m_block.startedAt = static_cast<int>(m_frame - m_block.frame);
+    m_keepingTime = true;
+}
+
+void Mixer::beginBlock(int frames)
+{
+    m_block.frame = m_frame;
+    m_block.frames = frames;
+    m_block.lineCount = 0;
+    m_block.startedAt = -1;
+    m_block.stoppedAt = -1;
+    m_block.running = false;
+    m_block.keepsTime = false;
+}
+
+void Mixer::readBlockStart()
+{
+    // After the block's commands: the grid its frames follow.
+    m_block.running = m_grid.running();
+    m_block.keepsTime = m_block.running && (m_metronomeOn || !silent());
+    if (m_keepingTime && !m_block.keepsTime)
+        m_block.stoppedAt = 0;
+    m_keepingTime = m_block.keepsTime;
+    if (!m_block.running)
+        return;
+    const double beat = m_grid.beatFrames();
+    const double nextLine =
+        static_cast<double>(m_grid.nextLine() - m_frame) + m_grid.nextLineFraction() / 4294967296.0;
+    m_block.beatPosition = static_cast<double>(m_grid.nextLineIndex()) - nextLine / beat;
+    m_block.beatFrames = beat;
+    m_block.beatsPerBar = m_grid.beatsPerBar();
+    m_block.comingBeatFrames = m_grid.comingBeatFrames();
 }
 
 void Mixer::applyTimed(const Command& command)
@@ -332,7 +366,13 @@ void Mixer::reachLine()
     }
     if (m_metronomeOn || line < m_countInEnd)
         m_metronome.trigger(barLine);
+    const std::int64_t index = m_grid.nextLineIndex();
+    const int beatInBar = m_grid.nextLineBeat();
     m_grid.pass();
+    if (m_block.lineCount < GridBlock::kMaxLines)
+        m_block.lines[static_cast<std::size_t>(m_block.lineCount++)] = {
+            static_cast<int>(line - m_block.frame), phase / 4294967296.0, index, beatInBar,
+            m_grid.beatFrames()};
 }
 
 void Mixer::mixChunk(float* out, float* click, int frames)
