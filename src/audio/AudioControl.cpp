@@ -24,9 +24,9 @@ struct Gains {
 
 // Volume is a linear gain; pan is a balance: the centre keeps both sides at full gain and
 // turning towards one side lowers only the other.
-Gains gainsFor(int volume, int pan)
+Gains gainsFor(int volume, int pan, double trim)
 {
-    const float gain = static_cast<float>(volume) / 100.0f;
+    const float gain = static_cast<float>(volume) / 100.0f * static_cast<float>(trim);
     const float left = pan > 0 ? 1.0f - static_cast<float>(pan) / 100.0f : 1.0f;
     const float right = pan < 0 ? 1.0f + static_cast<float>(pan) / 100.0f : 1.0f;
     return {gain * left, gain * right};
@@ -48,9 +48,9 @@ std::unique_ptr<Voice> makeStreamVoice(const AudioSlots& slots, const std::strin
 
 } // namespace
 
-void setGains(Voice& voice, int volume, int pan)
+void setGains(Voice& voice, int volume, int pan, double trim)
 {
-    const Gains gains = gainsFor(volume, pan);
+    const Gains gains = gainsFor(volume, pan, trim);
     voice.gainLeft = voice.targetLeft = gains.left;
     voice.gainRight = voice.targetRight = gains.right;
 }
@@ -109,11 +109,11 @@ std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
 
 namespace {
 
-Voice* startWithGains(Mixer& mixer, std::unique_ptr<Voice> voice, int volume, int pan)
+Voice* startWithGains(Mixer& mixer, std::unique_ptr<Voice> voice, int volume, int pan, double trim)
 {
     if (!voice)
         return nullptr;
-    setGains(*voice, volume, pan);
+    setGains(*voice, volume, pan, trim);
     return mixer.startVoice(std::move(voice));
 }
 
@@ -216,7 +216,7 @@ void AudioControl::PlaySample(bool loop)
     dropQueued();
     slots.stop(slots.sampleVoice);
     slots.sampleVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Sample, loop),
-                                       slots.sampleVolume, slots.samplePan);
+                                       slots.sampleVolume, slots.samplePan, slots.trim);
 }
 
 void AudioControl::PlayStream(bool loop)
@@ -227,7 +227,7 @@ void AudioControl::PlayStream(bool loop)
     dropQueued();
     slots.stop(slots.streamVoice);
     slots.streamVoice = startWithGains(engine().mixer(), makeVoice(slots, Slot::Stream, loop),
-                                       slots.streamVolume, slots.streamPan);
+                                       slots.streamVolume, slots.streamPan, slots.trim);
 }
 
 void AudioControl::StopSample()
@@ -297,8 +297,19 @@ void AudioControl::applyGains(Voice* voice, int volume, int pan)
 {
     if (!voice)
         return;
-    const Gains gains = gainsFor(volume, pan);
+    const Gains gains = gainsFor(volume, pan, m_slots->trim);
     engine().mixer().setGain(voice, gains.left, gains.right);
+}
+
+void AudioControl::Trim(double gainDb)
+{
+    if (!ready())
+        return;
+    m_slots->trim = std::isfinite(gainDb)
+                        ? std::pow(10.0, std::clamp(gainDb, -kMaxTrimDb, kMaxTrimDb) / 20.0)
+                        : 1.0;
+    applyGains(m_slots->gainTarget(Slot::Sample), m_slots->sampleVolume, m_slots->samplePan);
+    applyGains(m_slots->gainTarget(Slot::Stream), m_slots->streamVolume, m_slots->streamPan);
 }
 
 void AudioControl::SampleRender(double cycleFrames, double pitchScale)

@@ -49,6 +49,11 @@ public:
     // plays at any tuning without a second recording. 1/16..16; anything else means 1.
     void SamplePitch(double ratio);
 
+    // A gain in dB on top of the volume of both slots (-24..24; 0 by default), for a sound
+    // recorded louder or softer than the others. It reaches what plays now and what opens next.
+    static constexpr double kMaxTrimDb = 24.0;
+    void Trim(double gainDb);
+
     void SampleVol(int volume);
     void StreamVol(int volume);
     void SamplePan(int pan);

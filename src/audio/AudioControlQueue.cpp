@@ -127,9 +127,9 @@ void AudioControl::QueueAtLoopEnd(const std::string& path, Mixer::SwitchAt at)
     if (held && held != after && held->finished())
         slots.stop(held);
     if (slot == Slot::Sample)
-        setGains(*voice, slots.sampleVolume, slots.samplePan);
+        setGains(*voice, slots.sampleVolume, slots.samplePan, slots.trim);
     else
-        setGains(*voice, slots.streamVolume, slots.streamPan);
+        setGains(*voice, slots.streamVolume, slots.streamPan, slots.trim);
     // The engine withdraws a voice queued before behind the same one; it is freed once the
     // audio thread shows it withdrawn (or adopted, if its cycle end came first).
     Voice* queued = engine().mixer().startVoiceAfter(std::move(voice), after, at);
@@ -168,7 +168,7 @@ bool AudioControl::SwapSampleAtBar(const std::string& path, double cycleFrames, 
         return false; // plays only from disk: not a sound a bar line can hand over to
     auto voice = std::make_unique<SampleVoice>(sound, true, cycleFrames);
     voice->anchorsGrid = slots.anchorsGrid;
-    setGains(*voice, slots.sampleVolume, slots.samplePan);
+    setGains(*voice, slots.sampleVolume, slots.samplePan, slots.trim);
     Voice* swapped = engine().mixer().swapAtBar(std::move(voice), playing, beatFrames);
     if (!swapped)
         return false;

@@ -29,6 +29,9 @@ struct AudioSlots {
     std::uint64_t generation = 0;
     double bufferSeconds = 1.0;
 
+    // A gain on top of both slots' volumes (linear), for sounds recorded at other levels.
+    double trim = 1.0;
+
     int sampleVolume = 100;
     int samplePan = 0;
     double samplePitch = 1.0;
@@ -66,7 +69,7 @@ struct AudioSlots {
 };
 
 // Sets a voice's gains before it starts.
-void setGains(Voice& voice, int volume, int pan);
+void setGains(Voice& voice, int volume, int pan, double trim);
 // Stops a started voice, if any, and forgets it.
 // Opens a file on the sample slot without touching what plays there.
 void openSampleFile(AudioSlots& slots, const std::string& path);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PadDeck.h"
+#include "LoudnessSettings.h"
 
 #include "PadBindings.h"
 #include "TempoScout.h"
@@ -108,7 +109,7 @@ void PadDeck::press(int index)
     // A loop from silence starts the session's grid at its tempo.
     DMC.engine().mixer().setTempo(beatFrames());
     PlayFile(DMC, AudioPath(path), true);
-    applyStoredGains(settings);
+    applyStoredGains(settings, index);
     setActivePad(static_cast<short>(index));
     PadPressFailed = 0;
     startedWithRender(index, render, DMC.sampleIsRendered(), settings);
@@ -138,16 +139,17 @@ void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& s
                                                 ? Mixer::SwitchAt::Bar
                                                 : Mixer::SwitchAt::CycleEnd);
         m_queuedRender = DMC.sampleIsRendered() ? render : SoundRender{render.path};
-        applyStoredGains(settings); // reaches the queued file from its first frame
+        applyStoredGains(settings, index); // reaches the queued file from its first frame
         setLit(pad, true);
     }
     setPendingPad(pad);
     settlePending(); // a loop that had already ended switches at once
 }
 
-void PadDeck::applyStoredGains(const QByteArray& settings)
+void PadDeck::applyStoredGains(const QByteArray& settings, int pad)
 {
     using namespace AppModul;
+    DMC.Trim(LoudnessSettings::PadGainIn(settings, pad));
     const int pan = RoundHalfEven(LeadingNumber(
         SettingIn(settings, AppTitle, QStringLiteral("PanVal"), QStringLiteral("0"))));
     DMC.SamplePan(pan);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SessionTempo.h"
+#include "LoudnessSettings.h"
 #include "TempoSettings.h"
 #include "audio/AudioControl.h"
 #include "audio/sounds/StretchedSounds.h"
@@ -92,6 +93,15 @@ public:
     // How long the pad's file lasts, in seconds (0 when it is unbound or unreadable): typed bars
     // give the tempo at which the loop lasts them.
     double padLoopSeconds(int index) const;
+    // Loudness: the pad's bound file as measured (unknown until the scout has heard it), the
+    // gain in dB it plays with on top of the volume, and matching, which gives every measured
+    // pad the gain that brings it to the target loudness without its true peak passing the
+    // ceiling. Returns how many pads it matched; the playing pad takes its new gain at once.
+    PadLoudness padLoudness(int index) const;
+    double padGain(int index) const;
+    int matchLoudness();
+    // Every pad back to no gain of its own.
+    void clearLoudnessMatch();
     // Hands the session's tempo and metronome to the engine, which forgets them when it starts.
     void applySessionToEngine();
     // Has every bound pad's render made ready as the settings file now says (also after a hand
@@ -111,6 +121,8 @@ signals:
     void pendingPadChanged(int index);
     // A pad's tempo was found, typed or changed.
     void padTempoChanged(int index);
+    // A pad's loudness was measured, or its gain changed.
+    void padLoudnessChanged(int index);
     // Something the musician should know, for the status line ("Pad 3 plays at its own tempo
     // until its stretch is ready").
     void note(const QString& text);
@@ -122,8 +134,10 @@ private:
     // Brings ActivePad and the lights up to date once the audio thread made the switch or the
     // stop at the cycle's end.
     void settlePending();
-    // Volume and pan as the settings file's text stores them.
-    void applyStoredGains(const QByteArray& settings);
+    // Volume and pan as the settings file's text stores them, and the pad's own gain.
+    void applyStoredGains(const QByteArray& settings, int pad);
+    // Loudness (PadDeckLoudness.cpp).
+    void loudnessMeasured(int pad, const QString& fileName, const PadLoudness& loudness);
 
     // Tempo and key (PadDeckTempo.cpp).
     void setUpTempo();
@@ -145,6 +159,7 @@ private:
     QTimer m_pendingWatch; // runs while something waits for the cycle end
     std::unique_ptr<TempoScout> m_scout;
     std::array<QString, kPadCount> m_scouted; // the file each pad was last listened to for
+    std::array<QString, kPadCount> m_measured; // the file each pad was last measured for
     SoundRender m_playingRender;              // what the playing loop plays
     SoundRender m_queuedRender;               // what the pad waiting for the switch plays
     bool m_followRender = false;              // the playing loop waits for its new render

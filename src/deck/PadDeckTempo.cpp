@@ -33,6 +33,10 @@ void PadDeck::setUpTempo()
                      [this](int pad, const QString& fileName, const PadTempo& tempo) {
                          tempoFound(pad, fileName, tempo);
                      });
+    QObject::connect(m_scout.get(), &TempoScout::measured, this,
+                     [this](int pad, const QString& fileName, const PadLoudness& loudness) {
+                         loudnessMeasured(pad, fileName, loudness);
+                     });
     QObject::connect(&Tempo, &SessionTempo::changed, this, [this] { sessionChanged(); });
     // A render finished on the stretching worker: the playing loop may be waiting for it.
     DMC.engine().stretched().setReadyListener([this] {
@@ -90,12 +94,21 @@ void PadDeck::renderBoundPads()
         // Pads whose tempo nobody knows yet are listened to, once per file.
         QString& scouted = m_scouted[static_cast<std::size_t>(pad)];
         const QString name = boundName(settings, pad);
-        if (!name.isEmpty() && scouted != name &&
-            PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown &&
-            FileExists(AppModul::SoundsFolder + name)) {
+        if (name.isEmpty() || !FileExists(AppModul::SoundsFolder + name))
+            continue;
+        QString& measured = m_measured[static_cast<std::size_t>(pad)];
+        const bool unmeasured =
+            measured != name && LoudnessSettings::PadLoudnessIn(settings, pad).kind ==
+                                    PadLoudness::Kind::Unknown;
+        const std::string path = AudioPath(AppModul::SoundsFolder + name);
+        if (scouted != name && PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown) {
             scouted = name;
-            m_scout->find(pad, name, AudioPath(AppModul::SoundsFolder + name));
+            m_scout->find(pad, name, path, unmeasured);
+        } else if (unmeasured) {
+            m_scout->measure(pad, name, path);
         }
+        if (unmeasured)
+            measured = name;
     }
     DMC.engine().stretched().keepRendered(wanted);
     followPlayingRender(settings);

@@ -2,6 +2,7 @@
 #include "TempoScout.h"
 #include "io/BackgroundWork.h"
 
+#include "audio/sounds/Loudness.h"
 #include "audio/sounds/SoundFile.h"
 #include "audio/tempo/TempoDetect.h"
 #include "audio/tempo/TempoFit.h"
@@ -25,12 +26,30 @@ TempoScout::~TempoScout()
         m_worker.join();
 }
 
-void TempoScout::find(int pad, const QString& fileName, const std::string& path)
+void TempoScout::find(int pad, const QString& fileName, const std::string& path, bool loudness)
+{
+    ask({pad, fileName, path, true, loudness});
+}
+
+void TempoScout::measure(int pad, const QString& fileName, const std::string& path)
+{
+    ask({pad, fileName, path, false, true});
+}
+
+void TempoScout::ask(Request request)
 {
     {
         std::lock_guard lock(m_mutex);
-        std::erase_if(m_requests, [pad](const Request& request) { return request.pad == pad; });
-        m_requests.push_back({pad, fileName, path});
+        std::erase_if(m_requests, [&request](const Request& older) {
+            if (older.pad != request.pad)
+                return false;
+            if (older.fileName == request.fileName) {
+                request.tempo = request.tempo || older.tempo;
+                request.loudness = request.loudness || older.loudness;
+            }
+            return true;
+        });
+        m_requests.push_back(std::move(request));
         if (!m_worker.joinable())
             m_worker = std::thread([this] { work(); });
     }
@@ -45,13 +64,28 @@ bool TempoScout::busy() const
 
 PadTempo TempoScout::Listen(const std::string& path)
 {
+    return Hear(path, true, false).tempo.value_or(PadTempo{PadTempo::Kind::None, 0.0, 0});
+}
+
+TempoScout::Heard TempoScout::Hear(const std::string& path, bool tempo, bool loudness)
+{
+    constexpr PadTempo kNoTempo{PadTempo::Kind::None, 0.0, 0};
+    constexpr PadLoudness kNoLoudness{PadLoudness::Kind::None, 0.0, 0.0};
+    Heard heard;
+    if (tempo)
+        heard.tempo = kNoTempo;
+    if (loudness)
+        heard.loudness = kNoLoudness;
     const std::unique_ptr<SoundFile> file = SoundFile::open(path);
     if (!file || file->rate() <= 0)
-        return {PadTempo::Kind::None, 0.0, 0};
+        return heard;
     // The tracker hears the first minute (a loop's tempo holds throughout); the whole file is
-    // read for its exact length, which the bars are fitted to.
-    const auto heard = static_cast<std::size_t>(kListenSeconds * file->rate());
+    // read for its exact length, which the bars are fitted to, and for its loudness.
+    const auto heardFrames = static_cast<std::size_t>(kListenSeconds * file->rate());
     const auto limit = static_cast<std::size_t>(kMaxSeconds * file->rate());
+    std::optional<LoudnessMeter> meter;
+    if (loudness)
+        meter.emplace(file->rate());
     std::vector<float> frames;
     std::vector<float> chunk(8192 * 2);
     std::size_t total = 0;
@@ -60,22 +94,30 @@ PadTempo TempoScout::Listen(const std::string& path)
         if (got <= 0)
             break;
         const auto count = static_cast<std::size_t>(got);
-        if (total < heard) {
-            const std::size_t kept = std::min(count, heard - total);
+        if (tempo && total < heardFrames) {
+            const std::size_t kept = std::min(count, heardFrames - total);
             frames.insert(frames.end(), chunk.begin(), chunk.begin() + static_cast<long>(kept * 2));
         }
+        if (meter)
+            meter->add(chunk.data(), count);
         total += count;
-        if (total > limit)
-            return {PadTempo::Kind::None, 0.0, 0};
+        if (total > limit) // a long track: no loop tempo to find, and too long to measure
+            return heard;
     }
+    if (meter)
+        if (const std::optional<Loudness> measured = meter->result())
+            heard.loudness = PadLoudness{PadLoudness::Kind::Set, measured->integratedLufs,
+                                         measured->truePeakDbtp};
+    if (!tempo)
+        return heard;
     const std::optional<double> bpm = DetectBpm(frames.data(), frames.size() / 2, file->rate());
     if (!bpm)
-        return {PadTempo::Kind::None, 0.0, 0};
-    const std::optional<LoopTempo> tempo =
+        return heard;
+    const std::optional<LoopTempo> fitted =
         FitLoopTempo(*bpm, static_cast<double>(total) / file->rate());
-    if (!tempo || tempo->bars < 1)
-        return {PadTempo::Kind::None, 0.0, 0};
-    return {PadTempo::Kind::Set, tempo->bpm, tempo->bars};
+    if (fitted && fitted->bars >= 1)
+        heard.tempo = PadTempo{PadTempo::Kind::Set, fitted->bpm, fitted->bars};
+    return heard;
 }
 
 double TempoScout::LoopSeconds(const std::string& path)
@@ -100,7 +142,7 @@ void TempoScout::work()
             m_requests.pop_front();
             m_listening = true;
         }
-        const PadTempo tempo = Listen(request.path);
+        const Heard heard = Hear(request.path, request.tempo, request.loudness);
         {
             std::lock_guard lock(m_mutex);
             m_listening = false;
@@ -108,8 +150,11 @@ void TempoScout::work()
         // Told on the UI thread, where the deck stores it.
         QMetaObject::invokeMethod(
             this,
-            [this, pad = request.pad, name = request.fileName, tempo] {
-                emit found(pad, name, tempo);
+            [this, pad = request.pad, name = request.fileName, heard] {
+                if (heard.tempo)
+                    emit found(pad, name, *heard.tempo);
+                if (heard.loudness)
+                    emit measured(pad, name, *heard.loudness);
             },
             Qt::QueuedConnection);
     }

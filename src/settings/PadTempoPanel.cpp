@@ -79,6 +79,7 @@ PadTempoPanel::PadTempoPanel(QWidget& window, QPoint row, QPoint column)
     m_clock = [timer] { return static_cast<double>(timer->nsecsElapsed()) / 1e9; };
     createTempoRow(window, row);
     createFields(window, column);
+    createLoudness(window, row, column);
     showPad(-1);
 }
 
@@ -151,11 +152,59 @@ void PadTempoPanel::createFields(QWidget& window, QPoint column)
     QObject::connect(Cents, &QSpinBox::valueChanged, this, [this] { keyChanged(); });
 }
 
+// Beside the volume, the pad's loudness; under the pitch, the switch that matches them all.
+void PadTempoPanel::createLoudness(QWidget& window, QPoint row, QPoint column)
+{
+    LoudnessLabel =
+        valueLabel(&window, QRect(row.x() + 106, row.y() + 26, 140, 16), 7.5, Qt::AlignRight);
+    LoudnessLabel->setToolTip(
+        QStringLiteral("The selected pad's loudness (EBU R128) and the gain matching gave it"));
+    Match = button(window, QRect(column.x(), column.y() + 146, 46, 18), QStringLiteral("MATCH"),
+                   QStringLiteral("Match loudness: every measured pad gets the gain that brings it "
+                                  "to the same loudness, its peaks kept under -1 dBTP; press "
+                                  "again for none"));
+    Match->setCheckable(true);
+    QObject::connect(Match, &QPushButton::clicked, this, [this](bool on) { matchClicked(on); });
+}
+
+void PadTempoPanel::matchClicked(bool on)
+{
+    if (m_deck) {
+        if (on)
+            m_deck->matchLoudness();
+        else
+            m_deck->clearLoudnessMatch();
+    }
+    refresh();
+}
+
+QString PadTempoPanel::LoudnessCaption(const PadLoudness& loudness, double gainDb)
+{
+    switch (loudness.kind) {
+    case PadLoudness::Kind::Unknown:
+        return QStringLiteral("measuring…");
+    case PadLoudness::Kind::None:
+        return QStringLiteral("no loudness");
+    case PadLoudness::Kind::Set:
+        break;
+    }
+    QString text = QStringLiteral("%1 LUFS").arg(loudness.lufs, 0, 'f', 1);
+    if (gainDb != 0.0)
+        text += QStringLiteral("  %1%2 dB").arg(gainDb > 0.0 ? "+" : "").arg(gainDb, 0, 'f', 1);
+    return text;
+}
+
 void PadTempoPanel::attachDeck(PadDeck& deck)
 {
     if (m_deck == &deck)
         return;
     QObject::disconnect(m_deckChanges);
+    QObject::disconnect(m_loudnessChanges);
+    m_loudnessChanges =
+        QObject::connect(&deck, &PadDeck::padLoudnessChanged, this, [this](int index) {
+            if (index == m_pad)
+                refresh();
+        });
     m_deck = &deck;
     // A tempo found in the background, or set from elsewhere, shows as soon as the deck has it.
     m_deckChanges = QObject::connect(&deck, &PadDeck::padTempoChanged, this, [this](int index) {
@@ -223,6 +272,13 @@ void PadTempoPanel::refresh()
     FindAgain->setEnabled(bound);
     Semitones->setEnabled(bound);
     Cents->setEnabled(bound);
+
+    const PadLoudness loudness =
+        bound ? LoudnessSettings::PadLoudnessIn(settings, m_pad) : PadLoudness{};
+    LoudnessLabel->setText(
+        bound ? LoudnessCaption(loudness, LoudnessSettings::PadGainIn(settings, m_pad))
+              : QString());
+    Match->setChecked(LoudnessSettings::MatchIn(settings));
 }
 
 void PadTempoPanel::store(const PadTempo& tempo)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "deck/LoudnessSettings.h"
 #include "deck/TempoSettings.h"
 
 #include <QMetaObject>
@@ -56,6 +57,14 @@ public:
     QPushButton* FindAgain = nullptr;
     QSpinBox* Semitones = nullptr; // -12..12
     QSpinBox* Cents = nullptr;     // -50..50
+    // The selected pad's loudness as measured and the gain matching gave it ("-18.2 LUFS +2.2
+    // dB"), and the switch that matches every measured pad to one loudness (lit while on;
+    // pressed again, every pad's gain goes).
+    LabelControl* LoudnessLabel = nullptr;
+    QPushButton* Match = nullptr;
+
+    // What the loudness label says for a pad's loudness and gain.
+    static QString LoudnessCaption(const PadLoudness& loudness, double gainDb);
 
     // What the tempo label says for a pad's tempo.
     static QString TempoCaption(const PadTempo& tempo);
@@ -71,9 +80,12 @@ private:
     void noTempoClicked(bool none);
     void keyChanged();
     void store(const PadTempo& tempo);
+    void createLoudness(QWidget& window, QPoint row, QPoint column);
+    void matchClicked(bool on);
 
     PadDeck* m_deck = nullptr;
     QMetaObject::Connection m_deckChanges;
+    QMetaObject::Connection m_loudnessChanges;
     int m_pad = -1;
     std::unique_ptr<TapTempo> m_taps;
     Clock m_clock;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 
 // How loud a sound is to the ear and how high its peaks reach between the samples, the way
@@ -10,6 +11,24 @@
 struct Loudness {
     double integratedLufs = 0.0;
     double truePeakDbtp = 0.0; // the higher channel's
+};
+
+// A measurement fed as a sound is read, in pieces of any size (interleaved stereo float).
+class LoudnessMeter {
+public:
+    explicit LoudnessMeter(int rate);
+    ~LoudnessMeter();
+    LoudnessMeter(const LoudnessMeter&) = delete;
+    LoudnessMeter& operator=(const LoudnessMeter&) = delete;
+
+    void add(const float* interleavedStereo, std::size_t frames);
+    // What was fed so far; nothing as for MeasureLoudness.
+    std::optional<Loudness> result() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+    bool m_failed = false;
 };
 
 // Measures interleaved stereo float at `rate`. Nothing for silence (every block below the
