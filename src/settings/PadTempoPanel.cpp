@@ -278,7 +278,13 @@ void PadTempoPanel::refresh()
     LoudnessLabel->setText(
         bound ? LoudnessCaption(loudness, LoudnessSettings::PadGainIn(settings, m_pad))
               : QString());
-    Match->setChecked(LoudnessSettings::MatchIn(settings));
+    // Lit amber while the pads are matched, as the page's other lit values are.
+    const bool matched = LoudnessSettings::MatchIn(settings);
+    Match->setChecked(matched);
+    QPalette look = Match->palette();
+    look.setColor(QPalette::ButtonText,
+                  matched ? QColor(0xff, 0xa8, 0x30) : QColor(0xe0, 0xe0, 0xe0));
+    Match->setPalette(look);
 }
 
 void PadTempoPanel::store(const PadTempo& tempo)
