@@ -278,6 +278,13 @@ void PadTempoPanel::refresh()
     LoudnessLabel->setText(
         bound ? LoudnessCaption(loudness, LoudnessSettings::PadGainIn(settings, m_pad))
               : QString());
+    LoudnessLabel->setToolTip(
+        loudness.kind == PadLoudness::Kind::Set
+            ? QStringLiteral("The selected pad's loudness (EBU R128), true peak %1 dBTP, and the "
+                             "gain matching gave it")
+                  .arg(loudness.peakDbtp, 0, 'f', 1)
+            : QStringLiteral(
+                  "The selected pad's loudness (EBU R128) and the gain matching gave it"));
     // Lit amber while the pads are matched, as the page's other lit values are.
     const bool matched = LoudnessSettings::MatchIn(settings);
     Match->setChecked(matched);
