@@ -11,6 +11,7 @@ namespace {
 struct Sent {
     std::int64_t frame;
     std::uint8_t status;
+    int data = 0; // a Song Position's sixteenths
 };
 
 class ClockTicks : public OfflineMixer {
@@ -26,7 +27,8 @@ protected:
             ASSERT_EQ(read.frame, mixer.framesRendered() - block);
             ticks.follow(read);
             for (int i = 0; i < ticks.count(); ++i)
-                sent.push_back({read.frame + ticks.events()[i].offset, ticks.events()[i].bytes[0]});
+                sent.push_back({read.frame + ticks.events()[i].offset, ticks.events()[i].bytes[0],
+                                ticks.events()[i].bytes[1] | ticks.events()[i].bytes[2] << 7});
             done += block;
         }
     }
@@ -98,4 +100,22 @@ TEST_F(ClockTicks, AStopEndsTheClockAndTheNextLoopStartsItAfresh)
     EXPECT_EQ(sent[before + 2].status, 0xF8);
     EXPECT_EQ(sent[before + 2].frame, sent[before + 1].frame) << "the first clock on the Start";
     EXPECT_EQ(ticks.clocksSent(), 1) << "a clock lasts longer than the 1000 frames played";
+}
+
+TEST_F(ClockTicks, AClockSwitchedOnMidSongJoinsAtTheNextBeatWithItsSongPosition)
+{
+    mixer.setTempo(kBeat93, 4);
+    mixer.startVoice(markedLoop(4 * kBeat93, 0.25f, true));
+    play(static_cast<std::int64_t>(5 * kBeat93) + 100); // the grid has passed five beats
+    ticks.reset();                                      // as the clock is switched on now
+    sent.clear();
+    play(static_cast<std::int64_t>(2 * kBeat93));
+    ASSERT_GT(sent.size(), 3u);
+    EXPECT_EQ(sent[0].status, 0xF2);
+    EXPECT_EQ(sent[0].data, 6 * 4) << "the sixth beat's line, in sixteenths";
+    EXPECT_EQ(sent[1].status, 0xFB) << "a Continue, not a Start";
+    EXPECT_EQ(sent[2].status, 0xF8);
+    EXPECT_EQ(sent[2].frame, sent[0].frame);
+    EXPECT_EQ(sent[0].frame, static_cast<std::int64_t>(6 * kBeat93)) << "on the line's frame";
+    EXPECT_EQ(clocks().size(), 24u + 1u) << "every clock of a beat after it";
 }

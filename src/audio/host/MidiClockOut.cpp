@@ -12,6 +12,12 @@ void MidiClockOut::beginPeriod()
 
 void MidiClockOut::follow(const GridBlock& block, std::int64_t heardNanos, int rate)
 {
+    // Switched on: the receivers heard nothing so far, so the clock begins anew (joining a grid
+    // that already keeps time at its next line).
+    const bool enabledNow = enabled();
+    if (enabledNow && !m_wasEnabled)
+        m_ticks.reset();
+    m_wasEnabled = enabledNow;
     m_ticks.follow(block);
     if (!m_inPeriod) {
         m_periodFrames = 0;

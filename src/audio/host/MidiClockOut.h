@@ -58,6 +58,7 @@ private:
     std::atomic<bool> m_enabled{false};
     // The device's thread only.
     MidiClockTicks m_ticks;
+    bool m_wasEnabled = false;
     bool m_inPeriod = false;
     int m_periodFrames = 0; // rendered so far in this period
     int m_count = 0;

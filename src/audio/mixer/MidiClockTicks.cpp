@@ -7,6 +7,10 @@
 namespace {
 constexpr std::uint8_t kClock = 0xF8;
 constexpr std::uint8_t kStart = 0xFA;
+constexpr std::uint8_t kContinue = 0xFB;
+// A Song Position counts sixteenths (six clocks) in 14 bits.
+constexpr std::int64_t kSixteenthsPerBeat = 4;
+constexpr std::int64_t kLastSongPosition = 16383;
 constexpr std::uint8_t kStop = 0xFC;
 constexpr std::uint8_t kSongPosition = 0xF2;
 } // namespace
@@ -43,6 +47,14 @@ void MidiClockTicks::clocksBefore(double end, std::int64_t blockFrame, int frame
     }
 }
 
+void MidiClockTicks::reset()
+{
+    m_count = 0;
+    m_running = false;
+    m_anchored = false;
+    m_nextClock = 0;
+}
+
 void MidiClockTicks::follow(const GridBlock& block)
 {
     m_count = 0;
@@ -73,6 +85,16 @@ void MidiClockTicks::follow(const GridBlock& block)
     for (; line < block.lineCount; ++line) {
         const GridBlock::Line& reached = block.lines[static_cast<std::size_t>(line)];
         const double exact = absolute(reached.offset) + reached.fraction;
+        if (!m_running && block.keepsTime && block.stoppedAt < 0) {
+            // Switched on while the grid keeps time: in from this line on.
+            const auto position =
+                std::clamp<std::int64_t>(reached.index * kSixteenthsPerBeat, 0, kLastSongPosition);
+            add(reached.offset, kSongPosition, static_cast<std::uint8_t>(position & 0x7F),
+                static_cast<std::uint8_t>(position >> 7), 3);
+            add(reached.offset, kContinue);
+            m_running = true;
+            m_nextClock = reached.index * kClocksPerBeat;
+        }
         clocksBefore(absolute(reached.offset), blockFrame, block.frames);
         m_line = {exact, reached.index, reached.beatFrames};
         m_anchored = true;

@@ -10,8 +10,9 @@
 // and one on every line after it, those between spread evenly over the beat in force; a tempo
 // change at a bar line changes the spacing from that line on. When the grid starts keeping
 // time a Song Position Pointer of 0 and a Start go first (a grid that restarts under a running
-// clock sends a Stop before them); when it stops keeping time, a Stop. The grid never resumes
-// from the middle of a song, so there is no Continue to send.
+// clock sends a Stop before them); when it stops keeping time, a Stop. A clock that begins while
+// the grid already keeps time (switched on mid-song) joins at the grid's next line: the Song
+// Position of that line and a Continue, so a receiver falls in on the right beat.
 //
 // Each clock falls on the frame at or before its exact time, counted from the line before it,
 // so clocks never drift from the lines however long the session runs. Plain arithmetic on one
@@ -30,6 +31,8 @@ public:
 
     // The events of this block, in time order, replacing the last block's.
     void follow(const GridBlock& block);
+    // Forgets what was sent: the next block is followed as by a clock just switched on.
+    void reset();
     const Event* events() const { return m_events.data(); }
     int count() const { return m_count; }
     // A Start went out and no Stop after it.
