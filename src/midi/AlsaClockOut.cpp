@@ -5,6 +5,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -97,6 +98,12 @@ std::int64_t AlsaClockOut::nanosOf(double frame) const
     return static_cast<std::int64_t>(std::llround(m_origin + frame * kNanos / m_rate));
 }
 
+namespace {
+// A start heard longer ago than this is joined, not replayed.
+constexpr std::int64_t kLateStartNanos = 100'000'000;
+constexpr std::int64_t kPerBeat = MidiClockTicks::kClocksPerBeat;
+} // namespace
+
 void AlsaClockOut::topUp()
 {
     MidiClockOut::Moment moment;
@@ -117,8 +124,23 @@ void AlsaClockOut::topUp()
         m_nextClock = 0;
         // The grid's first bar line: the last line reached, as many beats back.
         const std::int64_t start = nanosOf(ClockFrame(moment, 0));
-        schedule(start, SND_SEQ_EVENT_SONGPOS, 0);
-        schedule(start, SND_SEQ_EVENT_START);
+        if (start >= now - kLateStartNanos) {
+            schedule(start, SND_SEQ_EVENT_SONGPOS, 0);
+            schedule(start, SND_SEQ_EVENT_START);
+        } else {
+            // Switched on mid-song: in at the next beat still to come, with its Song Position
+            // (in sixteenths) and a Continue, rather than every clock since the start at once.
+            std::int64_t beat = std::max<std::int64_t>(moment.lineIndex, 0);
+            for (int step = 0; step < 64 && nanosOf(ClockFrame(moment, beat * kPerBeat)) < now;
+                 ++step)
+                ++beat;
+            const std::int64_t at = nanosOf(ClockFrame(moment, beat * kPerBeat));
+            schedule(at, SND_SEQ_EVENT_SONGPOS,
+                     static_cast<int>(std::clamp<std::int64_t>(beat * 4, 0, 16383)));
+            schedule(at, SND_SEQ_EVENT_CONTINUE);
+            m_nextClock = beat * kPerBeat;
+            m_lastFrame = ClockFrame(moment, m_nextClock - 1); // as if sent: no tempo change
+        }
     }
     m_starts = moment.starts;
     if (!m_running)
