@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LoudnessSettings.h"
+#include "PadSettingValues.h"
 
 #include "audio/sounds/Loudness.h"
 #include "core/ProgramState.h"
@@ -12,21 +13,8 @@
 namespace LoudnessSettings {
 namespace {
 
-QString padKey(const char* name, int pad)
-{
-    return QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(pad + 1);
-}
-
-std::optional<double> numberIn(const std::optional<QString>& value)
-{
-    if (!value)
-        return std::nullopt;
-    bool ok = false;
-    const double number = value->trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
-    return number;
-}
+using PadSettingValues::NumberIn;
+const auto padKey = PadSettingValues::PadKey;
 
 } // namespace
 
@@ -41,15 +29,14 @@ PadLoudness PadLoudnessIn(QByteArrayView text, int pad)
         FindSettingValue(text, section, padKey("Loudness", pad) + QStringLiteral(" of"))
             .value_or(QString())
             .trimmed();
-    const QString bound =
-        FindSettingValue(text, section, padKey("Sample", pad)).value_or(QString()).trimmed();
+    const QString bound = PadSettingValues::BoundNameIn(text, pad).trimmed();
     if (of.isEmpty() || of != bound)
         return {};
     if (value->trimmed().compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return {PadLoudness::Kind::None, 0.0, 0.0};
-    const std::optional<double> lufs = numberIn(value);
+    const std::optional<double> lufs = NumberIn(value);
     const std::optional<double> peak =
-        numberIn(FindSettingValue(text, section, padKey("Peak", pad)));
+        NumberIn(FindSettingValue(text, section, padKey("Peak", pad)));
     if (!lufs || !peak || *lufs < -120.0 || *lufs > 30.0 || *peak < -200.0 || *peak > 60.0)
         return {};
     return {PadLoudness::Kind::Set, *lufs, *peak};
@@ -74,7 +61,7 @@ void StorePadLoudness(int pad, const PadLoudness& loudness, const QString& fileN
 double PadGainIn(QByteArrayView text, int pad)
 {
     const std::optional<double> gain =
-        numberIn(FindSettingValue(text, AppModul::PadSection, padKey("Gain", pad)));
+        NumberIn(FindSettingValue(text, AppModul::PadSection, padKey("Gain", pad)));
     return gain ? std::clamp(*gain, -kMaxGainDb, kMaxGainDb) : 0.0;
 }
 
@@ -89,7 +76,7 @@ void StorePadGain(int pad, double gainDb)
 double TargetIn(QByteArrayView text)
 {
     const std::optional<double> target =
-        numberIn(FindSettingValue(text, AppModul::AppTitle, QStringLiteral("LoudnessTarget")));
+        NumberIn(FindSettingValue(text, AppModul::AppTitle, QStringLiteral("LoudnessTarget")));
     return target && *target >= -40.0 && *target <= -5.0 ? *target : kDefaultTarget;
 }
 

@@ -2,6 +2,7 @@
 // The deck's loudness: what the scout measured of each pad's file, and the gains that match the
 // pads to one loudness.
 #include "PadDeck.h"
+#include "PadSettingValues.h"
 
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
@@ -13,23 +14,16 @@ QByteArray SettingsNow()
     return ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
 }
 
-QString BoundName(const QByteArray& settings, int pad)
-{
-    return SettingIn(settings, AppModul::PadSection, QStringLiteral("Sample %1").arg(pad + 1),
-                     QString())
-        .trimmed();
-}
-
 } // namespace
 
 void PadDeck::loudnessMeasured(int pad, const QString& fileName, const PadLoudness& loudness)
 {
     // Rebound meanwhile: what was measured is not this pad's any more.
-    if (BoundName(SettingsNow(), pad) != fileName)
+    const QByteArray settings = SettingsNow();
+    if (PadSettingValues::BoundNameIn(settings, pad) != fileName)
         return;
     LoudnessSettings::StorePadLoudness(pad, loudness, fileName);
     // Matched pads stay matched: one bound or measured later takes its gain as it comes.
-    const QByteArray settings = SettingsNow();
     if (LoudnessSettings::MatchIn(settings)) {
         const double gain =
             LoudnessSettings::MatchGainDb(loudness, LoudnessSettings::TargetIn(settings));
@@ -61,13 +55,13 @@ int PadDeck::matchLoudness()
         const double gain = LoudnessSettings::MatchGainDb(loudness, target);
         if (loudness.kind == PadLoudness::Kind::Set)
             ++matched;
+        if (pad == ActivePad)
+            DMC.Trim(gain);
         if (gain == LoudnessSettings::PadGainIn(settings, pad))
             continue;
         LoudnessSettings::StorePadGain(pad, gain);
         emit padLoudnessChanged(pad);
     }
-    if (ActivePad != kNoPad)
-        DMC.Trim(padGain(ActivePad));
     return matched;
 }
 

@@ -4,6 +4,7 @@
 #include "PadDeck.h"
 
 #include "PadBindings.h"
+#include "PadSettingValues.h"
 #include "TempoScout.h"
 
 #include "audio/AudioEngine.h"
@@ -18,11 +19,7 @@ using namespace TempoSettings;
 
 namespace {
 
-QString boundName(const QByteArray& settings, int pad)
-{
-    return SettingIn(settings, AppModul::PadSection, QStringLiteral("Sample %1").arg(pad + 1),
-                     QString());
-}
+const auto boundName = PadSettingValues::BoundNameIn;
 
 } // namespace
 
@@ -98,8 +95,8 @@ void PadDeck::renderBoundPads()
             continue;
         QString& measured = m_measured[static_cast<std::size_t>(pad)];
         const bool unmeasured =
-            measured != name && LoudnessSettings::PadLoudnessIn(settings, pad).kind ==
-                                    PadLoudness::Kind::Unknown;
+            measured != name &&
+            LoudnessSettings::PadLoudnessIn(settings, pad).kind == PadLoudness::Kind::Unknown;
         const std::string path = AudioPath(AppModul::SoundsFolder + name);
         if (scouted != name && PadTempoIn(settings, pad).kind == PadTempo::Kind::Unknown) {
             scouted = name;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TempoSettings.h"
+#include "PadSettingValues.h"
 
 #include "core/NumberText.h"
 #include "core/ProgramState.h"
@@ -12,27 +13,12 @@
 namespace TempoSettings {
 namespace {
 
-QString padKey(const char* name, int pad)
-{
-    return QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(pad + 1);
-}
-
-// A number the whole value spells (blanks around it allowed), or nothing: "12abc" is not a
-// tempo someone meant.
-std::optional<double> numberIn(const std::optional<QString>& value)
-{
-    if (!value)
-        return std::nullopt;
-    bool ok = false;
-    const double number = value->trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
-    return number;
-}
+using PadSettingValues::NumberIn;
+const auto padKey = PadSettingValues::PadKey;
 
 int wholeIn(const std::optional<QString>& value, int limit)
 {
-    const std::optional<double> number = numberIn(value);
+    const std::optional<double> number = NumberIn(value);
     if (!number)
         return 0;
     return std::clamp(RoundHalfEven(*number), -limit, limit);
@@ -61,16 +47,15 @@ PadTempo PadTempoIn(QByteArrayView text, int pad)
     const std::optional<QString> of =
         FindSettingValue(text, section, padKey("Tempo", pad) + QStringLiteral(" of"));
     if (of && !of->trimmed().isEmpty()) {
-        const QString bound =
-            FindSettingValue(text, section, padKey("Sample", pad)).value_or(QString());
+        const QString bound = PadSettingValues::BoundNameIn(text, pad);
         if (of->trimmed() != bound.trimmed())
             return {};
     }
     if (tempo->trimmed().compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return {PadTempo::Kind::None, 0.0, 0};
-    const std::optional<double> bpm = numberIn(tempo);
+    const std::optional<double> bpm = NumberIn(tempo);
     const std::optional<double> bars =
-        numberIn(FindSettingValue(text, section, padKey("Bars", pad)));
+        NumberIn(FindSettingValue(text, section, padKey("Bars", pad)));
     if (!bpm || *bpm < kMinTempo || *bpm > kMaxTempo)
         return {};
     const int wholeBars = bars ? RoundHalfEven(*bars) : 0;
@@ -119,19 +104,19 @@ SessionKeyAndTempo SessionIn(QByteArrayView text)
     const QString main = AppModul::AppTitle;
     SessionKeyAndTempo session;
     if (const std::optional<double> tempo =
-            numberIn(FindSettingValue(text, main, QStringLiteral("Tempo"))))
+            NumberIn(FindSettingValue(text, main, QStringLiteral("Tempo"))))
         session.tempo = std::clamp(*tempo, kMinTempo, kMaxTempo);
     session.semitones =
         wholeIn(FindSettingValue(text, main, QStringLiteral("Transpose")), kMaxSemitones);
     session.cents =
         wholeIn(FindSettingValue(text, main, QStringLiteral("TransposeCents")), kMaxCents);
     if (const std::optional<double> a4 =
-            numberIn(FindSettingValue(text, main, QStringLiteral("BandA4")));
+            NumberIn(FindSettingValue(text, main, QStringLiteral("BandA4")));
         a4 && *a4 >= kMinBandA4 && *a4 <= kMaxBandA4)
         session.bandA4 = *a4;
     session.metronome = switchIn(text, QStringLiteral("Metronome"));
     if (const std::optional<double> level =
-            numberIn(FindSettingValue(text, main, QStringLiteral("MetronomeLevel"))))
+            NumberIn(FindSettingValue(text, main, QStringLiteral("MetronomeLevel"))))
         session.metronomeLevel = std::clamp(RoundHalfEven(*level), 0, 100);
     session.countIn = switchIn(text, QStringLiteral("CountIn"));
     return session;
