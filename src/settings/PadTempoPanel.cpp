@@ -200,17 +200,15 @@ void PadTempoPanel::attachDeck(PadDeck& deck)
         return;
     QObject::disconnect(m_deckChanges);
     QObject::disconnect(m_loudnessChanges);
-    m_loudnessChanges =
-        QObject::connect(&deck, &PadDeck::padLoudnessChanged, this, [this](int index) {
-            if (index == m_pad)
-                refresh();
-        });
     m_deck = &deck;
-    // A tempo found in the background, or set from elsewhere, shows as soon as the deck has it.
-    m_deckChanges = QObject::connect(&deck, &PadDeck::padTempoChanged, this, [this](int index) {
+    // A tempo found or loudness measured in the background, or set from elsewhere, shows as soon
+    // as the deck has it.
+    const auto refreshShown = [this](int index) {
         if (index == m_pad)
             refresh();
-    });
+    };
+    m_deckChanges = QObject::connect(&deck, &PadDeck::padTempoChanged, this, refreshShown);
+    m_loudnessChanges = QObject::connect(&deck, &PadDeck::padLoudnessChanged, this, refreshShown);
     refresh();
 }
 
