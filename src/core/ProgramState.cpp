@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProgramState.h"
 
+#include "PadBanks.h"
 #include "SoundFiles.h"
 
 #include <QApplication>
@@ -86,6 +87,7 @@ void ResetState()
     TempFolder.clear();
     AppTitle.clear();
     SettingsFile.clear();
+    PadBanks::Show(0);
     PadSection.clear();
     SkinFolder.clear();
     UserSkinFolder.clear();

@@ -20,7 +20,7 @@ const auto padKey = PadSettingValues::PadKey;
 
 PadLoudness PadLoudnessIn(QByteArrayView text, int pad)
 {
-    const QString section = AppModul::PadSection;
+    const QString section = PadSettingValues::Section(pad);
     const std::optional<QString> value = FindSettingValue(text, section, padKey("Loudness", pad));
     if (!value || value->trimmed().isEmpty())
         return {};
@@ -50,25 +50,25 @@ void StorePadLoudness(int pad, const PadLoudness& loudness, const QString& fileN
         value = QStringLiteral("none");
     } else if (loudness.kind == PadLoudness::Kind::Set) {
         value = QString::number(loudness.lufs, 'f', 1);
-        WriteSetting(PadSection, padKey("Peak", pad), QString::number(loudness.peakDbtp, 'f', 1),
+        WriteSetting(PadSettingValues::Section(pad), padKey("Peak", pad), QString::number(loudness.peakDbtp, 'f', 1),
                      SettingsFile);
     }
-    WriteSetting(PadSection, padKey("Loudness", pad), value, SettingsFile);
-    WriteSetting(PadSection, padKey("Loudness", pad) + QStringLiteral(" of"), fileName,
+    WriteSetting(PadSettingValues::Section(pad), padKey("Loudness", pad), value, SettingsFile);
+    WriteSetting(PadSettingValues::Section(pad), padKey("Loudness", pad) + QStringLiteral(" of"), fileName,
                  SettingsFile);
 }
 
 double PadGainIn(QByteArrayView text, int pad)
 {
     const std::optional<double> gain =
-        NumberIn(FindSettingValue(text, AppModul::PadSection, padKey("Gain", pad)));
+        NumberIn(FindSettingValue(text, PadSettingValues::Section(pad), padKey("Gain", pad)));
     return gain ? std::clamp(*gain, -kMaxGainDb, kMaxGainDb) : 0.0;
 }
 
 void StorePadGain(int pad, double gainDb)
 {
     const double held = std::clamp(gainDb, -kMaxGainDb, kMaxGainDb);
-    WriteSetting(AppModul::PadSection, padKey("Gain", pad),
+    WriteSetting(PadSettingValues::Section(pad), padKey("Gain", pad),
                  std::abs(held) < 0.05 ? QString() : QString::number(held, 'f', 1),
                  AppModul::SettingsFile);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PadSettingValues.h"
 
-#include "core/ProgramState.h"
+#include "core/PadBanks.h"
 #include "core/SettingsStore.h"
 
 #include <cmath>
@@ -10,7 +10,12 @@ namespace PadSettingValues {
 
 QString PadKey(const char* name, int pad)
 {
-    return QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(pad + 1);
+    return QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(PadBanks::IndexOf(pad) + 1);
+}
+
+QString Section(int pad)
+{
+    return PadBanks::SectionOf(pad);
 }
 
 std::optional<double> NumberIn(const std::optional<QString>& value)
@@ -26,7 +31,7 @@ std::optional<double> NumberIn(const std::optional<QString>& value)
 
 QString BoundNameIn(QByteArrayView text, int pad)
 {
-    return SettingIn(text, AppModul::PadSection, PadKey("Sample", pad), QString());
+    return SettingIn(text, Section(pad), PadKey("Sample", pad), QString());
 }
 
 } // namespace PadSettingValues

@@ -10,12 +10,15 @@
 // the pad is bound to, so the tempo, the key and the loudness read the settings file alike.
 namespace PadSettingValues {
 
-// "Tempo 3" for `name` "Tempo" and pad 2 (pads count from 0, keys from 1).
+// Pads here are deck pads (PadBanks: bank * 28 + index), so a pad of any bank can be read.
+// "Tempo 3" for `name` "Tempo" and pad 2 of any bank (pads count from 0, keys from 1).
 QString PadKey(const char* name, int pad);
+// The section that pad's bank keeps its settings in.
+QString Section(int pad);
 // A number the whole value spells (blanks around it allowed), or nothing: "12abc" is not a value
 // someone meant.
 std::optional<double> NumberIn(const std::optional<QString>& value);
-// The file pad (0..27) is bound to in a settings file's text, as written; empty when unbound.
+// The file pad is bound to in a settings file's text, as written; empty when unbound.
 QString BoundNameIn(QByteArrayView text, int pad);
 
 } // namespace PadSettingValues

@@ -39,7 +39,7 @@ QString onOff(bool on)
 
 PadTempo PadTempoIn(QByteArrayView text, int pad)
 {
-    const QString section = AppModul::PadSection;
+    const QString section = PadSettingValues::Section(pad);
     const std::optional<QString> tempo = FindSettingValue(text, section, padKey("Tempo", pad));
     if (!tempo || tempo->trimmed().isEmpty())
         return {};
@@ -77,16 +77,16 @@ void StorePadTempo(int pad, const PadTempo& tempo, const QString& fileName)
         break;
     case PadTempo::Kind::Set:
         value = QString::number(tempo.bpm, 'f', 2);
-        WriteSetting(PadSection, padKey("Bars", pad), QString::number(tempo.bars), SettingsFile);
+        WriteSetting(PadSettingValues::Section(pad), padKey("Bars", pad), QString::number(tempo.bars), SettingsFile);
         break;
     }
-    WriteSetting(PadSection, padKey("Tempo", pad), value, SettingsFile);
-    WriteSetting(PadSection, padKey("Tempo", pad) + QStringLiteral(" of"), fileName, SettingsFile);
+    WriteSetting(PadSettingValues::Section(pad), padKey("Tempo", pad), value, SettingsFile);
+    WriteSetting(PadSettingValues::Section(pad), padKey("Tempo", pad) + QStringLiteral(" of"), fileName, SettingsFile);
 }
 
 PadKey PadKeyIn(QByteArrayView text, int pad)
 {
-    const QString section = AppModul::PadSection;
+    const QString section = PadSettingValues::Section(pad);
     return {wholeIn(FindSettingValue(text, section, padKey("Transpose", pad)), kMaxSemitones),
             wholeIn(FindSettingValue(text, section, padKey("Cents", pad)), kMaxCents)};
 }
@@ -94,9 +94,9 @@ PadKey PadKeyIn(QByteArrayView text, int pad)
 void StorePadKey(int pad, const PadKey& key)
 {
     using namespace AppModul;
-    WriteSetting(PadSection, padKey("Transpose", pad), QString::number(key.semitones),
+    WriteSetting(PadSettingValues::Section(pad), padKey("Transpose", pad), QString::number(key.semitones),
                  SettingsFile);
-    WriteSetting(PadSection, padKey("Cents", pad), QString::number(key.cents), SettingsFile);
+    WriteSetting(PadSettingValues::Section(pad), padKey("Cents", pad), QString::number(key.cents), SettingsFile);
 }
 
 SessionKeyAndTempo SessionIn(QByteArrayView text)

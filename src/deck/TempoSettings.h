@@ -62,7 +62,7 @@ inline constexpr double kMaxBandA4 = 450.0;
 inline constexpr double kMinStretch = 0.5;
 inline constexpr double kMaxStretch = 2.0;
 
-// The pad's (0..27) tempo in a settings file's text, checked against the file it is bound to.
+// The (deck) pad's tempo in a settings file's text, checked against the file it is bound to.
 PadTempo PadTempoIn(QByteArrayView text, int pad);
 void StorePadTempo(int pad, const PadTempo& tempo, const QString& fileName);
 PadKey PadKeyIn(QByteArrayView text, int pad);

@@ -3,6 +3,7 @@
 
 #include "AppModul.h"
 #include "InstallLayout.h"
+#include "core/PadBanks.h"
 #include "core/PrivateFiles.h"
 #include "core/SoundFiles.h"
 
@@ -41,7 +42,7 @@ Layout applySharedNames(const QString& sessionFolder)
         sessionFolder.isEmpty() ? ChooseLayout(place) : SessionLayout(place, sessionFolder);
     AppTitle = QStringLiteral("Quendel");
     SettingsFile = layout.settingsFile;
-    PadSection = QStringLiteral("Samples");
+    PadBanks::Show(0);
     SkinFolder = layout.skinFolder;
     UserSkinFolder = layout.userSkinFolder;
     SoundsFolder = layout.soundsFolder;
