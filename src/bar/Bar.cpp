@@ -291,12 +291,15 @@ void Bar::ShowPadNames()
 
 void Bar::followPlayingPad()
 {
+    // Only the shown bank's pads are drawn: a loop of another bank plays on unseen.
+    const short active = Deck.shownActivePad();
+    const short pending = Deck.shownPendingPad();
     for (int i = 0; i < kPadCount; ++i) {
-        PadNames[i]->setWaiting(i == Deck.PendingPad && i != Deck.ActivePad);
-        if (i != Deck.ActivePad)
+        PadNames[i]->setWaiting(i == pending && i != active);
+        if (i != active)
             PadNames[i]->setLoop(-1.0, false);
     }
-    if (Deck.ActivePad < kPadCount)
+    if (active < kPadCount)
         LoopTimer.start();
     else
         LoopTimer.stop();
@@ -305,12 +308,13 @@ void Bar::followPlayingPad()
 
 void Bar::showLoopProgress()
 {
-    if (Deck.ActivePad >= kPadCount)
+    const short active = Deck.shownActivePad();
+    if (active >= kPadCount)
         return;
     // A pad left lit after STOP plays nothing: it shows no loop bar.
     const bool sounds = Deck.DMC.SampleIsActive() || Deck.DMC.StreamIsActive();
-    PadNames[Deck.ActivePad]->setLoop(sounds ? Deck.loopProgress() : -1.0,
-                                      Deck.PendingPad == Deck.ActivePad);
+    PadNames[active]->setLoop(sounds ? Deck.loopProgress() : -1.0,
+                              Deck.pendingDeckPad() == Deck.activeDeckPad());
 }
 
 // ---- Exit, title, minimise and drag -----------------------------------------------------------

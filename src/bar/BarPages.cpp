@@ -72,8 +72,8 @@ void Bar::Picture1_MouseDown(int index, int, int, double, double)
     if (index == 1 || index == 2) { // the tuner and the tone generator silence the pads
         Deck.silence();
         Deck.forgetActivePad();
-    } else if (Deck.ActivePad < kPadCount) {
-        Deck.setLit(Deck.ActivePad, true);
+    } else if (Deck.shownActivePad() < kPadCount) {
+        Deck.setLit(Deck.shownActivePad(), true);
     }
 
     if (index == 1) {

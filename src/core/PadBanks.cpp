@@ -44,6 +44,12 @@ int DeckPad(int index)
     return g_shown * kPadCount + index;
 }
 
+QString PadName(int deckPad)
+{
+    const QString number = QString::number(IndexOf(deckPad) + 1);
+    return BankOf(deckPad) == 0 ? number : Letter(BankOf(deckPad)) + number;
+}
+
 void Show(int bank)
 {
     g_shown = bank >= 0 && bank < kBankCount ? bank : 0;

@@ -28,10 +28,22 @@ int BankNamed(const QString& text);
 // The bank the bar shows (0 = A), and the deck pad of its pad `index`.
 int Shown();
 int DeckPad(int index);
-inline int BankOf(int deckPad) { return deckPad / kPadCount; }
-inline int IndexOf(int deckPad) { return deckPad % kPadCount; }
+inline int BankOf(int deckPad)
+{
+    return deckPad / kPadCount;
+}
+inline int IndexOf(int deckPad)
+{
+    return deckPad % kPadCount;
+}
 // The pads' section of a deck pad's bank.
-inline QString SectionOf(int deckPad) { return Section(BankOf(deckPad)); }
+inline QString SectionOf(int deckPad)
+{
+    return Section(BankOf(deckPad));
+}
+
+// How the musician reads a pad: "3" in bank A (as before banks), "B3" in the others.
+QString PadName(int deckPad);
 
 // Makes `bank` the shown one: AppModul::PadSection becomes its section.
 void Show(int bank);

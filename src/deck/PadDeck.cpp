@@ -3,11 +3,13 @@
 #include "LoudnessSettings.h"
 
 #include "PadBindings.h"
+#include "PadSettingValues.h"
 #include "TempoScout.h"
 
 #include "audio/AudioEngine.h"
 
 #include "core/NumberText.h"
+#include "core/PadBanks.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
 #include "core/SoundFiles.h"
@@ -71,67 +73,72 @@ void PadDeck::StoreSwitchMode(SwitchMode mode)
 
 void PadDeck::press(int index)
 {
-    using namespace AppModul;
     if (index < 0 || index >= kPadCount)
         return;
+    pressPad(PadBanks::DeckPad(index));
+}
+
+void PadDeck::pressPad(int pad)
+{
+    using namespace AppModul;
     settlePending();
 
     // The binding, the switch mode, volume and pan, all from one read of the settings file.
     const QByteArray settings = ReadSettingsText(SettingsFile).value_or(QByteArray());
-    const QString name =
-        SettingIn(settings, PadSection, QStringLiteral("Sample %1").arg(index + 1), QString());
+    const QString name = PadSettingValues::BoundNameIn(settings, pad);
     const QString path = SoundsFolder + name;
     const bool playable = !name.isEmpty() && FileExists(path);
     // Switching at the loop's end needs a loop that plays; with none the press acts at once.
     if (playable && ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive()) &&
         SwitchModeIn(settings) != SwitchMode::AtOnce) {
-        pressAtLoopEnd(index, path, settings);
+        pressAtLoopEnd(pad, path, settings);
         return;
     }
 
-    for (int pad = 0; pad < kPadCount; ++pad)
-        setLit(pad, false);
-    setLit(index, true);
+    for (int index = 0; index < kPadCount; ++index)
+        setLit(index, false);
+    light(pad, true);
     if (!playable) {
         PadPressFailed = 1;
         return;
     }
 
     silence();
-    if (index == ActivePad) { // the playing pad pressed again stops it
-        setLit(index, false);
-        setActivePad(kNoPad);
+    if (pad == activeDeckPad()) { // the playing pad pressed again stops it
+        light(pad, false);
+        setActivePad(-1);
         return;
     }
 
-    const SoundRender render = renderOf(index, settings);
+    const SoundRender render = renderOf(pad, settings);
     DMC.SampleRender(render.cycleFrames, render.pitchScale);
     // A loop from silence starts the session's grid at its tempo.
     DMC.engine().mixer().setTempo(beatFrames());
     PlayFile(DMC, AudioPath(path), true);
-    applyStoredGains(settings, index);
-    setActivePad(static_cast<short>(index));
+    applyStoredGains(settings, pad);
+    setActivePad(pad);
     PadPressFailed = 0;
-    startedWithRender(index, render, DMC.sampleIsRendered(), settings);
+    startedWithRender(pad, render, DMC.sampleIsRendered(), settings);
 }
 
-void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& settings)
+void PadDeck::pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings)
 {
     PadPressFailed = 0;
-    const short pad = static_cast<short>(index);
-    if (pad == PendingPad) { // pressed again: what waited is called off, the loop plays on
+    const int active = activeDeckPad();
+    const int pending = pendingDeckPad();
+    if (pad == pending) { // pressed again: what waited is called off, the loop plays on
         DMC.CancelQueued();
-        if (pad != ActivePad)
-            setLit(pad, false);
-        setPendingPad(kNoPad);
+        if (pad != active)
+            light(pad, false);
+        setPendingPad(-1);
         return;
     }
-    if (PendingPad != kNoPad && PendingPad != ActivePad)
-        setLit(PendingPad, false);
-    if (pad == ActivePad) {
+    if (pending >= 0 && pending != active)
+        light(pending, false);
+    if (pad == active) {
         DMC.StopAtLoopEnd();
     } else {
-        const SoundRender render = renderOf(index, settings);
+        const SoundRender render = renderOf(pad, settings);
         DMC.SampleRender(render.cycleFrames, render.pitchScale);
         const SwitchMode mode = SwitchModeIn(settings);
         DMC.QueueAtLoopEnd(AudioPath(path), mode == SwitchMode::OnNextBeat ? Mixer::SwitchAt::Beat
@@ -139,8 +146,8 @@ void PadDeck::pressAtLoopEnd(int index, const QString& path, const QByteArray& s
                                                 ? Mixer::SwitchAt::Bar
                                                 : Mixer::SwitchAt::CycleEnd);
         m_queuedRender = DMC.sampleIsRendered() ? render : SoundRender{render.path};
-        applyStoredGains(settings, index); // reaches the queued file from its first frame
-        setLit(pad, true);
+        applyStoredGains(settings, pad); // reaches the queued file from its first frame
+        light(pad, true);
     }
     setPendingPad(pad);
     settlePending(); // a loop that had already ended switches at once
@@ -165,14 +172,14 @@ void PadDeck::settlePending()
     if (PendingPad == kNoPad || DMC.HasQueued())
         return;
     // The cycle ended: the waiting pad took over, or the loop stopped.
-    const short next = PendingPad;
-    setPendingPad(kNoPad);
-    setLit(ActivePad, false);
-    if (next == ActivePad) {
-        setActivePad(kNoPad);
+    const int next = pendingDeckPad();
+    setPendingPad(-1);
+    light(activeDeckPad(), false);
+    if (next == activeDeckPad()) {
+        setActivePad(-1);
     } else {
         setActivePad(next);
-        setLit(next, true);
+        light(next, true);
         m_playingRender = m_queuedRender;
         followPlayingRender(); // a queued pad that was not rendered yet may be by now
     }
@@ -193,15 +200,13 @@ void PadDeck::keepBoundSoundsReady(const PadBindings& bindings)
 int PadDeck::steppedPad(int direction) const
 {
     using namespace AppModul;
-    // One read of the settings file for all 28 bindings.
+    // One read of the settings file for all 28 bindings of the shown bank.
     const QByteArray text = ReadSettingsText(SettingsFile).value_or(QByteArray());
     const auto bound = [&](int pad) {
-        const std::optional<QString> name =
-            FindSettingValue(text, PadSection, QStringLiteral("Sample %1").arg(pad + 1));
-        return name && !name->trimmed().isEmpty();
+        return !PadSettingValues::BoundNameIn(text, PadBanks::DeckPad(pad)).trimmed().isEmpty();
     };
 
-    const int current = PendingPad != kNoPad ? PendingPad : ActivePad;
+    const int current = shownPendingPad() != kNoPad ? shownPendingPad() : shownActivePad();
     const int from = current != kNoPad ? current : (direction > 0 ? -1 : kPadCount);
     for (int n = 1; n <= kPadCount; ++n) {
         const int pad = ((from + direction * n) % kPadCount + kPadCount) % kPadCount;
@@ -227,55 +232,121 @@ void PadDeck::startFromOutside()
 {
     const bool playing = DMC.SampleIsActive() || DMC.StreamIsActive();
     if (ActivePad != kNoPad && playing) {
-        if (PendingPad == ActivePad) { // a stop from outside not yet made is called off
+        if (pendingDeckPad() == activeDeckPad()) { // a stop from outside not yet made is off
             DMC.CancelQueued();
-            setPendingPad(kNoPad);
+            setPendingPad(-1);
         }
         return;
     }
     if (ActivePad != kNoPad)
         forgetActivePad(); // its loop ended by itself: a press would only stop what is silent
-    const int pad = m_lastPlayed != kNoPad ? m_lastPlayed : steppedPad(1);
+    const int stepped = steppedPad(1);
+    const int pad = m_lastPlayed >= 0 ? m_lastPlayed
+                    : stepped >= 0    ? PadBanks::DeckPad(stepped)
+                                      : -1;
     if (pad < 0)
         return;
-    press(pad);
-    release(pad);
+    pressPad(pad);
+    releasePad(pad);
 }
 
 void PadDeck::stopFromOutside()
 {
-    if (ActivePad == kNoPad || PendingPad == ActivePad ||
+    if (ActivePad == kNoPad || pendingDeckPad() == activeDeckPad() ||
         !(DMC.SampleIsActive() || DMC.StreamIsActive()))
         return;
     if (PendingPad != kNoPad)
-        setLit(PendingPad, false); // a switch waiting for the loop's end is called off
+        light(pendingDeckPad(), false); // a switch waiting for the loop's end is called off
     DMC.StopAtLoopEnd();
-    setPendingPad(ActivePad);
+    setPendingPad(activeDeckPad());
     settlePending();
 }
 
 void PadDeck::release(int index)
 {
+    if (index < 0 || index >= kPadCount)
+        return;
+    releasePad(PadBanks::DeckPad(index));
+}
+
+void PadDeck::releasePad(int pad)
+{
     // A failed press showed the pad only while held: the pads return to how they were.
     if (PadPressFailed != 1)
         return;
-    setLit(ActivePad, true);
-    setLit(index, false);
-    setLit(PendingPad, true); // it still waits for the cycle end
+    light(activeDeckPad(), true);
+    light(pad, false);
+    light(pendingDeckPad(), true); // it still waits for the cycle end
 }
 
 void PadDeck::silence()
 {
     Silence(DMC); // also drops what waited for the cycle end
-    if (PendingPad != kNoPad && PendingPad != ActivePad)
-        setLit(PendingPad, false);
-    setPendingPad(kNoPad);
+    if (PendingPad != kNoPad && pendingDeckPad() != activeDeckPad())
+        light(pendingDeckPad(), false);
+    setPendingPad(-1);
 }
 
 void PadDeck::forgetActivePad()
 {
-    setLit(ActivePad, false);
-    setActivePad(kNoPad);
+    light(activeDeckPad(), false);
+    setActivePad(-1);
+}
+
+void PadDeck::showBank(int bank)
+{
+    if (bank < 0 || bank >= PadBanks::kBankCount)
+        return;
+    const bool changed = bank != PadBanks::Shown();
+    PadBanks::Show(bank);
+    if (changed)
+        WriteSetting(AppModul::AppTitle, QStringLiteral("Bank"), QString(PadBanks::Letter(bank)),
+                     AppModul::SettingsFile);
+    // The shown pads light as they play here: the loop of another bank plays on, unlit.
+    for (int index = 0; index < kPadCount; ++index)
+        setLit(index, false);
+    light(activeDeckPad(), true);
+    light(pendingDeckPad(), true);
+    renderBoundPads();
+    emit bankShown(bank);
+}
+
+int PadDeck::StoredBank(QByteArrayView settings)
+{
+    const int bank = PadBanks::BankNamed(
+        SettingIn(settings, AppModul::AppTitle, QStringLiteral("Bank"), QString()));
+    return bank < 0 ? 0 : bank;
+}
+
+int PadDeck::activeDeckPad() const
+{
+    return ActivePad == kNoPad ? -1 : m_activeBank * kPadCount + ActivePad;
+}
+
+int PadDeck::pendingDeckPad() const
+{
+    return PendingPad == kNoPad ? -1 : m_pendingBank * kPadCount + PendingPad;
+}
+
+short PadDeck::shownActivePad() const
+{
+    return m_activeBank == PadBanks::Shown() ? ActivePad : kNoPad;
+}
+
+short PadDeck::shownPendingPad() const
+{
+    return m_pendingBank == PadBanks::Shown() ? PendingPad : kNoPad;
+}
+
+void PadDeck::light(int pad, bool lit)
+{
+    if (pad >= 0 && PadBanks::BankOf(pad) == PadBanks::Shown())
+        setLit(PadBanks::IndexOf(pad), lit);
+}
+
+int PadDeck::shownIndex(int pad)
+{
+    return pad >= 0 && PadBanks::BankOf(pad) == PadBanks::Shown() ? PadBanks::IndexOf(pad) : -1;
 }
 
 bool PadDeck::isLit(int index) const
@@ -291,26 +362,28 @@ void PadDeck::setLit(int index, bool lit)
     emit padLit(index, lit);
 }
 
-void PadDeck::setPendingPad(short index)
+void PadDeck::setPendingPad(int pad)
 {
-    if (PendingPad == index)
+    if (pendingDeckPad() == pad)
         return;
-    PendingPad = index;
-    if (index == kNoPad)
+    PendingPad = pad < 0 ? kNoPad : static_cast<short>(PadBanks::IndexOf(pad));
+    m_pendingBank = pad < 0 ? 0 : PadBanks::BankOf(pad);
+    if (pad < 0)
         m_pendingWatch.stop();
     else
         m_pendingWatch.start();
-    emit pendingPadChanged(index);
+    emit pendingPadChanged(PendingPad);
 }
 
-void PadDeck::setActivePad(short index)
+void PadDeck::setActivePad(int pad)
 {
-    if (ActivePad == index)
+    if (activeDeckPad() == pad)
         return;
-    ActivePad = index;
-    if (index != kNoPad)
-        m_lastPlayed = index;
-    emit activePadChanged(index);
+    ActivePad = pad < 0 ? kNoPad : static_cast<short>(PadBanks::IndexOf(pad));
+    m_activeBank = pad < 0 ? 0 : PadBanks::BankOf(pad);
+    if (pad >= 0)
+        m_lastPlayed = pad;
+    emit activePadChanged(ActivePad);
 }
 
 PadTempo PadDeck::padTempo(int index) const
@@ -318,7 +391,7 @@ PadTempo PadDeck::padTempo(int index) const
     if (index < 0 || index >= kPadCount)
         return {};
     return TempoSettings::PadTempoIn(
-        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), index);
+        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), PadBanks::DeckPad(index));
 }
 
 PadKey PadDeck::padKey(int index) const
@@ -326,17 +399,17 @@ PadKey PadDeck::padKey(int index) const
     if (index < 0 || index >= kPadCount)
         return {};
     return TempoSettings::PadKeyIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()),
-                                   index);
+                                   PadBanks::DeckPad(index));
 }
 
 void PadDeck::setPadTempo(int index, const PadTempo& tempo)
 {
-    using namespace AppModul;
     if (index < 0 || index >= kPadCount)
         return;
-    const QString name =
-        ReadSetting(PadSection, QStringLiteral("Sample %1").arg(index + 1), SettingsFile, {});
-    TempoSettings::StorePadTempo(index, tempo, name);
+    const int pad = PadBanks::DeckPad(index);
+    const QString name = PadSettingValues::BoundNameIn(
+        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), pad);
+    TempoSettings::StorePadTempo(pad, tempo, name);
     emit padTempoChanged(index);
     renderBoundPads(); // a playing pad takes its new render at a bar line
 }
@@ -345,7 +418,7 @@ void PadDeck::setPadKey(int index, const PadKey& key)
 {
     if (index < 0 || index >= kPadCount)
         return;
-    TempoSettings::StorePadKey(index, key);
+    TempoSettings::StorePadKey(PadBanks::DeckPad(index), key);
     emit padTempoChanged(index);
     renderBoundPads();
 }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "SessionTempo.h"
 #include "LoudnessSettings.h"
+#include "SessionTempo.h"
 #include "TempoSettings.h"
 #include "audio/AudioControl.h"
 #include "audio/sounds/StretchedSounds.h"
+#include "core/PadBanks.h"
 #include "core/PadCount.h"
 
 class PadBindings;
@@ -31,10 +32,12 @@ public:
     enum class SwitchMode { AtOnce, AtLoopEnd, OnNextBeat, OnNextBar };
 
     AudioControl DMC;
-    short ActivePad = kNoPad; // pad 0..27 whose file plays on DMC; 100 = none
+    // Pad 0..27 whose file plays on DMC, in its bank (activeDeckPad() names the bank too); 100 =
+    // none. A loop goes on playing when another bank is shown, so it may not be a shown pad.
+    short ActivePad = kNoPad;
     short PadPressFailed = 0; // 1 when the last press found nothing to play
     // The pad that takes over at the playing loop's cycle end; ActivePad itself when the loop is
-    // to stop there; 100 = nothing waits.
+    // to stop there; 100 = nothing waits. In its own bank, as ActivePad.
     short PendingPad = kNoPad;
 
     // The pads play through `engine`.
@@ -46,6 +49,22 @@ public:
     // release.
     void press(int index);
     void release(int index);
+    // The same for a pad of any bank (a deck pad, PadBanks: bank * 28 + index).
+    void pressPad(int pad);
+    void releasePad(int pad);
+
+    // ---- Banks ------------------------------------------------------------------------------
+    // Shows bank 0..7 (A..H) on the pads and stores it ("Bank" in the main section); the loop
+    // that plays goes on playing, lit again when its bank is shown. Out of range does nothing.
+    void showBank(int bank);
+    // The bank a settings file's text stores as shown; A for none or nonsense.
+    static int StoredBank(QByteArrayView settings);
+    // The playing and the waiting pad as deck pads (-1: none), and as shown pads (kNoPad when
+    // none, or when it is in another bank than the shown one).
+    int activeDeckPad() const;
+    int pendingDeckPad() const;
+    short shownActivePad() const;
+    short shownPendingPad() const;
 
     // Selects channel 1 and stops what sounds on the sample channel and the stream.
     void silence();
@@ -119,6 +138,8 @@ signals:
     void activePadChanged(int index);
     // PendingPad changed (100: nothing waits any more).
     void pendingPadChanged(int index);
+    // Another bank is shown: the pads' names, lights and notes are to follow it.
+    void bankShown(int bank);
     // A pad's tempo was found, typed or changed.
     void padTempoChanged(int index);
     // A pad's loudness was measured, or its gain changed.
@@ -128,9 +149,14 @@ signals:
     void note(const QString& text);
 
 private:
-    void setActivePad(short index);
-    void setPendingPad(short index);
-    void pressAtLoopEnd(int index, const QString& path, const QByteArray& settings);
+    // Deck pads; -1 for none.
+    void setActivePad(int pad);
+    void setPendingPad(int pad);
+    // Lights a deck pad, if its bank is shown.
+    void light(int pad, bool lit);
+    // The shown index of a deck pad; -1 when its bank is not shown.
+    static int shownIndex(int pad);
+    void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings);
     // Brings ActivePad and the lights up to date once the audio thread made the switch or the
     // stop at the cycle's end.
     void settlePending();
@@ -158,12 +184,14 @@ private:
 
     QTimer m_pendingWatch; // runs while something waits for the cycle end
     std::unique_ptr<TempoScout> m_scout;
-    std::array<QString, kPadCount> m_scouted; // the file each pad was last listened to for
-    std::array<QString, kPadCount> m_measured; // the file each pad was last measured for
-    SoundRender m_playingRender;              // what the playing loop plays
-    SoundRender m_queuedRender;               // what the pad waiting for the switch plays
-    bool m_followRender = false;              // the playing loop waits for its new render
+    std::array<QString, PadBanks::kDeckPads> m_scouted;  // the file each pad was listened to for
+    std::array<QString, PadBanks::kDeckPads> m_measured; // the file each pad was measured for
+    SoundRender m_playingRender;                         // what the playing loop plays
+    SoundRender m_queuedRender;  // what the pad waiting for the switch plays
+    bool m_followRender = false; // the playing loop waits for its new render
 
     std::array<bool, kPadCount> m_lit{};
-    short m_lastPlayed = kNoPad; // for a start from outside
+    int m_activeBank = 0;  // the bank of ActivePad
+    int m_pendingBank = 0; // the bank of PendingPad
+    int m_lastPlayed = -1; // the deck pad a start from outside plays
 };

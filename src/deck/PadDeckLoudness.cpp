@@ -28,20 +28,25 @@ void PadDeck::loudnessMeasured(int pad, const QString& fileName, const PadLoudne
         const double gain =
             LoudnessSettings::MatchGainDb(loudness, LoudnessSettings::TargetIn(settings));
         LoudnessSettings::StorePadGain(pad, gain);
-        if (pad == ActivePad)
+        if (pad == activeDeckPad())
             DMC.Trim(gain);
     }
-    emit padLoudnessChanged(pad);
+    if (shownIndex(pad) >= 0)
+        emit padLoudnessChanged(shownIndex(pad));
 }
 
 PadLoudness PadDeck::padLoudness(int index) const
 {
-    return LoudnessSettings::PadLoudnessIn(SettingsNow(), index);
+    if (index < 0 || index >= kPadCount)
+        return {};
+    return LoudnessSettings::PadLoudnessIn(SettingsNow(), PadBanks::DeckPad(index));
 }
 
 double PadDeck::padGain(int index) const
 {
-    return LoudnessSettings::PadGainIn(SettingsNow(), index);
+    if (index < 0 || index >= kPadCount)
+        return 0.0;
+    return LoudnessSettings::PadGainIn(SettingsNow(), PadBanks::DeckPad(index));
 }
 
 int PadDeck::matchLoudness()
@@ -50,17 +55,19 @@ int PadDeck::matchLoudness()
     const QByteArray settings = SettingsNow();
     const double target = LoudnessSettings::TargetIn(settings);
     int matched = 0;
-    for (int pad = 0; pad < kPadCount; ++pad) {
+    // Every bank's pads, so a bank shown later plays at the same loudness.
+    for (int pad = 0; pad < PadBanks::kDeckPads; ++pad) {
         const PadLoudness loudness = LoudnessSettings::PadLoudnessIn(settings, pad);
         const double gain = LoudnessSettings::MatchGainDb(loudness, target);
         if (loudness.kind == PadLoudness::Kind::Set)
             ++matched;
-        if (pad == ActivePad)
+        if (pad == activeDeckPad())
             DMC.Trim(gain);
         if (gain == LoudnessSettings::PadGainIn(settings, pad))
             continue;
         LoudnessSettings::StorePadGain(pad, gain);
-        emit padLoudnessChanged(pad);
+        if (shownIndex(pad) >= 0)
+            emit padLoudnessChanged(shownIndex(pad));
     }
     return matched;
 }
@@ -69,11 +76,12 @@ void PadDeck::clearLoudnessMatch()
 {
     LoudnessSettings::StoreMatch(false);
     const QByteArray settings = SettingsNow();
-    for (int pad = 0; pad < kPadCount; ++pad) {
+    for (int pad = 0; pad < PadBanks::kDeckPads; ++pad) {
         if (LoudnessSettings::PadGainIn(settings, pad) == 0.0)
             continue;
         LoudnessSettings::StorePadGain(pad, 0.0);
-        emit padLoudnessChanged(pad);
+        if (shownIndex(pad) >= 0)
+            emit padLoudnessChanged(shownIndex(pad));
     }
     DMC.Trim(0.0);
 }

@@ -84,9 +84,11 @@ void PadDeck::renderBoundPads()
             std::find(wanted.begin(), wanted.end(), render) == wanted.end())
             wanted.push_back(std::move(render));
     };
-    if (ActivePad != kNoPad)
-        want(ActivePad);
-    for (int pad = 0; pad < kPadCount; ++pad) {
+    if (activeDeckPad() >= 0)
+        want(activeDeckPad());
+    // Then the shown bank's pads: those the next press can reach.
+    for (int index = 0; index < kPadCount; ++index) {
+        const int pad = PadBanks::DeckPad(index);
         want(pad);
         // Pads whose tempo nobody knows yet are listened to, once per file.
         QString& scouted = m_scouted[static_cast<std::size_t>(pad)];
@@ -119,7 +121,8 @@ void PadDeck::tempoFound(int pad, const QString& fileName, const PadTempo& tempo
         PadTempoIn(settings, pad).kind != PadTempo::Kind::Unknown)
         return;
     StorePadTempo(pad, tempo, fileName);
-    emit padTempoChanged(pad);
+    if (shownIndex(pad) >= 0)
+        emit padTempoChanged(shownIndex(pad));
     renderBoundPads();
 }
 
@@ -137,7 +140,7 @@ double PadDeck::padLoopSeconds(int index) const
     if (index < 0 || index >= kPadCount)
         return 0.0;
     const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
-    const QString name = boundName(settings, index);
+    const QString name = boundName(settings, PadBanks::DeckPad(index));
     if (name.isEmpty())
         return 0.0;
     return TempoScout::LoopSeconds(AudioPath(AppModul::SoundsFolder + name));
@@ -156,7 +159,7 @@ void PadDeck::applySessionToEngine()
 
 void PadDeck::followPlayingRender()
 {
-    if (ActivePad != kNoPad)
+    if (activeDeckPad() >= 0)
         followPlayingRender(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()));
     else
         m_followRender = false;
@@ -171,7 +174,7 @@ void PadDeck::followPlayingRender(const QByteArray& settings)
         m_followRender = false;
         return;
     }
-    const SoundRender render = renderOf(ActivePad, settings);
+    const SoundRender render = renderOf(activeDeckPad(), settings);
     if (render == m_playingRender) {
         m_followRender = false;
         return;
@@ -198,7 +201,7 @@ void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendere
         if (own.kind == PadTempo::Kind::Set)
             emit note(QStringLiteral("Pad %1 (%2 BPM) is too far from the session tempo to "
                                      "stretch: it plays at its own")
-                          .arg(pad + 1)
+                          .arg(PadBanks::PadName(pad))
                           .arg(TempoText(own.bpm)));
     }
     if (rendered) {
@@ -209,8 +212,8 @@ void PadDeck::startedWithRender(int pad, const SoundRender& render, bool rendere
     m_playingRender = SoundRender{render.path};
     emit note(render.cycleFrames > 0.0
                   ? QStringLiteral("Pad %1 plays at its own tempo until its stretch is ready")
-                        .arg(pad + 1)
+                        .arg(PadBanks::PadName(pad))
                   : QStringLiteral("Pad %1 plays in its own key until its new key is ready")
-                        .arg(pad + 1));
+                        .arg(PadBanks::PadName(pad)));
     followPlayingRender(settings); // waits for the render, which the worker has been asked for
 }

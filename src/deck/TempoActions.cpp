@@ -3,10 +3,19 @@
 
 #include "PadDeck.h"
 #include "PadTriggers.h"
+#include "TempoSettings.h"
+
+#include "core/ProgramState.h"
+#include "core/SettingsStore.h"
 
 double PlayingPadTempo(const PadDeck& deck)
 {
-    const PadTempo own = deck.padTempo(deck.ActivePad);
+    // The playing loop may be in a bank not shown.
+    const int pad = deck.activeDeckPad();
+    if (pad < 0)
+        return 0.0;
+    const PadTempo own = TempoSettings::PadTempoIn(
+        ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()), pad);
     return own.kind == PadTempo::Kind::Set ? own.bpm : 0.0;
 }
 

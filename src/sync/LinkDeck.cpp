@@ -38,8 +38,8 @@ LinkDeck::LinkDeck(PadDeck& deck) : m_deck(deck), m_session(deckTempoOrDefault(d
     connect(&m_session, &LinkSession::playingChanged, this, &LinkDeck::followPeerPlaying);
     connect(&deck.Tempo, &SessionTempo::changed, this, &LinkDeck::followDeckTempo);
     connect(&deck, &PadDeck::activePadChanged, this, &LinkDeck::followActivePad);
-    if (deck.ActivePad != PadDeck::kNoPad)
-        m_lastPad = deck.ActivePad;
+    if (deck.activeDeckPad() >= 0)
+        m_lastPad = deck.activeDeckPad();
     // Playing with others needs a tempo: without one of its own the deck takes the session's.
     if (!(deck.Tempo.now().tempo > 0.0))
         followPeerTempo(m_session.tempo());
@@ -114,16 +114,17 @@ void LinkDeck::followPeerPlaying(bool playing)
         return;
     // A press as the musician's own: the loop waits for the session's bar line; a press on the
     // playing pad stops it.
-    const int pad = plays ? m_deck.ActivePad : m_lastPad;
+    const int pad = plays ? m_deck.activeDeckPad() : m_lastPad;
     if (pad < 0)
         return;
-    m_deck.press(pad);
-    m_deck.release(pad);
+    m_deck.pressPad(pad);
+    m_deck.releasePad(pad);
 }
 
-void LinkDeck::followActivePad(int pad)
+void LinkDeck::followActivePad()
 {
-    const bool plays = pad >= 0 && pad != PadDeck::kNoPad;
+    const int pad = m_deck.activeDeckPad();
+    const bool plays = pad >= 0;
     if (plays)
         m_lastPad = pad;
     if (m_session.startStopSync())

@@ -42,7 +42,7 @@ private:
     void followPeerTempo(double bpm);
     void followDeckTempo(const SessionKeyAndTempo& now, const SessionKeyAndTempo& before);
     void followPeerPlaying(bool playing);
-    void followActivePad(int pad);
+    void followActivePad();
     void followLatency();
 
     PadDeck& m_deck;
