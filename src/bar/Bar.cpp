@@ -121,6 +121,7 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     StatusLine = new StatusLabel(this, QRect(400, 692, 525, 18));
     Strip = new TempoStrip(this, Deck);
     Strip->Say = [this](const QString& text) { showStatus(text); };
+    Banks = new BankSelector(this, Deck);
     new PadDrop(*this); // sound files dropped on the pads
 }
 
@@ -133,6 +134,11 @@ void Bar::followDeckAndBindings()
     });
     QObject::connect(&Deck, &PadDeck::activePadChanged, this, [this] { followPlayingPad(); });
     QObject::connect(&Deck, &PadDeck::pendingPadChanged, this, [this] { followPlayingPad(); });
+    // Another bank: its names and lights (the deck relit the pads), and its sounds made ready.
+    QObject::connect(&Deck, &PadDeck::bankShown, this, [this] {
+        Bindings.showBank();
+        followPlayingPad();
+    });
     QObject::connect(&Bindings, &PadBindings::changed, this, [this] {
         ShowPadNames();
         Deck.keepBoundSoundsReady(Bindings);
@@ -224,6 +230,8 @@ void Bar::Form_Load()
                                   [this](const QString& text) { StatusLine->queueMessage(text); });
 
     Keys.reload(); // the trigger map, also as edited by hand since the last start
+    // The bank shown when Quendel last ended (A for a file from before banks).
+    Deck.showBank(PadDeck::StoredBank(settings));
     Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);
     ShowPadNames();
 

@@ -6,6 +6,7 @@
 #include "OutputMenu.h"
 #include "PadOverlay.h"
 #include "StatusLabel.h"
+#include "BankSelector.h"
 #include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
@@ -48,6 +49,7 @@ public:
     LabelControl* Label5 = nullptr;    // clock (white)
     StatusLabel* StatusLine = nullptr; // notes beside the engraving: drops, copies, refusals
     TempoStrip* Strip = nullptr;       // the session's tempo and key, under the status line
+    BankSelector* Banks = nullptr;     // banks A..H, over the pads
     // No key-polling timer: keys reach the bar as key events, through Keys.
     QTimer Timer2; // 100 ms while a tool page is shown: keeps its window in place
     QTimer Timer3; // the clock: just past each turn of the second

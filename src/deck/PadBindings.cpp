@@ -31,7 +31,8 @@ std::array<QString, kPadCount> PadBindings::NamesIn(const QByteArray& text)
     std::array<QString, kPadCount> names;
     for (int i = 0; i < kPadCount; ++i)
         names[static_cast<std::size_t>(i)] =
-            FindSettingValue(text, u"Samples", QStringLiteral("Sample %1").arg(i + 1))
+            FindSettingValue(text, PadBanks::Section(PadBanks::Shown()),
+                             QStringLiteral("Sample %1").arg(i + 1))
                 .value_or(QString());
     return names;
 }
@@ -102,6 +103,11 @@ void PadBindings::read(bool trustNow)
     m_accepted = text;
     apply(NamesIn(text));
     emit fileChanged();
+}
+
+void PadBindings::showBank()
+{
+    apply(NamesIn(m_accepted));
 }
 
 void PadBindings::apply(const std::array<QString, kPadCount>& names)

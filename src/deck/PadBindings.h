@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/PadBanks.h"
 #include "core/PadCount.h"
 
 #include <QByteArray>
@@ -33,7 +34,11 @@ public:
 
     const Pad& pad(int index) const { return m_pads[static_cast<std::size_t>(index)]; }
 
-    // The bindings a settings file's text gives (section "Samples", keys "Sample 1".."Sample 28").
+    // The shown bank's pads again, from the text last read (PadBanks::Show changed the bank).
+    void showBank();
+
+    // The bindings a settings file's text gives for the shown bank (section "Samples" for bank
+    // A, "Samples B".."Samples H" for the others; keys "Sample 1".."Sample 28").
     static std::array<QString, kPadCount> NamesIn(const QByteArray& text);
 
 signals:

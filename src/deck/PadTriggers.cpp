@@ -28,6 +28,8 @@ constexpr const char* kUsLabels[] = {
     "N",   "M",         ",",   ".",      "/",    "Shift", "*",  "Alt", "Space", "CapsLock"};
 static_assert(std::size(kUsLabels) == 66 - kFirstLabelled + 1, "one label for keycodes 9..66");
 constexpr quint32 kF1 = 67, kF10 = 76, kF11 = 95, kF12 = 96;
+// The keypad's 1..8 (evdev KP1..KP8, + 8): its bottom row first, as the digits stand on it.
+constexpr std::array<quint32, PadBanks::kBankCount> kKeypadDigits{87, 88, 89, 83, 84, 85, 79, 80};
 
 const QString kScanWord = QStringLiteral("Scan");
 
@@ -46,6 +48,9 @@ PadTriggers::PadTriggers()
     m_keys[kTempoUp].push_back({Qt::Key_Up, 0});
     m_keys[kTempoUp].push_back({Qt::Key_Plus, 0});
     m_keys[kTempoDown].push_back({Qt::Key_Down, 0});
+    for (int bank = 0; bank < PadBanks::kBankCount; ++bank)
+        m_keys[static_cast<std::size_t>(kBankA + bank)].push_back(
+            {0, kKeypadDigits[static_cast<std::size_t>(bank)]});
 }
 
 PadTriggers PadTriggers::FromSettingsText(QByteArrayView text)
@@ -219,6 +224,8 @@ QString PadTriggers::actionKey(int action)
         return QStringLiteral("Tempo Down");
     if (action == kTapTempo)
         return QStringLiteral("Tap Tempo");
+    if (action >= kBankA && action < kActionCount)
+        return QStringLiteral("Bank ") + PadBanks::Letter(action - kBankA);
     return QString();
 }
 
@@ -269,6 +276,9 @@ QString PadTriggers::positionLabel(quint32 nativeScanCode)
         return QStringLiteral("F%1").arg(nativeScanCode - kF1 + 1);
     if (nativeScanCode == kF11 || nativeScanCode == kF12)
         return QStringLiteral("F%1").arg(nativeScanCode - kF11 + 11);
+    for (std::size_t digit = 0; digit < kKeypadDigits.size(); ++digit)
+        if (kKeypadDigits[digit] == nativeScanCode)
+            return QStringLiteral("Keypad %1").arg(digit + 1);
     return QString();
 }
 

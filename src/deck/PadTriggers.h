@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MidiTrigger.h"
+#include "core/PadBanks.h"
 #include "core/PadCount.h"
 
 #include <QByteArrayView>
@@ -15,7 +16,7 @@
 #include <vector>
 
 // Which computer keys play which pad. Every action (pad 1..28, next pad, previous pad, tempo up,
-// tempo down, tap tempo) has a list of keys, each either a key by name or a key by its place on
+// tempo down, tap tempo, bank A..H) has a list of keys, each either a key by name or a key by its place on
 // the keyboard.
 //
 // The map lives in section "Triggers" of the settings file, one line per action:
@@ -25,7 +26,8 @@
 //   Pad 14=
 //   Next Pad=PgDown
 //
-// Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo". A
+// Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo",
+// "Bank A".."Bank H". A
 // value is a comma-separated list of
 // tokens: a key's portable name as Qt writes it ("F1", "Q", "PgDown", "Space"), or "Scan N", the
 // native scan code of a key position (an X11/evdev keycode: evdev code + 8). A missing line
@@ -41,7 +43,8 @@
 // and the row below (Tab Q .. P [ ] \) pads 15..28, by position, so the two key rows mirror the
 // two pad rows on QWERTY, QWERTZ and AZERTY keyboards alike; PgDown and PgUp step through the
 // bound pads; Up and + (Shift with the = key, or the keypad's) nudge the session tempo up, Down
-// nudges it down; tapping the tempo has no key until one is written (a foot switch's note, say).
+// nudges it down; tapping the tempo has no key until one is written (a foot switch's note, say);
+// the keypad's 1..8 show banks A..H, by position (Num Lock on or off alike).
 class PadTriggers {
 public:
     // Actions 0..kPadCount-1 play the pads of the same index; the two steps follow them, then
@@ -51,7 +54,8 @@ public:
     static constexpr int kTempoUp = kPadCount + 2;
     static constexpr int kTempoDown = kPadCount + 3;
     static constexpr int kTapTempo = kPadCount + 4;
-    static constexpr int kActionCount = kPadCount + 5;
+    static constexpr int kBankA = kPadCount + 5; // .. kBankA + 7 for bank H
+    static constexpr int kActionCount = kBankA + PadBanks::kBankCount;
     static constexpr int kNoAction = -1;
     // The oldest key of an action goes when it would hold more: a list stays short and readable.
     static constexpr int kMaxKeysPerAction = 8;
@@ -98,8 +102,8 @@ public:
     // tells whoever listens to changes().
     void store(const QList<int>& actions) const;
 
-    // "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo"; ""
-    // outside the actions.
+    // "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo",
+    // "Bank A".."Bank H"; "" outside the actions.
     static QString actionKey(int action);
     // The token a key is stored as by learn(), if it can be stored.
     static std::optional<QString> tokenForKey(int qtKey, quint32 nativeScanCode);

@@ -81,6 +81,15 @@ std::optional<std::array<std::uint8_t, 3>> AlsaSeqTransport::EventBytes(const sn
     }
 }
 
+std::optional<std::array<std::uint8_t, 2>>
+AlsaSeqTransport::ProgramBytes(const snd_seq_event& event)
+{
+    if (event.type != SND_SEQ_EVENT_PGMCHANGE)
+        return std::nullopt;
+    return std::array{static_cast<std::uint8_t>(0xC0 | (event.data.control.channel & 0x0F)),
+                      static_cast<std::uint8_t>(event.data.control.value & 0x7F)};
+}
+
 std::optional<std::uint8_t> AlsaSeqTransport::ClockByte(const snd_seq_event& event)
 {
     switch (event.type) {
@@ -114,6 +123,7 @@ void AlsaSeqTransport::read()
             return;
         for (;;) {
             std::optional<std::array<std::uint8_t, 3>> bytes;
+            std::optional<std::array<std::uint8_t, 2>> program;
             std::optional<std::uint8_t> clock;
             {
                 const std::lock_guard lock(m_seqLock);
@@ -122,12 +132,15 @@ void AlsaSeqTransport::read()
                     break; // -EAGAIN: all read; -ENOSPC: an overrun, read on next time
                 if (event->dest.port == m_inPort) {
                     bytes = EventBytes(*event);
+                    program = ProgramBytes(*event);
                     clock = ClockByte(*event);
                 }
             }
             const std::lock_guard lock(m_receiverLock);
             if (m_receiver && bytes)
                 m_receiver(bytes->data(), bytes->size());
+            else if (m_receiver && program)
+                m_receiver(program->data(), program->size());
             else if (m_receiver && clock)
                 m_receiver(&*clock, 1);
         }

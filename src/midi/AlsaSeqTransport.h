@@ -36,6 +36,8 @@ public:
     // A sequencer event as the bytes of its MIDI message: notes (on, off) and control changes;
     // nothing for every other event.
     static std::optional<std::array<std::uint8_t, 3>> EventBytes(const snd_seq_event& event);
+    // A program change's two bytes.
+    static std::optional<std::array<std::uint8_t, 2>> ProgramBytes(const snd_seq_event& event);
     // A sequencer event of a MIDI clock as its one byte (clock, start, continue, stop).
     static std::optional<std::uint8_t> ClockByte(const snd_seq_event& event);
 

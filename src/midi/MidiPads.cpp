@@ -121,6 +121,7 @@ struct MidiPads::Drained {
     int tempoSteps = 0; // tempo-up presses less tempo-down presses
     bool tapped = false;
     bool controlsMoved = false;
+    int bank = -1; // the last bank a program change asked for
     int seen = 0;
 };
 
@@ -134,6 +135,9 @@ void MidiPads::drain()
         m_controls.flush();
     if (drained.seen == 0)
         return;
+    // The bank first: a controller that changes the program and then plays means the new bank.
+    if (drained.bank >= 0)
+        m_deck.showBank(drained.bank);
     playPads(drained);
     stepPads(drained.steps);
     playTempo(drained);
@@ -153,6 +157,12 @@ MidiPads::Drained MidiPads::takeQueued()
 
 void MidiPads::take(const MidiMessage& message, Drained& drained)
 {
+    if (message.type == MidiMessage::Type::Program) {
+        // Programs 0..7 show banks A..H; a controller's other programs are not ours.
+        if (message.number < PadBanks::kBankCount)
+            drained.bank = message.number;
+        return;
+    }
     const bool offered = message.type != MidiMessage::Type::NoteOff;
     if (offered && MidiLearn::waiting() && MidiLearn::offer(message)) {
         if (message.type == MidiMessage::Type::NoteOn)
@@ -177,6 +187,11 @@ void MidiPads::take(const MidiMessage& message, Drained& drained)
     if (action == PadTriggers::kTempoUp || action == PadTriggers::kTempoDown) {
         if (message.type == MidiMessage::Type::NoteOn)
             drained.tempoSteps += action == PadTriggers::kTempoUp ? 1 : -1;
+        return;
+    }
+    if (action >= PadTriggers::kBankA && action < PadTriggers::kActionCount) {
+        if (message.type == MidiMessage::Type::NoteOn)
+            drained.bank = action - PadTriggers::kBankA;
         return;
     }
     if (action == PadTriggers::kTapTempo) {

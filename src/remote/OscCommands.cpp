@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OscCommands.h"
 
+#include "core/PadBanks.h"
 #include "core/PadCount.h"
 #include "deck/TempoSettings.h"
 
@@ -73,6 +74,7 @@ constexpr Address kAddresses[] = {
     {"/quendel/transpose", RemoteCommand::Kind::Transpose, 1, 2},
     {"/quendel/next", RemoteCommand::Kind::Next, 0, 0},
     {"/quendel/previous", RemoteCommand::Kind::Previous, 0, 0},
+    {"/quendel/bank", RemoteCommand::Kind::Bank, 1, 1},
     {"/quendel/hello", RemoteCommand::Kind::Hello, 0, 0},
 };
 
@@ -101,6 +103,13 @@ std::optional<RemoteCommand> ParseOscCommand(const char* path, const char* types
         if (!pad)
             return std::nullopt;
         command.pad = *pad;
+        break;
+    }
+    case RemoteCommand::Kind::Bank: {
+        const std::optional<int> bank = WholeArg(types[0], argv[0], 1, PadBanks::kBankCount);
+        if (!bank)
+            return std::nullopt;
+        command.bank = *bank;
         break;
     }
     case RemoteCommand::Kind::Tempo: {

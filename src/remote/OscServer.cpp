@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OscServer.h"
 
+#include "core/PadBanks.h"
 #include "core/PadCount.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
@@ -78,6 +79,7 @@ OscServer::OscServer(PadDeck& deck, const QString& address, int port, QObject* p
     };
     connect(&m_deck, &PadDeck::padLit, this, due);
     connect(&m_deck, &PadDeck::activePadChanged, this, due);
+    connect(&m_deck, &PadDeck::bankShown, this, due);
     connect(&m_deck.Tempo, &SessionTempo::changed, this, due);
     m_thread = std::thread([this] { receive(); });
 }
@@ -219,6 +221,9 @@ void OscServer::play(const RemoteCommand& command, const std::string& host, cons
     case Kind::Previous:
         m_deck.step(command.kind == Kind::Next ? 1 : -1);
         break;
+    case Kind::Bank:
+        m_deck.showBank(command.bank - 1);
+        break;
     case Kind::Hello:
         break;
     }
@@ -258,5 +263,8 @@ void OscServer::sendState()
     });
     send("/quendel/tempo", [this](lo_message message) {
         lo_message_add_float(message, static_cast<float>(m_deck.Tempo.now().tempo));
+    });
+    send("/quendel/bank", [](lo_message message) {
+        lo_message_add_int32(message, PadBanks::Shown() + 1);
     });
 }

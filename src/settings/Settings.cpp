@@ -191,6 +191,14 @@ void Settings::attachDeck(PadDeck& deck)
 {
     m_deck = &deck;
     Tempo->attachDeck(deck);
+    // The page binds the shown bank's pads: another bank shows its binding of the chosen pad.
+    QObject::connect(&deck, &PadDeck::bankShown, this, [this] {
+        const QString pad = List1->Text();
+        Label2->setText(pad.isEmpty() ? QString()
+                                      : ReadSetting(AppModul::PadSection, pad,
+                                                    AppModul::SettingsFile, QString()));
+        Tempo->refresh();
+    });
 }
 
 void Settings::createLearnButtons()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsTestSupport.h"
 
+#include "core/PadBanks.h"
 #include "midi/MidiPads.h"
 #include "settings/PadKeyLearn.h"
 #include "settings/SliderMidiLearn.h"
@@ -35,6 +36,13 @@ public:
     void noteOn(int note, int channel = 1) { message(0x90, channel, note, 100); }
     void noteOff(int note, int channel = 1) { message(0x90, channel, note, 0); }
     void control(int number, int value, int channel = 1) { message(0xB0, channel, number, value); }
+    void program(int number, int channel = 1)
+    {
+        const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(0xC0 | (channel - 1)),
+                                       static_cast<std::uint8_t>(number)};
+        if (receiver)
+            receiver(bytes, 2);
+    }
 
     Receiver receiver;
     std::vector<std::vector<std::uint8_t>> sent;
@@ -116,6 +124,34 @@ TEST_F(MidiBar, ANoteOnPlaysItsPadAsTheMouseDoesAndLightsIt)
 
     midi.noteOn(42); // left to the wake-up from the transport's thread: no drain by hand
     EXPECT_TRUE(Settles([&] { return bar->Deck.ActivePad == 6; }));
+}
+
+TEST_F(MidiBar, AProgramChangeShowsItsBankAndTheNotesAfterItPlayThatBanksPads)
+{
+    ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Fill.wav", Constant(0.5f, 4410)));
+    WriteSetting("Samples B", "Sample 7", "Fill.wav", folder->settingsFile());
+    midi.noteOn(42); // pad 7 of bank A
+    drain();
+    ASSERT_EQ(bar->Deck.activeDeckPad(), 6);
+    midi.sent.clear();
+
+    midi.program(1, 5); // any channel
+    midi.noteOn(42);
+    drain();
+    EXPECT_EQ(PadBanks::Shown(), 1);
+    EXPECT_EQ(bar->Deck.activeDeckPad(), kPadCount + 6) << "bank B's pad 7 took over";
+    EXPECT_EQ(litPads(), std::vector<int>{6});
+    EXPECT_EQ(lights(), std::vector<std::string>{}) << "pad 7's light was on and stays on";
+
+    midi.program(8); // beyond the banks: another device's program, not ours
+    midi.program(0x45);
+    drain();
+    EXPECT_EQ(PadBanks::Shown(), 1);
+    midi.program(0);
+    drain();
+    EXPECT_EQ(PadBanks::Shown(), 0);
+    EXPECT_EQ(litPads(), std::vector<int>{}) << "bank B's loop plays on, unseen";
+    EXPECT_EQ(lights(), std::vector<std::string>{"42:off"});
 }
 
 TEST_F(MidiBar, APedalsNotesStepThroughTheBoundPads)

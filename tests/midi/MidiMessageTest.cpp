@@ -24,13 +24,18 @@ TEST(MidiMessageTest, VelocityZeroIsANoteOffAndOtherMessagesAreLeftOut)
     const Bytes cc{0xB0, 7, 127};
     EXPECT_EQ(MidiMessage::FromBytes(cc.data(), cc.size()),
               (MidiMessage{MidiMessage::Type::Control, 1, 7, 127}));
-    for (const Bytes& other : {Bytes{0xE0, 0, 64}, Bytes{0xC0, 5}, Bytes{0x90, 36}, Bytes{36, 1, 2},
-                               Bytes{0x90, 0x90, 1}, Bytes{0x90, 36, 1, 37}})
+    // A program change (a bank of pads) has one data byte, never two.
+    const Bytes program{0xC2, 5};
+    EXPECT_EQ(MidiMessage::FromBytes(program.data(), program.size()),
+              (MidiMessage{MidiMessage::Type::Program, 3, 5, 0}));
+    for (const Bytes& other :
+         {Bytes{0xE0, 0, 64}, Bytes{0xC0, 5, 1}, Bytes{0xC0, 0x85}, Bytes{0xD0, 5}, Bytes{0x90, 36},
+          Bytes{36, 1, 2}, Bytes{0x90, 0x90, 1}, Bytes{0x90, 36, 1, 37}})
         EXPECT_FALSE(MidiMessage::FromBytes(other.data(), other.size()));
 }
 
 // A JACK event holds whatever its sender put in. However a random byte stream is cut into
-// events, a message comes only of an event that is one whole note or control change.
+// events, a message comes only of an event that is one whole note, control or program change.
 TEST(MidiMessageTest, RandomBytesCutAnywhereGiveOnlyWholeMessages)
 {
     std::mt19937 random(20250611);
@@ -49,6 +54,12 @@ TEST(MidiMessageTest, RandomBytesCutAnywhereGiveOnlyWholeMessages)
         if (!message)
             continue;
         ++messages;
+        if (message->type == MidiMessage::Type::Program) {
+            ASSERT_EQ(size, 2u);
+            ASSERT_EQ(event[0] >> 4, 0xC);
+            ASSERT_EQ(message->number, event[1]);
+            continue;
+        }
         ASSERT_EQ(size, 3u);
         const int kind = event[0] >> 4;
         ASSERT_TRUE(kind == 0x8 || kind == 0x9 || kind == 0xB) << int(event[0]);
@@ -83,6 +94,12 @@ TEST(AlsaSequencer, OpensOnlyWhereThereIsOneAndConvertsItsEvents)
     event.data.control.value = 200; // out of range: kept a data byte
     EXPECT_EQ(AlsaSeqTransport::EventBytes(event),
               (std::array<std::uint8_t, 3>{0xB1, 7, 200 & 0x7F}));
+    EXPECT_FALSE(AlsaSeqTransport::ProgramBytes(event));
+    event.type = SND_SEQ_EVENT_PGMCHANGE;
+    event.data.control.channel = 2;
+    event.data.control.value = 5;
+    EXPECT_EQ(AlsaSeqTransport::ProgramBytes(event), (std::array<std::uint8_t, 2>{0xC2, 5}));
+    EXPECT_FALSE(AlsaSeqTransport::EventBytes(event));
     event.type = SND_SEQ_EVENT_PITCHBEND;
     EXPECT_FALSE(AlsaSeqTransport::EventBytes(event));
     EXPECT_FALSE(AlsaSeqTransport::ClockByte(event));

@@ -61,6 +61,12 @@ TEST(OscCommands, EveryAddressWithGoodArgumentsInAnyNumericType)
         EXPECT_EQ(command->semitones, good.semitones);
         EXPECT_EQ(command->cents, good.cents);
     }
+    for (const auto& [arg, bank] : {std::pair{OscArg{'i', 1}, 1}, std::pair{OscArg{'f', 8.0}, 8}}) {
+        const std::optional<RemoteCommand> command = Parse("/quendel/bank", {arg});
+        ASSERT_TRUE(command);
+        EXPECT_EQ(command->kind, Kind::Bank);
+        EXPECT_EQ(command->bank, bank);
+    }
 }
 
 TEST(OscCommands, WrongTypesMissingOrSurplusArgumentsAndNumbersOutOfRangeAreNothing)
@@ -91,6 +97,10 @@ TEST(OscCommands, WrongTypesMissingOrSurplusArgumentsAndNumbersOutOfRangeAreNoth
         {"/quendel/transpose", {{'i', 1}, {'s', 0, "5"}}},
         {"/quendel/transpose", {{'i', 1}, {'i', 2}, {'i', 3}}},
         {"/quendel/next", {{'i', 1}}},
+        {"/quendel/bank", {}},
+        {"/quendel/bank", {{'i', 0}}},
+        {"/quendel/bank", {{'i', 9}}},
+        {"/quendel/bank", {{'s', 0, "B"}}},
         {"/quendel/hello", {{'s', 0, "me"}}},
         {"/quendel/pres", {{'i', 1}}},
         {"/Quendel/press", {{'i', 1}}},

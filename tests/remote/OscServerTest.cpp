@@ -4,6 +4,7 @@
 #include "OscPackets.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
+#include "core/PadBanks.h"
 #include "deck/PadDeck.h"
 #include "support/AudioTestKit.h"
 #include "support/ProgramFolder.h"
@@ -222,6 +223,22 @@ TEST_F(OscServerTest, NextStepsToTheNextBoundPadAndStopSilencesAll)
     EXPECT_TRUE(client->waitForReply("/quendel/pads", Lights({})));
     EXPECT_TRUE(client->waitForReply("/quendel/playing", {0}));
     EXPECT_FALSE(deck->DMC.SampleIsActive() || deck->DMC.StreamIsActive());
+}
+
+TEST_F(OscServerTest, ABankIsShownWhileTheLoopPlaysOnAndTheSenderHearsWhichAndItsLights)
+{
+    client->send("/quendel/press", {{'i', 1}});
+    ASSERT_TRUE(client->waitFor([&] { return deck->ActivePad == 0; }));
+    client->send("/quendel/bank", {{'i', 2}});
+    ASSERT_TRUE(client->waitFor([&] { return PadBanks::Shown() == 1; }));
+    EXPECT_TRUE(client->waitForReply("/quendel/bank", {2}));
+    EXPECT_TRUE(client->waitForReply("/quendel/pads", Lights({})));
+    EXPECT_TRUE(client->waitForReply("/quendel/playing", {0}));
+    EXPECT_EQ(deck->activeDeckPad(), 0);
+    EXPECT_TRUE(deck->DMC.SampleIsActive() || deck->DMC.StreamIsActive());
+    client->send("/quendel/bank", {{'i', 1}});
+    EXPECT_TRUE(client->waitForReply("/quendel/pads", Lights({1})));
+    EXPECT_TRUE(client->waitForReply("/quendel/bank", {1}));
 }
 
 TEST_F(OscServerTest, ChangesMadeElsewhereReachTheLastSender)
