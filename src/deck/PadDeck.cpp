@@ -25,9 +25,16 @@ const QString kOnNextBar = QStringLiteral("on next bar");
 // of the pads' redraw, so the lights follow the sound at once.
 constexpr int kPendingWatchMs = 10;
 
+// The bar's volume (0..100) or pan (-100..100) as the settings file's text stores it.
+int StoredLevel(const QByteArray& settings, const char* key, const char* fallback)
+{
+    return RoundHalfEven(LeadingNumber(SettingIn(
+        settings, AppModul::AppTitle, QString::fromLatin1(key), QString::fromLatin1(fallback))));
+}
+
 } // namespace
 
-PadDeck::PadDeck(AudioEngine& engine) : DMC(engine)
+PadDeck::PadDeck(AudioEngine& engine) : DMC(engine), m_shots(engine)
 {
     m_pendingWatch.setInterval(kPendingWatchMs);
     QObject::connect(&m_pendingWatch, &QTimer::timeout, this, [this] { settlePending(); });
@@ -88,6 +95,10 @@ void PadDeck::pressPad(int pad)
     const QString name = PadSettingValues::BoundNameIn(settings, pad);
     const QString path = SoundsFolder + name;
     const bool playable = !name.isEmpty() && FileExists(path);
+    if (playable && PadModes::ModeIn(settings, pad) != PadMode::Loop) {
+        pressShot(pad, AudioPath(path), settings);
+        return;
+    }
     // Switching at the loop's end needs a loop that plays; with none the press acts at once.
     if (playable && ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive()) &&
         SwitchModeIn(settings) != SwitchMode::AtOnce) {
@@ -103,7 +114,7 @@ void PadDeck::pressPad(int pad)
         return;
     }
 
-    silence();
+    silenceLoop();
     if (pad == activeDeckPad()) { // the playing pad pressed again stops it
         light(pad, false);
         setActivePad(-1);
@@ -155,14 +166,11 @@ void PadDeck::pressAtLoopEnd(int pad, const QString& path, const QByteArray& set
 
 void PadDeck::applyStoredGains(const QByteArray& settings, int pad)
 {
-    using namespace AppModul;
     DMC.Trim(LoudnessSettings::PadGainIn(settings, pad));
-    const int pan = RoundHalfEven(LeadingNumber(
-        SettingIn(settings, AppTitle, QStringLiteral("PanVal"), QStringLiteral("0"))));
+    const int pan = StoredLevel(settings, "PanVal", "0");
     DMC.SamplePan(pan);
     DMC.StreamPan(pan);
-    const int volume = RoundHalfEven(LeadingNumber(
-        SettingIn(settings, AppTitle, QStringLiteral("Volume"), QStringLiteral("80"))));
+    const int volume = StoredLevel(settings, "Volume", "80");
     DMC.SampleVol(volume);
     DMC.StreamVol(volume);
 }
@@ -269,8 +277,27 @@ void PadDeck::release(int index)
     releasePad(PadBanks::DeckPad(index));
 }
 
+void PadDeck::pressShot(int pad, const std::string& path, const QByteArray& settings)
+{
+    // Over the loop, which plays on: the pad lights while held, the others stay as they are.
+    const PadMode mode = PadModes::ModeIn(settings, pad);
+    m_shots.play(pad, path, mode == PadMode::Gate, LoudnessSettings::PadGainIn(settings, pad),
+                 StoredLevel(settings, "Volume", "80"), StoredLevel(settings, "PanVal", "0"));
+    light(pad, true);
+    m_heldShots.insert(pad);
+    PadPressFailed = 0;
+}
+
 void PadDeck::releasePad(int pad)
 {
+    if (m_heldShots.erase(pad) > 0) {
+        const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+        if (PadModes::ModeIn(settings, pad) == PadMode::Gate)
+            m_shots.stop(pad);
+        if (pad != activeDeckPad() && pad != pendingDeckPad())
+            light(pad, false);
+        return;
+    }
     // A failed press showed the pad only while held: the pads return to how they were.
     if (PadPressFailed != 1)
         return;
@@ -280,6 +307,12 @@ void PadDeck::releasePad(int pad)
 }
 
 void PadDeck::silence()
+{
+    silenceLoop();
+    m_shots.silence();
+}
+
+void PadDeck::silenceLoop()
 {
     Silence(DMC); // also drops what waited for the cycle end
     if (PendingPad != kNoPad && pendingDeckPad() != activeDeckPad())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "LoudnessSettings.h"
+#include "PadShots.h"
 #include "SessionTempo.h"
 #include "TempoSettings.h"
 #include "audio/AudioControl.h"
@@ -16,6 +17,7 @@ class TempoScout;
 #include <QTimer>
 
 #include <array>
+#include <set>
 
 // What the 28 pads share, and the one way into them: every trigger (the mouse on the bar, keys,
 // and whatever else plays pads) presses and releases pads here. The deck owns the bar's audio
@@ -66,8 +68,11 @@ public:
     short shownActivePad() const;
     short shownPendingPad() const;
 
-    // Selects channel 1 and stops what sounds on the sample channel and the stream.
+    // Selects channel 1 and stops what sounds on the sample channel and the stream, and every
+    // one-shot and gate.
     void silence();
+    // The one-shots and gates that sound over the loop (pads in those modes, see PadShots).
+    const PadShots& shots() const { return m_shots; }
     // The pad that played plays no more (something else took the audio control): it goes dark.
     void forgetActivePad();
 
@@ -157,6 +162,10 @@ private:
     // The shown index of a deck pad; -1 when its bank is not shown.
     static int shownIndex(int pad);
     void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings);
+    // A press on a one-shot or a gate pad.
+    void pressShot(int pad, const std::string& path, const QByteArray& settings);
+    // The loop alone stops (a press on a loop pad leaves one-shots sounding).
+    void silenceLoop();
     // Brings ActivePad and the lights up to date once the audio thread made the switch or the
     // stop at the cycle's end.
     void settlePending();
@@ -190,6 +199,8 @@ private:
     SoundRender m_queuedRender;  // what the pad waiting for the switch plays
     bool m_followRender = false; // the playing loop waits for its new render
 
+    PadShots m_shots;
+    std::set<int> m_heldShots; // one-shot and gate pads held down (deck pads)
     std::array<bool, kPadCount> m_lit{};
     int m_activeBank = 0;  // the bank of ActivePad
     int m_pendingBank = 0; // the bank of PendingPad

@@ -16,8 +16,8 @@
 #include <vector>
 
 // Which computer keys play which pad. Every action (pad 1..28, next pad, previous pad, tempo up,
-// tempo down, tap tempo, bank A..H) has a list of keys, each either a key by name or a key by its place on
-// the keyboard.
+// tempo down, tap tempo, bank A..H) has a list of keys, each either a key by name or a key by its
+// place on the keyboard.
 //
 // The map lives in section "Triggers" of the settings file, one line per action:
 //

@@ -259,12 +259,12 @@ void OscServer::sendState()
             lo_message_add_int32(message, m_deck.isLit(pad) ? 1 : 0);
     });
     send("/quendel/playing", [this](lo_message message) {
-        lo_message_add_int32(message, m_deck.shownActivePad() < kPadCount ? m_deck.shownActivePad() + 1 : 0);
+        lo_message_add_int32(message,
+                             m_deck.shownActivePad() < kPadCount ? m_deck.shownActivePad() + 1 : 0);
     });
     send("/quendel/tempo", [this](lo_message message) {
         lo_message_add_float(message, static_cast<float>(m_deck.Tempo.now().tempo));
     });
-    send("/quendel/bank", [](lo_message message) {
-        lo_message_add_int32(message, PadBanks::Shown() + 1);
-    });
+    send("/quendel/bank",
+         [](lo_message message) { lo_message_add_int32(message, PadBanks::Shown() + 1); });
 }

@@ -90,6 +90,7 @@ Settings::Settings() : SkinnedForm(kClientSize)
     createSliders();
     createSwitchChoice();
     createLearnButtons();
+    createModeChoice();
     createTempoPanel();
 }
 
@@ -198,7 +199,43 @@ void Settings::attachDeck(PadDeck& deck)
                                       : ReadSetting(AppModul::PadSection, pad,
                                                     AppModul::SettingsFile, QString()));
         Tempo->refresh();
+        showPadMode();
     });
+}
+
+void Settings::createModeChoice()
+{
+    // At the end of the keys' row: how the pad the keys play plays.
+    headingLabel(this, QRect(686, 242, 36, 16), QStringLiteral("MODE"));
+    ModeChoice = new QComboBox(this);
+    ModeChoice->setGeometry(722, 239, 72, 20);
+    ModeChoice->setFont(BoldSansFont(8.25));
+    darkControl(ModeChoice);
+    for (const PadMode mode : {PadMode::Loop, PadMode::OneShot, PadMode::Gate})
+        ModeChoice->addItem(PadModes::Text(mode));
+    ModeChoice->setToolTip(
+        QStringLiteral("loop: a press loops the pad, a second press stops it\n"
+                       "one-shot: a press plays it once over the loop, a press again restarts "
+                       "it\ngate: it sounds over the loop while held"));
+    QObject::connect(ModeChoice, &QComboBox::activated, this, [this](int choice) {
+        const int index = List1->ListIndex();
+        if (index >= 0 && index < kPadCount)
+            PadModes::Store(PadBanks::DeckPad(index),
+                            static_cast<PadMode>(std::clamp(choice, 0, 2)));
+    });
+    QObject::connect(List1, &QListWidget::itemSelectionChanged, this, [this] { showPadMode(); });
+}
+
+void Settings::showPadMode()
+{
+    const int index = List1->ListIndex();
+    ModeChoice->setEnabled(index >= 0 && index < kPadCount);
+    const PadMode mode =
+        ModeChoice->isEnabled()
+            ? PadModes::ModeIn(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()),
+                               PadBanks::DeckPad(index))
+            : PadMode::Loop;
+    ModeChoice->setCurrentIndex(static_cast<int>(mode));
 }
 
 void Settings::createLearnButtons()
@@ -206,7 +243,7 @@ void Settings::createLearnButtons()
     // The keys that play the selected pad, in the free row under the pan slider.
     headingLabel(this, QRect(452, 242, 36, 16), QStringLiteral("KEYS"));
     Learn = new PadKeyLearn(*this, *List1,
-                            *valueLabel(this, QRect(582, 240, 212, 18), 8.25, Qt::AlignLeft),
+                            *valueLabel(this, QRect(582, 240, 98, 18), 8.25, Qt::AlignLeft),
                             QRect(490, 240, 86, 18));
     darkControl(Learn->Button);
     // Each slider's MIDI control, learned with the small button beside its value.
@@ -275,6 +312,7 @@ void Settings::ShowPage()
     readSliders();
     SwitchChoice->setCurrentIndex(static_cast<int>(PadDeck::StoredSwitchMode()));
     Tempo->refresh();
+    showPadMode();
 }
 
 void Settings::readSliders()

@@ -55,6 +55,8 @@ public:
     // "at once", "at the loop's end", "on the next beat", "on the next bar"
     QComboBox* SwitchChoice = nullptr;
     PadKeyLearn* Learn = nullptr;      // LEARN: the selected pad's keys
+    // MODE: how the selected pad plays, "loop", "one-shot" or "gate" (in the order of PadMode)
+    QComboBox* ModeChoice = nullptr;
     PadTempoPanel* Tempo = nullptr;    // the selected pad's own tempo and key
     FileListDrop* File1Drop = nullptr; // sound files dropped on File1
     // MIDI: learns the volume's (0) and the pan's (1) control.
@@ -87,6 +89,9 @@ private:
     void createSliders();
     void createSwitchChoice();
     void createLearnButtons();
+    void createModeChoice();
+    // The selected pad's mode, as the shown bank stores it.
+    void showPadMode();
     void createTempoPanel();
     void routeKnob(SliderKnob* knob, void (Settings::*down)(int, int, double, double),
                    void (Settings::*move)(int, int, double, double),

@@ -2,9 +2,9 @@
 #include "remote/OscServer.h"
 
 #include "OscPackets.h"
+#include "core/PadBanks.h"
 #include "core/ProgramState.h"
 #include "core/SettingsStore.h"
-#include "core/PadBanks.h"
 #include "deck/PadDeck.h"
 #include "support/AudioTestKit.h"
 #include "support/ProgramFolder.h"

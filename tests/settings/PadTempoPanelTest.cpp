@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SettingsTestSupport.h"
 
+#include "bar/BankSelector.h"
+#include "bar/TempoStrip.h"
 #include "deck/PadDeck.h"
 #include "settings/PadTempoPanel.h"
 #include "skin/LabelControl.h"
@@ -60,6 +62,30 @@ TEST_F(PadTempoPage, EachSwitchEntryIsStoredAndReadBackWhenThePageOpensAgain)
     padPage();
     open();
     EXPECT_EQ(settings->SwitchChoice->currentIndex(), 0);
+}
+
+TEST_F(PadTempoPage, EachPadsModeIsStoredInItsOwnBankAndShownForTheSelectedPad)
+{
+    QComboBox* mode = settings->ModeChoice;
+    ASSERT_EQ(mode->count(), 3);
+    EXPECT_FALSE(mode->isEnabled()) << "no pad chosen";
+    settings->List1->setCurrentRow(3);
+    EXPECT_TRUE(mode->isEnabled());
+    EXPECT_EQ(mode->currentText(), "loop");
+    mode->setFocus();
+    QTest::keyClick(mode, Qt::Key_Down);
+    EXPECT_EQ(storedSample("Mode 4"), "one-shot");
+
+    QTest::mouseClick(bar->Banks->Banks[1], Qt::LeftButton, {}, QPoint(8, 8));
+    EXPECT_EQ(mode->currentText(), "loop") << "bank B's pad 4 has a mode of its own";
+    QTest::keyClick(mode, Qt::Key_Down);
+    QTest::keyClick(mode, Qt::Key_Down);
+    EXPECT_EQ(ReadSetting("Samples B", "Mode 4", folder->settingsFile(), "<none>"), "gate");
+    EXPECT_EQ(storedSample("Mode 4"), "one-shot");
+    QTest::mouseClick(bar->Banks->Banks[0], Qt::LeftButton, {}, QPoint(8, 8));
+    EXPECT_EQ(mode->currentText(), "one-shot");
+    settings->List1->setCurrentRow(4);
+    EXPECT_EQ(mode->currentText(), "loop");
 }
 
 TEST_F(PadTempoPage, ATypedTempoAndBarsAreStoredForTheBoundFileAndBarsKeepTheLoopsLength)
