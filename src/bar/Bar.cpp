@@ -122,6 +122,7 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     Strip = new TempoStrip(this, Deck);
     Strip->Say = [this](const QString& text) { showStatus(text); };
     Banks = new BankSelector(this, Deck);
+    Songs = new SetlistLine(this, Deck);
     new PadDrop(*this); // sound files dropped on the pads
 }
 
@@ -148,6 +149,7 @@ void Bar::followDeckAndBindings()
     QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
         Keys.reload();
         Deck.Tempo.reload();
+        Deck.Songs.reload(); // a setlist written by hand
         Deck.renderBoundPads(); // a pad's tempo or key edited by hand
         ShowPadNames();
     });
@@ -232,6 +234,7 @@ void Bar::Form_Load()
     Keys.reload(); // the trigger map, also as edited by hand since the last start
     // The bank shown when Quendel last ended (A for a file from before banks).
     Deck.showBank(PadDeck::StoredBank(settings));
+    Deck.Songs.reload(); // the song played last is current again, its bank and tempo as left
     Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);
     ShowPadNames();
 

@@ -7,6 +7,7 @@
 #include "PadOverlay.h"
 #include "StatusLabel.h"
 #include "BankSelector.h"
+#include "SetlistLine.h"
 #include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
@@ -50,6 +51,7 @@ public:
     StatusLabel* StatusLine = nullptr; // notes beside the engraving: drops, copies, refusals
     TempoStrip* Strip = nullptr;       // the session's tempo and key, under the status line
     BankSelector* Banks = nullptr;     // banks A..H, over the pads
+    SetlistLine* Songs = nullptr;      // the setlist's current song, beside the banks
     // No key-polling timer: keys reach the bar as key events, through Keys.
     QTimer Timer2; // 100 ms while a tool page is shown: keeps its window in place
     QTimer Timer3; // the clock: just past each turn of the second

@@ -168,8 +168,13 @@ bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
     } else if (action == kPageKey) {
         const bool onTool = m_bar.CurrentPage == 1 || m_bar.CurrentPage == 2;
         m_bar.Picture1_MouseDown(onTool ? 0 : 2, kLeftButton, 0, 0, 0);
-    } else if (action >= PadTriggers::kBankA && action < PadTriggers::kActionCount) {
+    } else if (action >= PadTriggers::kBankA && action < PadTriggers::kNextSong) {
         m_bar.Deck.showBank(action - PadTriggers::kBankA);
+    } else if (action == PadTriggers::kNextSong || action == PadTriggers::kPreviousSong) {
+        if (action == PadTriggers::kNextSong)
+            m_bar.Deck.Songs.next();
+        else
+            m_bar.Deck.Songs.previous();
     } else {
         PlayTempoAction(m_bar.Deck, action);
     }

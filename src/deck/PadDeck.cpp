@@ -41,6 +41,8 @@ PadDeck::PadDeck(AudioEngine& engine) : DMC(engine), m_shots(engine)
     // The pads' loops are what the session's beats and bars are counted from.
     DMC.AnchorGrid(true);
     setUpTempo();
+    QObject::connect(&Songs, &Setlist::songChosen, this,
+                     [this](const Song& song) { playSong(song); });
 }
 
 PadDeck::~PadDeck()
@@ -324,6 +326,17 @@ void PadDeck::forgetActivePad()
 {
     light(activeDeckPad(), false);
     setActivePad(-1);
+}
+
+void PadDeck::playSong(const Song& song)
+{
+    // What the song leaves out stays as it is.
+    if (song.bank >= 0)
+        showBank(song.bank);
+    if (song.tempo)
+        Tempo.setTempo(*song.tempo);
+    if (song.semitones)
+        Tempo.setTranspose(*song.semitones, song.cents);
 }
 
 void PadDeck::showBank(int bank)

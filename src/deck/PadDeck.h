@@ -4,6 +4,7 @@
 #include "LoudnessSettings.h"
 #include "PadShots.h"
 #include "SessionTempo.h"
+#include "Setlist.h"
 #include "TempoSettings.h"
 #include "audio/AudioControl.h"
 #include "audio/sounds/StretchedSounds.h"
@@ -106,6 +107,8 @@ public:
     // ---- Tempo and key ----------------------------------------------------------------------
     // The session's tempo, key, band pitch and metronome; the deck follows every change.
     SessionTempo Tempo;
+    // The evening's songs: choosing one shows its bank and sets its tempo and key.
+    Setlist Songs;
     // A pad's own tempo and shift, as stored for the file it is bound to.
     PadTempo padTempo(int index) const;
     PadKey padKey(int index) const;
@@ -176,6 +179,7 @@ private:
 
     // Tempo and key (PadDeckTempo.cpp).
     void setUpTempo();
+    void playSong(const Song& song);
     void tearDownTempo();
     // How the pad's file is to be heard now: at the session tempo and in the session's key.
     SoundRender renderOf(int pad, const QByteArray& settings) const;

@@ -224,8 +224,12 @@ QString PadTriggers::actionKey(int action)
         return QStringLiteral("Tempo Down");
     if (action == kTapTempo)
         return QStringLiteral("Tap Tempo");
-    if (action >= kBankA && action < kActionCount)
+    if (action >= kBankA && action < kNextSong)
         return QStringLiteral("Bank ") + PadBanks::Letter(action - kBankA);
+    if (action == kNextSong)
+        return QStringLiteral("Next Song");
+    if (action == kPreviousSong)
+        return QStringLiteral("Previous Song");
     return QString();
 }
 

@@ -27,7 +27,7 @@
 //   Next Pad=PgDown
 //
 // Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo",
-// "Bank A".."Bank H". A
+// "Bank A".."Bank H", "Next Song", "Previous Song" (no keys until written: a foot pedal's). A
 // value is a comma-separated list of
 // tokens: a key's portable name as Qt writes it ("F1", "Q", "PgDown", "Space"), or "Scan N", the
 // native scan code of a key position (an X11/evdev keycode: evdev code + 8). A missing line
@@ -55,7 +55,9 @@ public:
     static constexpr int kTempoDown = kPadCount + 3;
     static constexpr int kTapTempo = kPadCount + 4;
     static constexpr int kBankA = kPadCount + 5; // .. kBankA + 7 for bank H
-    static constexpr int kActionCount = kBankA + PadBanks::kBankCount;
+    static constexpr int kNextSong = kBankA + PadBanks::kBankCount;
+    static constexpr int kPreviousSong = kNextSong + 1;
+    static constexpr int kActionCount = kPreviousSong + 1;
     static constexpr int kNoAction = -1;
     // The oldest key of an action goes when it would hold more: a list stays short and readable.
     static constexpr int kMaxKeysPerAction = 8;
@@ -103,7 +105,7 @@ public:
     void store(const QList<int>& actions) const;
 
     // "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo",
-    // "Bank A".."Bank H"; "" outside the actions.
+    // "Bank A".."Bank H", "Next Song", "Previous Song"; "" outside the actions.
     static QString actionKey(int action);
     // The token a key is stored as by learn(), if it can be stored.
     static std::optional<QString> tokenForKey(int qtKey, quint32 nativeScanCode);

@@ -121,7 +121,9 @@ struct MidiPads::Drained {
     int tempoSteps = 0; // tempo-up presses less tempo-down presses
     bool tapped = false;
     bool controlsMoved = false;
-    int bank = -1; // the last bank a program change asked for
+    int bank = -1;     // the last bank a program change asked for
+    int song = -1;     // the last song a program change asked for (with a setlist)
+    int songSteps = 0; // next-song presses less previous-song presses
     int seen = 0;
 };
 
@@ -136,6 +138,10 @@ void MidiPads::drain()
     if (drained.seen == 0)
         return;
     // The bank first: a controller that changes the program and then plays means the new bank.
+    if (drained.song >= 0)
+        m_deck.Songs.choose(drained.song);
+    for (int step = 0; step < std::min(std::abs(drained.songSteps), kMaxPressesPerDrain); ++step)
+        drained.songSteps > 0 ? m_deck.Songs.next() : m_deck.Songs.previous();
     if (drained.bank >= 0)
         m_deck.showBank(drained.bank);
     playPads(drained);
@@ -158,8 +164,11 @@ MidiPads::Drained MidiPads::takeQueued()
 void MidiPads::take(const MidiMessage& message, Drained& drained)
 {
     if (message.type == MidiMessage::Type::Program) {
-        // Programs 0..7 show banks A..H; a controller's other programs are not ours.
-        if (message.number < PadBanks::kBankCount)
+        // With a setlist a program picks its song (which brings its bank); without one
+        // programs 0..7 show banks A..H. A controller's other programs are not ours.
+        if (!m_deck.Songs.songs().isEmpty())
+            drained.song = message.number;
+        else if (message.number < PadBanks::kBankCount)
             drained.bank = message.number;
         return;
     }
@@ -189,9 +198,14 @@ void MidiPads::take(const MidiMessage& message, Drained& drained)
             drained.tempoSteps += action == PadTriggers::kTempoUp ? 1 : -1;
         return;
     }
-    if (action >= PadTriggers::kBankA && action < PadTriggers::kActionCount) {
+    if (action >= PadTriggers::kBankA && action < PadTriggers::kNextSong) {
         if (message.type == MidiMessage::Type::NoteOn)
             drained.bank = action - PadTriggers::kBankA;
+        return;
+    }
+    if (action == PadTriggers::kNextSong || action == PadTriggers::kPreviousSong) {
+        if (message.type == MidiMessage::Type::NoteOn)
+            drained.songSteps += action == PadTriggers::kNextSong ? 1 : -1;
         return;
     }
     if (action == PadTriggers::kTapTempo) {

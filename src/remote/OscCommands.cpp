@@ -3,6 +3,7 @@
 
 #include "core/PadBanks.h"
 #include "core/PadCount.h"
+#include "deck/Setlist.h"
 #include "deck/TempoSettings.h"
 
 #include <cmath>
@@ -75,6 +76,9 @@ constexpr Address kAddresses[] = {
     {"/quendel/next", RemoteCommand::Kind::Next, 0, 0},
     {"/quendel/previous", RemoteCommand::Kind::Previous, 0, 0},
     {"/quendel/bank", RemoteCommand::Kind::Bank, 1, 1},
+    {"/quendel/song", RemoteCommand::Kind::Song, 1, 1},
+    {"/quendel/nextsong", RemoteCommand::Kind::NextSong, 0, 0},
+    {"/quendel/previoussong", RemoteCommand::Kind::PreviousSong, 0, 0},
     {"/quendel/hello", RemoteCommand::Kind::Hello, 0, 0},
 };
 
@@ -110,6 +114,13 @@ std::optional<RemoteCommand> ParseOscCommand(const char* path, const char* types
         if (!bank)
             return std::nullopt;
         command.bank = *bank;
+        break;
+    }
+    case RemoteCommand::Kind::Song: {
+        const std::optional<int> song = WholeArg(types[0], argv[0], 1, Setlist::kMaxSongs);
+        if (!song)
+            return std::nullopt;
+        command.song = *song;
         break;
     }
     case RemoteCommand::Kind::Tempo: {

@@ -9,9 +9,23 @@
 // What another program or a tablet asks of the pads over OSC, once its message was read and
 // checked. Nothing here touches a socket: the server hands in what arrived.
 struct RemoteCommand {
-    enum class Kind { Press, Release, Stop, Tempo, Transpose, Next, Previous, Bank, Hello } kind;
+    enum class Kind {
+        Press,
+        Release,
+        Stop,
+        Tempo,
+        Transpose,
+        Next,
+        Previous,
+        Bank,
+        Song,
+        NextSong,
+        PreviousSong,
+        Hello
+    } kind;
     int pad = 0;       // 1..28 (Press, Release)
     int bank = 0;      // 1..8 for A..H (Bank)
+    int song = 0;      // 1..128 (Song)
     double tempo = 0;  // BPM 30..300, 0 = off (Tempo)
     int semitones = 0; // -12..12 (Transpose)
     int cents = 0;     // -50..50 (Transpose)
@@ -27,6 +41,8 @@ struct RemoteCommand {
 //   /quendel/next           the next bound pad
 //   /quendel/previous       the previous bound pad
 //   /quendel/bank i         shows bank 1..8 (A..H)
+//   /quendel/song i         song 1..128 of the setlist
+//   /quendel/nextsong, /quendel/previoussong
 //   /quendel/hello          a client asks for the pads' state
 // Anything else (an unknown address, a missing, surplus or wrongly typed argument, a number out
 // of range, NaN or infinity) is nothing.

@@ -80,6 +80,7 @@ OscServer::OscServer(PadDeck& deck, const QString& address, int port, QObject* p
     connect(&m_deck, &PadDeck::padLit, this, due);
     connect(&m_deck, &PadDeck::activePadChanged, this, due);
     connect(&m_deck, &PadDeck::bankShown, this, due);
+    connect(&m_deck.Songs, &Setlist::changed, this, due);
     connect(&m_deck.Tempo, &SessionTempo::changed, this, due);
     m_thread = std::thread([this] { receive(); });
 }
@@ -224,6 +225,15 @@ void OscServer::play(const RemoteCommand& command, const std::string& host, cons
     case Kind::Bank:
         m_deck.showBank(command.bank - 1);
         break;
+    case Kind::Song:
+        m_deck.Songs.choose(command.song - 1);
+        break;
+    case Kind::NextSong:
+        m_deck.Songs.next();
+        break;
+    case Kind::PreviousSong:
+        m_deck.Songs.previous();
+        break;
     case Kind::Hello:
         break;
     }
@@ -267,4 +277,6 @@ void OscServer::sendState()
     });
     send("/quendel/bank",
          [](lo_message message) { lo_message_add_int32(message, PadBanks::Shown() + 1); });
+    send("/quendel/song",
+         [this](lo_message message) { lo_message_add_int32(message, m_deck.Songs.current() + 1); });
 }

@@ -152,6 +152,15 @@ TEST_F(MidiBar, AProgramChangeShowsItsBankAndTheNotesAfterItPlayThatBanksPads)
     EXPECT_EQ(PadBanks::Shown(), 0);
     EXPECT_EQ(litPads(), std::vector<int>{}) << "bank B's loop plays on, unseen";
     EXPECT_EQ(lights(), std::vector<std::string>{"42:off"});
+
+    // With a setlist, a program picks its song, which brings its bank.
+    WriteSetting("Setlist", "Song 1", "Opener | A", folder->settingsFile());
+    WriteSetting("Setlist", "Song 2", "Encore | C", folder->settingsFile());
+    bar->Deck.Songs.reload();
+    midi.program(1);
+    drain();
+    EXPECT_EQ(bar->Deck.Songs.current(), 1);
+    EXPECT_EQ(PadBanks::Shown(), 2);
 }
 
 TEST_F(MidiBar, APedalsNotesStepThroughTheBoundPads)

@@ -50,6 +50,8 @@ TEST(OscCommands, EveryAddressWithGoodArgumentsInAnyNumericType)
         {"/quendel/next", {}, Kind::Next},
         {"/quendel/previous", {}, Kind::Previous},
         {"/quendel/hello", {}, Kind::Hello},
+        {"/quendel/nextsong", {}, Kind::NextSong},
+        {"/quendel/previoussong", {}, Kind::PreviousSong},
     };
     for (const Good& good : table) {
         SCOPED_TRACE(std::string(good.path) + " " + std::to_string(good.args.size()));
@@ -67,6 +69,9 @@ TEST(OscCommands, EveryAddressWithGoodArgumentsInAnyNumericType)
         EXPECT_EQ(command->kind, Kind::Bank);
         EXPECT_EQ(command->bank, bank);
     }
+    const std::optional<RemoteCommand> song = Parse("/quendel/song", {{'i', 128}});
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->song, 128);
 }
 
 TEST(OscCommands, WrongTypesMissingOrSurplusArgumentsAndNumbersOutOfRangeAreNothing)
@@ -98,6 +103,9 @@ TEST(OscCommands, WrongTypesMissingOrSurplusArgumentsAndNumbersOutOfRangeAreNoth
         {"/quendel/transpose", {{'i', 1}, {'i', 2}, {'i', 3}}},
         {"/quendel/next", {{'i', 1}}},
         {"/quendel/bank", {}},
+        {"/quendel/song", {{'i', 0}}},
+        {"/quendel/song", {{'i', 129}}},
+        {"/quendel/nextsong", {{'i', 1}}},
         {"/quendel/bank", {{'i', 0}}},
         {"/quendel/bank", {{'i', 9}}},
         {"/quendel/bank", {{'s', 0, "B"}}},
