@@ -104,7 +104,13 @@ bool storeSetting(const QString& section, const QString& key, const QString& val
     const QByteArray after = TextWithSetting(before, section, key, value);
     if (info.exists() && after == before)
         return true; // nothing changes: the file is not touched at all
+    return WriteWholeFile(file, after);
+}
 
+} // namespace
+
+bool WriteWholeFile(const QString& file, QByteArrayView after)
+{
     // QSaveFile writes a new file beside the old one and renames it over it only when every byte
     // is on disk, so a crash or a full disk leaves the old file whole. It writes through a
     // symbolic link to the file the link points at, as a user who links the file expects.
@@ -115,14 +121,12 @@ bool storeSetting(const QString& section, const QString& key, const QString& val
     QSaveFile output(file);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (output.write(after) != after.size()) {
+    if (output.write(after.data(), after.size()) != after.size()) {
         output.cancelWriting();
         return false;
     }
     return output.commit();
 }
-
-} // namespace
 
 void WriteSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file)

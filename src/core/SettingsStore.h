@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <functional>
@@ -22,6 +23,10 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 // line stays byte for byte. The file is replaced atomically; a failed write leaves it as it was.
 void WriteSetting(const QString& section, const QString& key, const QString& value,
                   const QString& file);
+
+// Replaces file with text as one atomic step (the old file stays whole when any byte cannot be
+// written); false when it could not. For a set file, or many settings written at once.
+bool WriteWholeFile(const QString& file, QByteArrayView text);
 
 // Whether WriteSetting can store changes in file: its folder is there and takes new files (a
 // write puts a new file beside the old one), and the file, when it is there, is a plain file
@@ -55,6 +60,10 @@ QString SettingIn(QByteArrayView text, QStringView section, QStringView key,
 // The value stored under key in section, cut to 2047 characters (it may be empty), or nothing
 // when the section or the key is not there.
 std::optional<QString> FindSettingValue(QByteArrayView text, QStringView section, QStringView key);
+
+// The key names of the first section named section, in the file's order, each once (a repeated
+// key counts where it first stands); none when the section is missing.
+QStringList SettingKeysIn(QByteArrayView text, QStringView section);
 
 // text with value stored under key in section: an existing key gets the new value in place, a new
 // key goes after the last key of its section, a new section goes at the end. Every other line is

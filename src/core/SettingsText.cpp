@@ -332,6 +332,39 @@ std::optional<QString> FindSettingValue(QByteArrayView text, QStringView section
     return decodeValue(withoutQuotes(place.value));
 }
 
+QStringList SettingKeysIn(QByteArrayView text, QStringView section)
+{
+    const Name wanted(section);
+    QStringList keys;
+    LineReader reader(text);
+    Line line;
+    bool inSection = false;
+    while (reader.next(line)) {
+        qsizetype first = line.begin;
+        while (first < line.end && isBlank(text[first]))
+            ++first;
+        if (first == line.end || text[first] == ';')
+            continue;
+        const QByteArrayView content = text.sliced(first, line.end - first);
+        if (content[0] == '[') {
+            const qsizetype close = content.indexOf(']');
+            if (close < 0)
+                continue;
+            if (inSection)
+                break;
+            inSection = wanted.matches(trimmed(content.sliced(1, close - 1)));
+            continue;
+        }
+        const qsizetype equals = content.indexOf('=');
+        if (!inSection || equals < 0)
+            continue;
+        const QString key = decodeText(trimmed(content.first(equals)));
+        if (!key.isEmpty() && !keys.contains(key, Qt::CaseInsensitive))
+            keys.append(key);
+    }
+    return keys;
+}
+
 QByteArray TextWithSetting(QByteArrayView text, QStringView section, QStringView key,
                            QStringView value)
 {
