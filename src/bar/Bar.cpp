@@ -110,7 +110,10 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     Label5->setForeColor(Qt::white);
     // A left click on the title still opens the intro; the right button chooses the output.
     Outputs = new OutputMenu(this, engine);
-    Outputs->LinkEntries = [this](QMenu& menu) { addLinkEntries(menu); };
+    Outputs->LinkEntries = [this](QMenu& menu) {
+        addLinkEntries(menu);
+        addSetEntries(menu);
+    };
     for (QWidget* area : std::initializer_list<QWidget*>{Image2, Label4, Label5}) {
         auto* handlers = dynamic_cast<MouseHandlers*>(area);
         handlers->MouseDown = [this, area](int button, int, double x, double y) {
@@ -149,7 +152,7 @@ void Bar::followDeckAndBindings()
     QObject::connect(&Bindings, &PadBindings::fileChanged, this, [this] {
         Keys.reload();
         Deck.Tempo.reload();
-        Deck.Songs.reload(); // a setlist written by hand
+        Deck.Songs.reload();    // a setlist written by hand
         Deck.renderBoundPads(); // a pad's tempo or key edited by hand
         ShowPadNames();
     });

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "BankSelector.h"
 #include "BarKeys.h"
 #include "BarMidi.h"
 #include "OutputMenu.h"
 #include "PadOverlay.h"
-#include "StatusLabel.h"
-#include "BankSelector.h"
 #include "SetlistLine.h"
+#include "StatusLabel.h"
 #include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
@@ -129,6 +129,16 @@ private:
     void setUpTimers();
     void drawPageButtons(PictureBox* lit);
     void addLinkEntries(QMenu& menu);
+    // Set files (BarSets.cpp): the menu's entries, and what they do.
+    void addSetEntries(QMenu& menu);
+    void saveSet(bool collect);
+    void followOpenedSet();
+
+public:
+    // Opens a set file into the settings, asking for folders to search while sounds are missing.
+    void openSet(const QString& path);
+
+private:
     void showLoopProgress();
     void followPlayingPad();
     // The tool window of a page, loaded if need be, with the deck in hand.

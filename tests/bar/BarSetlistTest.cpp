@@ -8,6 +8,7 @@
 #include "core/PadBanks.h"
 #include "core/SettingsStore.h"
 
+#include <QFile>
 #include <QKeyEvent>
 
 namespace {
@@ -88,6 +89,24 @@ TEST_F(BarSetlist, TheSongPlayedLastIsCurrentAgainAndAListRemovedHidesTheLine)
     EXPECT_TRUE(bar->Deck.Songs.songs().isEmpty());
     EXPECT_FALSE(bar->Songs->isVisibleTo(bar));
     EXPECT_FALSE(bar->Deck.Songs.next());
+}
+
+TEST_F(BarSetlist, AnOpenedSetShowsItsBankItsPadsItsSongAndItsTempoAtOnce)
+{
+    ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Riff.wav", Constant(0.2f, 4410)));
+    const QString set = folder->root() + "Gig.qset";
+    QFile file(set);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Set]\nFormat=1\n[Quendel]\nTempo=104\nBank=C\nSong=2\n"
+               "[Samples C]\nSample 3=Riff.wav\nMode 3=gate\n"
+               "[Setlist]\nSong 1=One | A\nSong 2=Two | C | 104\n[Sounds]\nSound 1=Riff.wav\n");
+    file.close();
+    bar->openSet(set);
+    EXPECT_EQ(PadBanks::Shown(), 2);
+    EXPECT_EQ(bar->Deck.Tempo.now().tempo, 104.0);
+    EXPECT_EQ(bar->Songs->Song->value(), "2/2 Two");
+    EXPECT_TRUE(Settles([&] { return bar->PadNames[2]->lines().join(' ') == "Riff"; }));
+    EXPECT_TRUE(bar->StatusLine->text().startsWith("Set opened: Gig.qset"));
 }
 
 } // namespace
