@@ -237,7 +237,8 @@ void Bar::Form_Load()
     Keys.reload(); // the trigger map, also as edited by hand since the last start
     // The bank shown when Quendel last ended (A for a file from before banks).
     Deck.showBank(PadDeck::StoredBank(settings));
-    Deck.Songs.reload(); // the song played last is current again, its bank and tempo as left
+    // The song played last is current again, its bank and tempo as left.
+    Deck.Songs.reload(settings);
     Bindings.watch(AppModul::SettingsFile, AppModul::SoundsFolder);
     ShowPadNames();
 

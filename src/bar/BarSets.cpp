@@ -105,11 +105,9 @@ void Bar::openSet(const QString& path)
 
 void Bar::followOpenedSet()
 {
-    // Everything the set brought, as a hand edit of the settings file would be followed.
-    const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
-    Deck.Tempo.reload();
-    Deck.Songs.reload();
-    Deck.showBank(PadDeck::StoredBank(settings));
+    // The set's bank, then everything else it brought as a hand edit of the settings file is
+    // followed (its tempo, key, setlist, names and renders).
+    Deck.showBank(
+        PadDeck::StoredBank(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray())));
     Bindings.reload();
-    Deck.renderBoundPads();
 }

@@ -97,8 +97,8 @@ void PadDeck::pressPad(int pad)
     const QString name = PadSettingValues::BoundNameIn(settings, pad);
     const QString path = SoundsFolder + name;
     const bool playable = !name.isEmpty() && FileExists(path);
-    if (playable && PadModes::ModeIn(settings, pad) != PadMode::Loop) {
-        pressShot(pad, AudioPath(path), settings);
+    if (const PadMode mode = PadModes::ModeIn(settings, pad); playable && mode != PadMode::Loop) {
+        pressShot(pad, mode, AudioPath(path), settings);
         return;
     }
     // Switching at the loop's end needs a loop that plays; with none the press acts at once.
@@ -279,23 +279,23 @@ void PadDeck::release(int index)
     releasePad(PadBanks::DeckPad(index));
 }
 
-void PadDeck::pressShot(int pad, const std::string& path, const QByteArray& settings)
+void PadDeck::pressShot(int pad, PadMode mode, const std::string& path, const QByteArray& settings)
 {
     // Over the loop, which plays on: the pad lights while held, the others stay as they are.
-    const PadMode mode = PadModes::ModeIn(settings, pad);
     m_shots.play(pad, path, mode == PadMode::Gate, LoudnessSettings::PadGainIn(settings, pad),
                  StoredLevel(settings, "Volume", "80"), StoredLevel(settings, "PanVal", "0"));
     light(pad, true);
-    m_heldShots.insert(pad);
+    m_heldShots[pad] = mode;
     PadPressFailed = 0;
 }
 
 void PadDeck::releasePad(int pad)
 {
-    if (m_heldShots.erase(pad) > 0) {
-        const QByteArray settings = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
-        if (PadModes::ModeIn(settings, pad) == PadMode::Gate)
+    if (const auto held = m_heldShots.find(pad); held != m_heldShots.end()) {
+        // A gate stops as it was pressed, whatever the settings page says meanwhile.
+        if (held->second == PadMode::Gate)
             m_shots.stop(pad);
+        m_heldShots.erase(held);
         if (pad != activeDeckPad() && pad != pendingDeckPad())
             light(pad, false);
         return;
@@ -341,13 +341,11 @@ void PadDeck::playSong(const Song& song)
 
 void PadDeck::showBank(int bank)
 {
-    if (bank < 0 || bank >= PadBanks::kBankCount)
+    if (bank < 0 || bank >= PadBanks::kBankCount || bank == PadBanks::Shown())
         return;
-    const bool changed = bank != PadBanks::Shown();
     PadBanks::Show(bank);
-    if (changed)
-        WriteSetting(AppModul::AppTitle, QStringLiteral("Bank"), QString(PadBanks::Letter(bank)),
-                     AppModul::SettingsFile);
+    WriteSetting(AppModul::AppTitle, QStringLiteral("Bank"), QString(PadBanks::Letter(bank)),
+                 AppModul::SettingsFile);
     // The shown pads light as they play here: the loop of another bank plays on, unlit.
     for (int index = 0; index < kPadCount; ++index)
         setLit(index, false);

@@ -18,7 +18,7 @@ class TempoScout;
 #include <QTimer>
 
 #include <array>
-#include <set>
+#include <map>
 
 // What the 28 pads share, and the one way into them: every trigger (the mouse on the bar, keys,
 // and whatever else plays pads) presses and releases pads here. The deck owns the bar's audio
@@ -58,7 +58,8 @@ public:
 
     // ---- Banks ------------------------------------------------------------------------------
     // Shows bank 0..7 (A..H) on the pads and stores it ("Bank" in the main section); the loop
-    // that plays goes on playing, lit again when its bank is shown. Out of range does nothing.
+    // that plays goes on playing, lit again when its bank is shown. Out of range, or the bank
+    // shown already, does nothing.
     void showBank(int bank);
     // The bank a settings file's text stores as shown; A for none or nonsense.
     static int StoredBank(QByteArrayView settings);
@@ -166,7 +167,7 @@ private:
     static int shownIndex(int pad);
     void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings);
     // A press on a one-shot or a gate pad.
-    void pressShot(int pad, const std::string& path, const QByteArray& settings);
+    void pressShot(int pad, PadMode mode, const std::string& path, const QByteArray& settings);
     // The loop alone stops (a press on a loop pad leaves one-shots sounding).
     void silenceLoop();
     // Brings ActivePad and the lights up to date once the audio thread made the switch or the
@@ -204,7 +205,7 @@ private:
     bool m_followRender = false; // the playing loop waits for its new render
 
     PadShots m_shots;
-    std::set<int> m_heldShots; // one-shot and gate pads held down (deck pads)
+    std::map<int, PadMode> m_heldShots; // one-shot and gate pads held down, as pressed
     std::array<bool, kPadCount> m_lit{};
     int m_activeBank = 0;  // the bank of ActivePad
     int m_pendingBank = 0; // the bank of PendingPad

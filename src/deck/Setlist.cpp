@@ -76,7 +76,11 @@ QString Setlist::Title(const QList<Song>& songs, int index)
 
 void Setlist::reload()
 {
-    const QByteArray text = ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray());
+    reload(ReadSettingsText(AppModul::SettingsFile).value_or(QByteArray()));
+}
+
+void Setlist::reload(QByteArrayView text)
+{
     const QList<Song> songs = SongsIn(text);
     const double stored =
         LeadingNumber(SettingIn(text, AppModul::AppTitle, kCurrentKey, QStringLiteral("1")));

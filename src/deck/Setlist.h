@@ -41,8 +41,10 @@ public:
     // "Song 2 of 12: Ballad", and the note.
     static QString Title(const QList<Song>& songs, int index);
 
-    // Reads the songs and the current song (kept within the list) from the settings file.
+    // Reads the songs and the current song (kept within the list) from the settings file, or
+    // from its text just read.
     void reload();
+    void reload(QByteArrayView settings);
     const QList<Song>& songs() const { return m_songs; }
     // 0-based; -1 with no songs.
     int current() const { return m_current; }

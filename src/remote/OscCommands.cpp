@@ -100,29 +100,26 @@ std::optional<RemoteCommand> ParseOscCommand(const char* path, const char* types
         return std::nullopt;
 
     RemoteCommand command{address->kind};
+    // The commands whose one argument counts from 1 up to a last.
+    const auto counted = [&](int& field, int last) {
+        const std::optional<int> value = WholeArg(types[0], argv[0], 1, last);
+        field = value.value_or(0);
+        return value.has_value();
+    };
     switch (address->kind) {
     case RemoteCommand::Kind::Press:
-    case RemoteCommand::Kind::Release: {
-        const std::optional<int> pad = WholeArg(types[0], argv[0], 1, kPadCount);
-        if (!pad)
+    case RemoteCommand::Kind::Release:
+        if (!counted(command.pad, kPadCount))
             return std::nullopt;
-        command.pad = *pad;
         break;
-    }
-    case RemoteCommand::Kind::Bank: {
-        const std::optional<int> bank = WholeArg(types[0], argv[0], 1, PadBanks::kBankCount);
-        if (!bank)
+    case RemoteCommand::Kind::Bank:
+        if (!counted(command.bank, PadBanks::kBankCount))
             return std::nullopt;
-        command.bank = *bank;
         break;
-    }
-    case RemoteCommand::Kind::Song: {
-        const std::optional<int> song = WholeArg(types[0], argv[0], 1, Setlist::kMaxSongs);
-        if (!song)
+    case RemoteCommand::Kind::Song:
+        if (!counted(command.song, Setlist::kMaxSongs))
             return std::nullopt;
-        command.song = *song;
         break;
-    }
     case RemoteCommand::Kind::Tempo: {
         const std::optional<double> bpm = NumberArg(types[0], argv[0]);
         if (!bpm ||

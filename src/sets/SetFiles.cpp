@@ -13,6 +13,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace SetFiles {
 
@@ -24,7 +25,7 @@ const QString kMainSection = QStringLiteral("Quendel");
 const QString kFormat = QStringLiteral("1");
 // A search through a folder someone picked stops after this many files: a whole home folder
 // must not hang the gig's preparation.
-constexpr int kMaxSearchedFiles = 50000;
+constexpr std::size_t kMaxSearchedFiles = 50000;
 
 // A bound name that stays inside the folder it is looked for in.
 bool IsBareName(const QString& name)
@@ -73,34 +74,63 @@ bool Matches(const QString& path, const SoundEntry& sound)
     return (sound.size < 0 || info.size() == sound.size) && ContentHash(path) == sound.hash;
 }
 
-// Where a sound is: by name in one of the folders first (its content the same), then by content
-// under any name.
-std::optional<QString> Find(const SoundEntry& sound, const QStringList& folders)
-{
-    for (const QString& folder : folders) {
-        const QString candidate = QDir(folder).filePath(sound.name);
-        if (Matches(candidate, sound))
-            return candidate;
-    }
-    QStringList byName;
-    for (const QString& folder : folders) {
-        QDirIterator files(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        for (int seen = 0; files.hasNext() && seen < kMaxSearchedFiles; ++seen) {
-            const QString path = files.next();
-            const QFileInfo info(path);
-            if (info.fileName().compare(sound.name, Qt::CaseInsensitive) == 0 &&
-                Matches(path, sound))
-                return path;
-            // Another name: only the same content counts, and only a set that says it.
-            if (!sound.hash.isEmpty() && SoundImport::HasSoundExtension(info.fileName()) &&
-                info.size() == sound.size && ContentHash(path) == sound.hash)
-                byName.append(path);
+// The files of the folders searched for a set's sounds, walked once for all of its sounds, and
+// each file's hash taken at most once.
+class SearchedFiles {
+public:
+    explicit SearchedFiles(const QStringList& folders) : m_folders(folders) {}
+
+    // Where a sound is: by name at the top of one of the folders first (its content the same),
+    // then by name anywhere below them, then by content under any name.
+    std::optional<QString> find(const SoundEntry& sound)
+    {
+        for (const QString& folder : m_folders) {
+            const QString candidate = QDir(folder).filePath(sound.name);
+            if (Matches(candidate, sound))
+                return candidate;
         }
+        std::optional<QString> byContent;
+        for (const QFileInfo& file : files()) {
+            if (file.fileName().compare(sound.name, Qt::CaseInsensitive) == 0 &&
+                (sound.hash.isEmpty() || hashOf(file) == sound.hash))
+                return file.filePath();
+            // Another name: only the same content counts, and only a set that says it.
+            if (!byContent && !sound.hash.isEmpty() &&
+                SoundImport::HasSoundExtension(file.fileName()) && file.size() == sound.size &&
+                hashOf(file) == sound.hash)
+                byContent = file.filePath();
+        }
+        return byContent;
     }
-    if (!byName.isEmpty())
-        return byName.front();
-    return std::nullopt;
-}
+
+private:
+    const std::vector<QFileInfo>& files()
+    {
+        if (m_walked)
+            return m_files;
+        m_walked = true;
+        for (const QString& folder : m_folders) {
+            QDirIterator walk(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
+            while (walk.hasNext() && m_files.size() < kMaxSearchedFiles) {
+                walk.next();
+                m_files.push_back(walk.fileInfo());
+            }
+        }
+        return m_files;
+    }
+    const QString& hashOf(const QFileInfo& file)
+    {
+        const auto known = m_hashes.find(file.filePath());
+        if (known != m_hashes.end())
+            return known->second;
+        return m_hashes[file.filePath()] = ContentHash(file.filePath());
+    }
+
+    QStringList m_folders;
+    std::vector<QFileInfo> m_files;
+    bool m_walked = false;
+    std::map<QString, QString> m_hashes;
+};
 
 } // namespace
 
@@ -223,8 +253,7 @@ Opened Open(const QString& setPath, const QString& settingsFile, const QString& 
         return opened;
     }
     // Bring in what is not in Sounds as the set knew it.
-    QStringList folders{CollectedFolder(setPath)};
-    folders << searchFolders;
+    SearchedFiles searched(QStringList{CollectedFolder(setPath)} + searchFolders);
     std::map<QString, QString> renamed;
     for (const SoundEntry& sound : SoundsIn(*set)) {
         if (!IsBareName(sound.name)) {
@@ -233,7 +262,7 @@ Opened Open(const QString& setPath, const QString& settingsFile, const QString& 
         }
         if (Matches(soundsFolder + sound.name, sound))
             continue;
-        const std::optional<QString> found = Find(sound, folders);
+        const std::optional<QString> found = searched.find(sound);
         if (!found) {
             opened.missing.append(sound.name);
             continue;

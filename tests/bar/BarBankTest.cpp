@@ -14,15 +14,6 @@
 
 namespace {
 
-// Frame j of a loop holds base + j / 10000: every frame tells whose it is and where.
-std::vector<float> Tagged(float base, int frames)
-{
-    std::vector<float> out(static_cast<std::size_t>(frames));
-    for (int j = 0; j < frames; ++j)
-        out[static_cast<std::size_t>(j)] = base + static_cast<float>(j) / 10000.0f;
-    return out;
-}
-
 class BarBank : public BarFixture {
 protected:
     void SetUp() override

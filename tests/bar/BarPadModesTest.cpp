@@ -10,14 +10,8 @@
 
 namespace {
 
-// Frame j holds base + j / 100000: every frame tells whose it is and where.
-std::vector<float> Tagged(float base, int frames)
-{
-    std::vector<float> out(static_cast<std::size_t>(frames));
-    for (int j = 0; j < frames; ++j)
-        out[static_cast<std::size_t>(j)] = base + static_cast<float>(j) / 100000.0f;
-    return out;
-}
+// Small steps: the loop runs 20000 frames.
+constexpr float kStep = 1.0f / 100000.0f;
 
 class BarPadModes : public BarFixture {
 protected:
@@ -25,8 +19,9 @@ protected:
     {
         BarFixture::SetUp();
         writeSetting("Volume", "100");
-        ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Loop.wav", Tagged(0.1f, 20000)));
-        ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Hit.wav", Tagged(0.3f, 600)));
+        ASSERT_TRUE(
+            WriteTestSound(folder->soundsFolder() + "Loop.wav", Tagged(0.1f, 20000, kStep)));
+        ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Hit.wav", Tagged(0.3f, 600, kStep)));
         ASSERT_TRUE(WriteTestSound(folder->soundsFolder() + "Pad.wav", Constant(0.2f, 3000)));
         bind(0, "Loop.wav");
         bind(1, "Hit.wav");
@@ -39,14 +34,7 @@ protected:
         WriteSetting("Samples", QStringLiteral("Mode %1").arg(pad + 1), text,
                      folder->settingsFile());
     }
-    std::vector<float> left(int frames)
-    {
-        const std::vector<float> stereo = Render(frames);
-        std::vector<float> out;
-        for (std::size_t i = 0; i < stereo.size(); i += 2)
-            out.push_back(stereo[i]);
-        return out;
-    }
+    std::vector<float> left(int frames) { return RenderLeft(frames); }
     static float loopAt(int frame) { return 0.1f + static_cast<float>(frame) / 100000.0f; }
 };
 

@@ -12,15 +12,6 @@ namespace {
 
 constexpr int kCycle = 1000; // frames of the playing loop
 
-// Frame i of a loop whose frame j holds base + j / 10000: every frame tells whose it is and where.
-std::vector<float> Tagged(float base, int frames)
-{
-    std::vector<float> out(static_cast<std::size_t>(frames));
-    for (int j = 0; j < frames; ++j)
-        out[static_cast<std::size_t>(j)] = base + static_cast<float>(j) / 10000.0f;
-    return out;
-}
-
 class BarSwitch : public BarFixture {
 protected:
     void SetUp() override
@@ -36,15 +27,7 @@ protected:
         bind(2, "C.mp3");
     }
 
-    // The left channel of the next frames.
-    std::vector<float> left(int frames)
-    {
-        const std::vector<float> stereo = Render(frames);
-        std::vector<float> out;
-        for (std::size_t i = 0; i < stereo.size(); i += 2)
-            out.push_back(stereo[i]);
-        return out;
-    }
+    std::vector<float> left(int frames) { return RenderLeft(frames); }
 };
 
 TEST_F(BarSwitch, AnotherPadWaitsLitAndStartsOnTheFrameAfterTheCycleEnds)

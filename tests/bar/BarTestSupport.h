@@ -33,6 +33,15 @@ bool Settles(Done done, std::chrono::milliseconds limit = std::chrono::seconds(1
     return done();
 }
 
+// Frame j of a loop holds base + j * step: every frame tells whose it is and where.
+inline std::vector<float> Tagged(float base, int frames, float step = 1.0f / 10000.0f)
+{
+    std::vector<float> out(static_cast<std::size_t>(frames));
+    for (int j = 0; j < frames; ++j)
+        out[static_cast<std::size_t>(j)] = base + static_cast<float>(j) * step;
+    return out;
+}
+
 // A started bar in a program folder of the test's own, with pattern skins and the engine
 // rendering offline.
 class BarFixture : public ::testing::Test {
@@ -52,6 +61,15 @@ protected:
 
     // What the bar's engine renders next, offline.
     std::vector<float> Render(int frames) { return ::Render(*engine, frames); }
+    // Its left channel.
+    std::vector<float> RenderLeft(int frames)
+    {
+        const std::vector<float> stereo = Render(frames);
+        std::vector<float> out;
+        for (std::size_t i = 0; i < stereo.size(); i += 2)
+            out.push_back(stereo[i]);
+        return out;
+    }
 
     static QImage skinRect(int seed, const QRect& rect)
     {
