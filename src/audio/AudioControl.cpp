@@ -102,8 +102,10 @@ std::unique_ptr<Voice> makeVoice(const AudioSlots& slots, Slot slot, bool loop)
         voice = std::make_unique<SampleVoice>(slots.sample, loop, slots.sampleCycleFrames);
     else if (!slots.largeSamplePath.empty())
         voice = makeStreamVoice(slots, slots.largeSamplePath, loop);
-    if (voice)
+    if (voice) {
         voice->anchorsGrid = slots.anchorsGrid;
+        voice->startsOnBar = slots.startsOnBar;
+    }
     return voice;
 }
 
@@ -338,6 +340,21 @@ bool AudioControl::renderIsReady(const std::string& path) const
 void AudioControl::AnchorGrid(bool anchors)
 {
     m_slots->anchorsGrid = anchors;
+}
+
+void AudioControl::StartOnNextBar(bool onBar)
+{
+    m_slots->startsOnBar = onBar;
+}
+
+const Voice* AudioControl::playingSampleVoice() const
+{
+    return ready() && !HasQueued() ? m_slots->sampleVoice : nullptr;
+}
+
+std::shared_ptr<const SampleBuffer> AudioControl::playingSampleSound() const
+{
+    return playingSampleVoice() ? m_slots->sample : nullptr;
 }
 
 void AudioControl::KeepSamplesReady(const std::vector<std::string>& paths)

@@ -103,6 +103,14 @@ public:
     bool renderIsReady(const std::string& path) const;
     // The voices this control starts from silence set the session's beat grid going.
     void AnchorGrid(bool anchors);
+    // The next sample started (plainly, not queued) waits for the running grid's next bar line
+    // instead of starting at once; without a grid it starts at once.
+    void StartOnNextBar(bool onBar);
+    // The voice the sample slot plays and the sound it plays, as heard (at the tempo and key it
+    // was rendered for); null when none plays, or while another waits to take over. What an
+    // overdub records over.
+    const Voice* playingSampleVoice() const;
+    std::shared_ptr<const SampleBuffer> playingSampleSound() const;
     // The playing sample's file heard another way (a tempo or a key change): at the grid's next
     // bar line, with the grid then at `beatFrames`, the render of `path` takes over by a short
     // crossfade from the same place in the loop. False, and nothing changes, while that render

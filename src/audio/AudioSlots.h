@@ -42,6 +42,7 @@ struct AudioSlots {
     double sampleCycleFrames = 0.0;
     bool sampleRendered = true;
     bool anchorsGrid = false;
+    bool startsOnBar = false; // the next sample started waits for the grid's next bar line
     std::shared_ptr<const SampleBuffer> sample;
     std::string largeSamplePath; // a sample too large to hold plays through the stream path
     Voice* sampleVoice = nullptr;

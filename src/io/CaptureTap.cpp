@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaptureTap.h"
 
+#include <algorithm>
 #include <thread>
 
 void CaptureTap::deliver(const float* mono, int frames)
 {
     m_delivering.fetch_add(1);
-    if (const Listener* listener = m_listener.load())
-        listener->sink(listener->context, mono, frames);
+    for (const auto& place : m_listeners)
+        if (const Listener* listener = place.load())
+            listener->sink(listener->context, mono, frames);
     m_delivering.fetch_sub(1);
 }
 
@@ -26,23 +28,35 @@ CaptureTap::Source CaptureTap::source() const
 
 void CaptureTap::attach(AudioInput::Sink sink, void* context)
 {
-    withdraw();
+    int place = -1;
+    for (int i = 0; i < kListeners && place < 0; ++i) {
+        const Listener* listener = m_listeners[i].load();
+        if (listener != nullptr && listener->context == context)
+            place = i;
+    }
+    for (int i = 0; i < kListeners && place < 0; ++i)
+        if (m_listeners[i].load() == nullptr)
+            place = i;
+    place = std::max(place, 0);
+    withdraw(place);
     if (sink == nullptr)
         return;
-    m_slot = {sink, context};
-    m_listener.store(&m_slot);
+    m_slots[place] = {sink, context};
+    m_listeners[place].store(&m_slots[place]);
 }
 
 void CaptureTap::detach(void* context)
 {
-    const Listener* listener = m_listener.load();
-    if (listener != nullptr && listener->context == context)
-        withdraw();
+    for (int i = 0; i < kListeners; ++i) {
+        const Listener* listener = m_listeners[i].load();
+        if (listener != nullptr && listener->context == context)
+            withdraw(i);
+    }
 }
 
-void CaptureTap::withdraw()
+void CaptureTap::withdraw(int place)
 {
-    m_listener.store(nullptr);
+    m_listeners[place].store(nullptr);
     // A delivery takes as long as one copy into the listener's ring: yielding beats sleeping.
     while (m_delivering.load() != 0)
         std::this_thread::yield();

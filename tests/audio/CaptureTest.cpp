@@ -110,3 +110,31 @@ TEST(CaptureTap, NoDeliveryRunsInsideASinkOnceItIsDetached)
     done = true;
     device.join();
 }
+
+TEST(CaptureTap, TheTunerAndTheRecorderBothHearTheInput)
+{
+    CaptureTap tap;
+    tap.setSource(48000);
+    Heard tuner;
+    Heard recorder;
+    JackPortInput tunerInput(tap);
+    JackPortInput recorderInput(tap);
+    ASSERT_TRUE(tunerInput.open(&Heard::sink, &tuner));
+    ASSERT_TRUE(recorderInput.open(&Heard::sink, &recorder));
+    const float frames[2] = {0.25f, 0.5f};
+    tap.deliver(frames, 2);
+    EXPECT_EQ(tuner.count.load(), 2u);
+    EXPECT_EQ(recorder.count.load(), 2u);
+
+    // One leaving leaves the other listening; a third takes the first place that is free.
+    tunerInput.close();
+    tap.deliver(frames, 2);
+    EXPECT_EQ(tuner.count.load(), 2u);
+    EXPECT_EQ(recorder.count.load(), 4u);
+    Heard third;
+    JackPortInput thirdInput(tap);
+    ASSERT_TRUE(thirdInput.open(&Heard::sink, &third));
+    tap.deliver(frames, 2);
+    EXPECT_EQ(recorder.count.load(), 6u);
+    EXPECT_EQ(third.count.load(), 2u);
+}

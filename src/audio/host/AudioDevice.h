@@ -56,6 +56,9 @@ public:
     // How many frames (at rate()) a frame rendered now takes to reach the speakers: what the
     // device holds ahead, or what its server reports of the way out when it knows better.
     virtual int outputLatencyFrames() const { return plan().totalFrames(); }
+    // How many frames a sound takes from the input's socket to the frames it hands over, as the
+    // device reports it; 0 for a device without an input of its own.
+    virtual int inputLatencyFrames() const { return 0; }
     // The rate the device plays at. A sound server such as JACK imposes its own and ignores the
     // rate asked for; 0 means the rate the device was opened at.
     virtual int rate() const { return 0; }

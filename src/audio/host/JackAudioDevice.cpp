@@ -133,6 +133,16 @@ bool JackAudioDevice::setCaptureTap(CaptureTap* tap)
     return true;
 }
 
+int JackAudioDevice::inputLatencyFrames() const
+{
+    // What the server reports of the way in to our "in" port: nothing while it is connected
+    // to no capture port (a program feeding it hands its frames over in the same cycle).
+    jack_latency_range_t range{0, 0};
+    if (m_client && m_input)
+        jack_port_get_latency_range(m_input, JackCaptureLatency, &range);
+    return static_cast<int>(range.max);
+}
+
 BufferPlan JackAudioDevice::plan() const
 {
     return {m_periodFrames.load(std::memory_order_relaxed), 2};

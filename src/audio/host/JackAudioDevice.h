@@ -57,6 +57,7 @@ public:
     // The server's period, twice: what a JACK server holds ahead by default.
     BufferPlan plan() const override;
     int outputLatencyFrames() const override;
+    int inputLatencyFrames() const override;
     int rate() const override { return m_rate; }
     MidiTransport* midi() override { return &m_midi; }
     bool setCaptureTap(CaptureTap* tap) override;

@@ -232,6 +232,12 @@ double OutputHost::outputLatencySeconds() const
     return static_cast<double>(m_device->outputLatencyFrames()) / std::max(rate, 1);
 }
 
+int OutputHost::reportedRoundTripFrames() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_device ? m_device->outputLatencyFrames() + m_device->inputLatencyFrames() : 0;
+}
+
 const char* OutputHost::deviceName() const
 {
     std::lock_guard lock(m_deviceMutex);

@@ -54,6 +54,10 @@ public:
     // How long a frame rendered now takes to reach the speakers, as the open device reports it
     // (0 with none open).
     double outputLatencySeconds() const;
+    // Frames from a frame of the mix reaching the speakers and, played along with, coming back
+    // through the device's own input: its output and input latency as it reports them (0
+    // without a device).
+    int reportedRoundTripFrames() const;
     // Times the device ran dry since the start, over every device it opened.
     std::uint64_t underruns() const;
     // Steps the automatic buffer grew since the start.

@@ -366,6 +366,12 @@ void Mixer::apply(const Command& command)
     case Command::Type::Timeline:
         applyTimed(command);
         return;
+    case Command::Type::Take:
+    case Command::Type::EndTake:
+    case Command::Type::CancelTake:
+    case Command::Type::MeasureRoundTrip:
+        applyTake(command);
+        return;
     }
 }
 
@@ -400,6 +406,8 @@ void Mixer::render(float* out, int frames, float* click)
         const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(offset) * 2;
         mixChunk(out + at, click ? click + at : nullptr, chunk);
     }
+    // The input heard with this block is placed on its frames (and heard, when monitored).
+    m_recorder.process(out, frames, m_block.frame);
 
     // Drop voices whose stop has faded out, keeping the others in order.
     int kept = 0;
@@ -411,7 +419,8 @@ void Mixer::render(float* out, int frames, float* click)
             m_voices[static_cast<std::size_t>(kept++)] = voice;
     }
     m_voiceCount = kept;
-    m_soundingVoices.store(m_voiceCount, std::memory_order_relaxed);
+    // A take under way keeps the device refilling, so the input is read at every period.
+    m_soundingVoices.store(m_voiceCount + (m_recorder.busy() ? 1 : 0), std::memory_order_relaxed);
     showTime();
 }
 

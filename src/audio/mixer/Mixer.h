@@ -4,6 +4,7 @@
 #include "BeatGrid.h"
 #include "GridBlock.h"
 #include "Metronome.h"
+#include "TakeRecorder.h"
 #include "io/SpscQueue.h"
 
 #include <array>
@@ -151,6 +152,34 @@ public:
     // Frees what the audio thread handed back.
     void collectGarbage();
 
+    // ---- Recording from the input ---------------------------------------------------------
+    // What the input hears reaches the mixer through recorder() (its Hear is the input's sink).
+    struct TakeRequest {
+        // Whole bars from the first bar line the take starts on; 0: until endTake.
+        int bars = 0;
+        // A bar of clicks before the take starts.
+        bool countIn = false;
+        // Frames from a frame of the mix to the input hearing what was played in time with it.
+        std::int64_t roundTrip = 0;
+        // Where the take's frames go, for the disk writer.
+        MonoRing* target = nullptr;
+        // An overdub: the take is the next cycle of this loop, `overFrames` long.
+        const Voice* over = nullptr;
+        std::int64_t overFrames = 0;
+    };
+    // UI thread: a take. Under a tempo it starts on the grid's next bar line (after a bar of
+    // count-in), the grid starting here when none runs; without one it starts at once. An
+    // overdub starts where the loop's next cycle does (cancelled when the loop no longer plays).
+    void recordTake(const TakeRequest& request);
+    // UI thread: an open take ends on the next bar line (at once without a grid), or, with `at`,
+    // before that frame of the mix.
+    void endTake(std::int64_t at = -1);
+    void cancelTake();
+    // UI thread: sends a click and listens for it coming back (recorder().progress() tells).
+    void measureRoundTrip();
+    TakeRecorder& recorder() { return m_recorder; }
+    const TakeRecorder& recorder() const { return m_recorder; }
+
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
@@ -174,7 +203,11 @@ private:
             CountIn,
             ClickInMix,
             Click,
-            Timeline
+            Timeline,
+            Take,
+            EndTake,
+            CancelTake,
+            MeasureRoundTrip
         };
         Type type = Type::Start;
         Voice* voice = nullptr;
@@ -188,6 +221,7 @@ private:
         int beatsPerBar = 4;              // Tempo
         ClickSound* click = nullptr;      // Click
         SharedTimeline* timeline = nullptr; // Timeline
+        TakeRequest take{};                 // Take
     };
 
     static Voice* playingSuccessorOf(Voice* voice);
@@ -225,6 +259,12 @@ private:
     void readBlockStart();
     void resetTime();
     void showTime();
+
+    // Recording (MixerTakes.cpp).
+    void applyTake(const Command& command);
+    void beginTake(const TakeRequest& request);
+    // The line `bars` bar lines after the grid's next one (0: the next bar line itself).
+    std::int64_t barLineAfter(int bars) const;
 
     // The shared timeline (MixerTimeline.cpp).
     void readTimeline();
@@ -275,6 +315,7 @@ private:
     double m_timelineBeat = 0.0;          // its beat at this block's first frame
     double m_timelineBeatFrames = 0.0;
     GridBlock m_block;
+    TakeRecorder m_recorder;
     bool m_keepingTime = false; // as the last block's read-out said
     std::atomic<double> m_shownBeat{0.0};
     std::atomic<std::int64_t> m_shownToBar{-1};

@@ -223,6 +223,10 @@ void Mixer::applyTimed(const Command& command)
 
 void Mixer::startPlain(Voice* voice)
 {
+    if (voice->startsOnBar && m_grid.running()) {
+        schedule(voice, m_grid.nextBar());
+        return;
+    }
     if (voice->anchorsGrid && m_tempoBeat > 0.0 && silent()) {
         restartGrid(); // the loop's first frame is the first bar line
         if (m_onTimeline) {

@@ -63,6 +63,13 @@ void SampleVoice::setCyclePhase(std::uint32_t phase)
     beginCycle(phase);
 }
 
+std::int64_t SampleVoice::framesLeftInCycle() const
+{
+    if (m_cycleLength == 0)
+        return -1;
+    return static_cast<std::int64_t>(m_cycleLength - std::min(m_position, m_cycleLength));
+}
+
 double SampleVoice::cyclePosition() const
 {
     if (m_cycleFixed == 0)

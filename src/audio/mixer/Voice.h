@@ -60,10 +60,16 @@ public:
     // so that loops following each other keep the bar lines of the first.
     virtual std::uint32_t nextCyclePhase() const { return 0; }
     virtual void setCyclePhase(std::uint32_t) {}
+    // Audio thread: frames still to play before the current cycle ends (0 when the next frame
+    // begins a new one); -1 for a voice that cannot tell (a stream).
+    virtual std::int64_t framesLeftInCycle() const { return -1; }
 
     // Set by the UI before publishing: this voice's plain start from silence sets the beat grid's
     // origin (the first bar line) to its first frame.
     bool anchorsGrid = false;
+    // Set by the UI before publishing: a plain start waits for the running grid's next bar line
+    // (a take that was just recorded loops from there), leaving the grid as it is.
+    bool startsOnBar = false;
 
     // Mixing state, owned by the audio thread once the voice is published.
     float gainLeft = 1.0f;
@@ -128,6 +134,7 @@ public:
     void seekToCycleFraction(double fraction) override;
     std::uint32_t nextCyclePhase() const override;
     void setCyclePhase(std::uint32_t phase) override;
+    std::int64_t framesLeftInCycle() const override;
 
 private:
     void beginCycle(std::uint32_t phase);

@@ -87,6 +87,14 @@ std::shared_ptr<const SampleBuffer> RenderStretched(const SampleBuffer& source, 
         pitchScale = 1.0;
     pitchScale = std::clamp(pitchScale, kLeastPitch, kMostPitch);
     const auto length = static_cast<std::size_t>(std::ceil(cycle - 1e-9));
+    if (pitchScale == 1.0 && std::abs(cycle - static_cast<double>(frames)) < 1.0) {
+        // Already as long as its cycle to the frame (a take recorded at this tempo): it plays as
+        // recorded, every sample as it was, its cycles carrying the fraction of a frame.
+        auto data = std::make_unique<float[]>(length * 2);
+        std::fill_n(data.get(), length * 2, 0.0f);
+        std::copy_n(source.data(), std::min(length, frames) * 2, data.get());
+        return std::make_shared<const SampleBuffer>(std::move(data), length);
+    }
 
     // A loop is fed with context on both sides; where its start lands in the output is where the
     // result begins. The key frames pin the loop's start and end to exact output frames, so the
