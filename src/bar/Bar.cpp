@@ -113,6 +113,7 @@ void Bar::createTitleAndStatus(AudioEngine& engine)
     Outputs->LinkEntries = [this](QMenu& menu) {
         addLinkEntries(menu);
         addSetEntries(menu);
+        addRecordEntries(menu);
     };
     for (QWidget* area : std::initializer_list<QWidget*>{Image2, Label4, Label5}) {
         auto* handlers = dynamic_cast<MouseHandlers*>(area);
@@ -158,6 +159,8 @@ void Bar::followDeckAndBindings()
     });
     // What the deck has to say about tempo and key goes to the status line.
     QObject::connect(&Deck, &PadDeck::note, this,
+                     [this](const QString& text) { showStatus(text); });
+    QObject::connect(&Recorder, &LoopRecorder::note, this,
                      [this](const QString& text) { showStatus(text); });
     // The tooltips name each pad's keys, anew whenever a key is learned.
     PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
@@ -275,7 +278,8 @@ void Bar::endProgram()
 
 void Bar::Picture6_MouseDown(int index, int, int, double, double)
 {
-    Deck.press(index);
+    if (!takePadPress(index))
+        Deck.press(index);
 }
 
 void Bar::Picture6_MouseUp(int index, int, int, double, double)

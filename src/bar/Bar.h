@@ -11,6 +11,7 @@
 #include "TempoStrip.h"
 #include "deck/PadBindings.h"
 #include "deck/PadDeck.h"
+#include "record/LoopRecorder.h"
 #include "remote/OscServer.h"
 #include "skin/LabelControl.h"
 #include "skin/PictureBox.h"
@@ -71,6 +72,13 @@ public:
     // The pads in an Ableton Link session, while the settings file says "Link=on" (see
     // LinkDeck); switched in the output menu.
     std::unique_ptr<LinkDeck> Link;
+    // Takes from the input onto the pads (BarRecord.cpp): the Record key (or the menu's entry)
+    // arms the next pad pressed; pressed again, or the pad again, it ends the take.
+    LoopRecorder Recorder{Deck};
+    bool RecordArming = false; // the next pad pressed is armed, not played
+    void recordPressed();
+    // A press on shown pad `index` that arms it or ends its take; false when it is to play.
+    bool takePadPress(int index);
     // The keys of a pad as its tooltip names them; empty without keys.
     std::function<QString(int pad)> PadKeysText;
 
@@ -133,6 +141,8 @@ private:
     void addSetEntries(QMenu& menu);
     void saveSet(bool collect);
     void followOpenedSet();
+    // Recording (BarRecord.cpp): the menu's entries.
+    void addRecordEntries(QMenu& menu);
 
 public:
     // Opens a set file into the settings, asking for folders to search while sounds are missing.

@@ -162,7 +162,12 @@ bool BarKeys::keyPress(const QKeyEvent& event, const QWidget& receiver)
     // Held from here on: a page change may give another window the focus, and the release.
     m_held.push_back({event.key(), event.nativeScanCode(), pad});
     if (pad >= 0) {
-        m_bar.Deck.press(pad);
+        if (!m_bar.takePadPress(pad))
+            m_bar.Deck.press(pad);
+    } else if (action == PadTriggers::kRecord) {
+        m_bar.recordPressed();
+    } else if (action == PadTriggers::kUndoTake) {
+        m_bar.Recorder.undo();
     } else if (action == kPageKey && event.key() == Qt::Key_Space) {
         m_bar.Picture4_MouseDown(kLeftButton, 0, 0, 0);
     } else if (action == kPageKey) {

@@ -49,6 +49,13 @@ void BarMidi::useTransport(MidiTransport& transport)
 {
     m_pads.reset();
     m_pads = std::make_unique<MidiPads>(m_bar.Deck, transport);
+    m_pads->takesPress = [this](int pad) { return m_bar.takePadPress(pad); };
+    m_pads->recordAction = [this](int action) {
+        if (action == PadTriggers::kRecord)
+            m_bar.recordPressed();
+        else
+            m_bar.Recorder.undo();
+    };
     // Notes edited by hand in the settings file apply as hand-edited keys do.
     QObject::connect(&m_bar.Bindings, &PadBindings::fileChanged, m_pads.get(),
                      [pads = m_pads.get()] { pads->reload(); });

@@ -134,7 +134,8 @@ void PadDeck::pressPad(int pad)
     startedWithRender(pad, render, DMC.sampleIsRendered(), settings);
 }
 
-void PadDeck::pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings)
+void PadDeck::pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings,
+                             std::optional<Mixer::SwitchAt> at)
 {
     PadPressFailed = 0;
     const int active = activeDeckPad();
@@ -154,7 +155,8 @@ void PadDeck::pressAtLoopEnd(int pad, const QString& path, const QByteArray& set
         const SoundRender render = renderOf(pad, settings);
         DMC.SampleRender(render.cycleFrames, render.pitchScale);
         const SwitchMode mode = SwitchModeIn(settings);
-        DMC.QueueAtLoopEnd(AudioPath(path), mode == SwitchMode::OnNextBeat ? Mixer::SwitchAt::Beat
+        DMC.QueueAtLoopEnd(AudioPath(path), at                               ? *at
+                                            : mode == SwitchMode::OnNextBeat ? Mixer::SwitchAt::Beat
                                             : mode == SwitchMode::OnNextBar
                                                 ? Mixer::SwitchAt::Bar
                                                 : Mixer::SwitchAt::CycleEnd);

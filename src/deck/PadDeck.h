@@ -19,6 +19,7 @@ class TempoScout;
 
 #include <array>
 #include <map>
+#include <optional>
 
 // What the 28 pads share, and the one way into them: every trigger (the mouse on the bar, keys,
 // and whatever else plays pads) presses and releases pads here. The deck owns the bar's audio
@@ -91,6 +92,11 @@ public:
     // playing loop ends at its cycle's end, on a bar line.
     void startFromOutside();
     void stopFromOutside();
+
+    // A take just recorded onto deck pad `pad` (already bound to it) loops from the grid's next
+    // bar line: it takes over from the loop that plays there (the pad's own, for an overdub),
+    // or starts there from silence. Without a grid it starts at once.
+    void playRecordedTake(int pad);
 
     // The bound pads' files are decoded in the background, so a press starts them at once.
     void keepBoundSoundsReady(const PadBindings& bindings);
@@ -165,7 +171,8 @@ private:
     void light(int pad, bool lit);
     // The shown index of a deck pad; -1 when its bank is not shown.
     static int shownIndex(int pad);
-    void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings);
+    void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings,
+                        std::optional<Mixer::SwitchAt> at = std::nullopt);
     // A press on a one-shot or a gate pad.
     void pressShot(int pad, PadMode mode, const std::string& path, const QByteArray& settings);
     // The loop alone stops (a press on a loop pad leaves one-shots sounding).

@@ -48,6 +48,7 @@ PadTriggers::PadTriggers()
     m_keys[kTempoUp].push_back({Qt::Key_Up, 0});
     m_keys[kTempoUp].push_back({Qt::Key_Plus, 0});
     m_keys[kTempoDown].push_back({Qt::Key_Down, 0});
+    m_keys[kRecord].push_back({Qt::Key_Insert, 0});
     for (int bank = 0; bank < PadBanks::kBankCount; ++bank)
         m_keys[static_cast<std::size_t>(kBankA + bank)].push_back(
             {0, kKeypadDigits[static_cast<std::size_t>(bank)]});
@@ -230,6 +231,10 @@ QString PadTriggers::actionKey(int action)
         return QStringLiteral("Next Song");
     if (action == kPreviousSong)
         return QStringLiteral("Previous Song");
+    if (action == kRecord)
+        return QStringLiteral("Record");
+    if (action == kUndoTake)
+        return QStringLiteral("Undo Take");
     return QString();
 }
 

@@ -27,7 +27,8 @@
 //   Next Pad=PgDown
 //
 // Keys "Pad 1".."Pad 28", "Next Pad", "Previous Pad", "Tempo Up", "Tempo Down", "Tap Tempo",
-// "Bank A".."Bank H", "Next Song", "Previous Song" (no keys until written: a foot pedal's). A
+// "Bank A".."Bank H", "Next Song", "Previous Song" (no keys until written: a foot pedal's),
+// "Record" (Insert) and "Undo Take" (no keys until written). A
 // value is a comma-separated list of
 // tokens: a key's portable name as Qt writes it ("F1", "Q", "PgDown", "Space"), or "Scan N", the
 // native scan code of a key position (an X11/evdev keycode: evdev code + 8). A missing line
@@ -57,7 +58,11 @@ public:
     static constexpr int kBankA = kPadCount + 5; // .. kBankA + 7 for bank H
     static constexpr int kNextSong = kBankA + PadBanks::kBankCount;
     static constexpr int kPreviousSong = kNextSong + 1;
-    static constexpr int kActionCount = kPreviousSong + 1;
+    // Arms the next pad pressed for a take, and ends or calls off the take under way; and
+    // discards the last take.
+    static constexpr int kRecord = kPreviousSong + 1;
+    static constexpr int kUndoTake = kRecord + 1;
+    static constexpr int kActionCount = kUndoTake + 1;
     static constexpr int kNoAction = -1;
     // The oldest key of an action goes when it would hold more: a list stays short and readable.
     static constexpr int kMaxKeysPerAction = 8;

@@ -124,6 +124,8 @@ struct MidiPads::Drained {
     int bank = -1;     // the last bank a program change asked for
     int song = -1;     // the last song a program change asked for (with a setlist)
     int songSteps = 0; // next-song presses less previous-song presses
+    int records = 0;   // record presses
+    bool undoTake = false;
     int seen = 0;
 };
 
@@ -144,6 +146,12 @@ void MidiPads::drain()
         drained.songSteps > 0 ? m_deck.Songs.next() : m_deck.Songs.previous();
     if (drained.bank >= 0)
         m_deck.showBank(drained.bank);
+    if (recordAction) {
+        if (drained.undoTake)
+            recordAction(PadTriggers::kUndoTake);
+        for (int press = 0; press < std::min(drained.records, kMaxPressesPerDrain); ++press)
+            recordAction(PadTriggers::kRecord);
+    }
     playPads(drained);
     stepPads(drained.steps);
     playTempo(drained);
@@ -208,6 +216,13 @@ void MidiPads::take(const MidiMessage& message, Drained& drained)
             drained.songSteps += action == PadTriggers::kNextSong ? 1 : -1;
         return;
     }
+    if (action == PadTriggers::kRecord || action == PadTriggers::kUndoTake) {
+        if (message.type == MidiMessage::Type::NoteOn) {
+            drained.records += action == PadTriggers::kRecord ? 1 : 0;
+            drained.undoTake = drained.undoTake || action == PadTriggers::kUndoTake;
+        }
+        return;
+    }
     if (action == PadTriggers::kTapTempo) {
         drained.tapped = drained.tapped || message.type == MidiMessage::Type::NoteOn;
         return;
@@ -245,7 +260,7 @@ void MidiPads::playPads(const Drained& drained)
     std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
               [](const Step& a, const Step& b) { return a.at < b.at; });
     for (std::size_t i = 0; i < count; ++i) {
-        if (order[i].press)
+        if (order[i].press && !(takesPress && takesPress(order[i].pad)))
             m_deck.press(order[i].pad);
         else
             m_deck.release(order[i].pad);

@@ -9,8 +9,10 @@
 #include "io/SpscQueue.h"
 
 #include <QObject>
+
 #include <QSocketNotifier>
 #include <QTimer>
+#include <functional>
 
 #include <array>
 #include <atomic>
@@ -59,6 +61,12 @@ public:
 
     // Reads the trigger map again; lights that moved to another note are sent there.
     void reload();
+    // Whoever records takes: a note learned for "Record" or "Undo Take" is handed over
+    // (PadTriggers::kRecord, kUndoTake) on its note-on, and a pad's press goes first to
+    // `takesPress`, which plays nothing when it takes the press (arming that pad, or ending its
+    // take).
+    std::function<void(int action)> recordAction;
+    std::function<bool(int pad)> takesPress;
     // Plays what the queue holds (the drain timer calls it).
     void drain();
 

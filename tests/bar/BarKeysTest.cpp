@@ -4,6 +4,9 @@
 #include "settings/Settings.h"
 #include "tonegen/frmToneGen.h"
 
+#include "support/OfflineAudioInput.h"
+
+#include <QDir>
 #include <QKeyEvent>
 
 namespace {
@@ -154,3 +157,20 @@ TEST_F(BarKeysFixture, TheSettingsListPlaysTriggersButKeepsItsArrows)
 }
 
 } // namespace
+
+TEST_F(BarKeysFixture, InsertArmsThePadPressedNextAndInsertAgainCallsTheTakeOff)
+{
+    engine->setInputFactory([] { return std::make_unique<OfflineAudioInput>(); });
+    bar->Deck.Tempo.setTempo(120.0); // the take waits for the next bar line
+    tap(Qt::Key_Insert);
+    click(0);
+    EXPECT_EQ(bar->Recorder.phase(), LoopRecorder::Phase::Armed);
+    EXPECT_EQ(bar->Recorder.pad(), 0);
+    EXPECT_EQ(bar->Deck.activeDeckPad(), -1) << "the press that arms plays nothing";
+
+    tap(Qt::Key_Insert);
+    EXPECT_EQ(bar->Recorder.phase(), LoopRecorder::Phase::Idle);
+    EXPECT_TRUE(QDir(folder->soundsFolder()).entryList({"Take*"}).isEmpty());
+    click(0);
+    EXPECT_EQ(bar->Deck.activeDeckPad(), 0) << "after the take, the pad plays as always";
+}
