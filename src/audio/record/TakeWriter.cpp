@@ -104,7 +104,7 @@ struct TakeWriter::FileIo {
                 continue;
             if (io.error == 0)
                 io.error = put < 0 ? errno : EIO;
-            // A refused write leaves no part of itself behind, so the file never ends in a
+            // A refused write leaves nothing of itself behind, so the file never ends in a
             // fraction of a frame.
             const sf_count_t keep = std::max(io.position, io.length);
             if (io.position + done > keep && ::ftruncate(io.fd, keep) != 0)
