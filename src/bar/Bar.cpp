@@ -162,6 +162,8 @@ void Bar::followDeckAndBindings()
                      [this](const QString& text) { showStatus(text); });
     QObject::connect(&Recorder, &LoopRecorder::note, this,
                      [this](const QString& text) { showStatus(text); });
+    QObject::connect(&Recorder, &LoopRecorder::changed, this, [this] { showTake(); });
+    QObject::connect(&Deck, &PadDeck::bankShown, this, [this] { showTake(); });
     // The tooltips name each pad's keys, anew whenever a key is learned.
     PadKeysText = [this](int pad) { return Keys.triggers().keysText(pad); };
     QObject::connect(&PadTriggerChanges::instance(), &PadTriggerChanges::changed, this,

@@ -79,6 +79,8 @@ public:
     void recordPressed();
     // A press on shown pad `index` that arms it or ends its take; false when it is to play.
     bool takePadPress(int index);
+    // The armed or recording pad drawn so, if its bank is shown.
+    void showTake();
     // The keys of a pad as its tooltip names them; empty without keys.
     std::function<QString(int pad)> PadKeysText;
 

@@ -53,6 +53,18 @@ bool Bar::takePadPress(int index)
     return false;
 }
 
+void Bar::showTake()
+{
+    const LoopRecorder::Phase phase = Recorder.phase();
+    const PadOverlay::Take take = phase == LoopRecorder::Phase::Armed ? PadOverlay::Take::Armed
+                                  : phase == LoopRecorder::Phase::Recording
+                                      ? PadOverlay::Take::Recording
+                                      : PadOverlay::Take::None;
+    for (int index = 0; index < kPadCount; ++index)
+        PadNames[index]->setTake(
+            PadBanks::DeckPad(index) == Recorder.pad() ? take : PadOverlay::Take::None);
+}
+
 void Bar::addRecordEntries(QMenu& menu)
 {
     menu.addSeparator();

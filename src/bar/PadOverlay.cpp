@@ -145,6 +145,14 @@ void PadOverlay::drawName()
     }
 }
 
+void PadOverlay::setTake(Take take)
+{
+    if (take == m_take)
+        return;
+    m_take = take;
+    update();
+}
+
 void PadOverlay::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -156,6 +164,19 @@ void PadOverlay::paintEvent(QPaintEvent* event)
         painter.setPen(QPen(QColor(0xff, 0xd0, 0x60, 220), 2.0, Qt::DashLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    }
+    if (m_take != Take::None) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor red(0xff, 0x3a, 0x30, 230);
+        painter.setPen(QPen(red, 2.0, m_take == Take::Armed ? Qt::DashLine : Qt::SolidLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
+        if (m_take == Take::Recording) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(red);
+            painter.drawEllipse(QPointF(width() - 9.0, 9.0), 4.0, 4.0);
+        }
         painter.setRenderHint(QPainter::Antialiasing, false);
     }
     if (m_drawnBarWidth >= 0 && event->rect().intersects(kLoopBar)) {

@@ -24,6 +24,11 @@ public:
     // the loop stops at this cycle's end. `waiting` draws the pad as the one that takes over.
     void setLoop(double progress, bool ending);
     void setWaiting(bool waiting);
+    // A take on this pad: armed (waiting for its bar line) draws a dashed red ring, recording a
+    // solid one with a red dot.
+    enum class Take { None, Armed, Recording };
+    void setTake(Take take);
+    Take take() const { return m_take; }
 
     const QStringList& lines() const { return m_lines; }
     bool missing() const { return m_missing; }
@@ -46,6 +51,7 @@ private:
     bool m_missing = false;
     bool m_lit = false;
     bool m_waiting = false;
+    Take m_take = Take::None;
     bool m_ending = false;
     double m_progress = -1.0;
     int m_drawnBarWidth = -1;

@@ -167,9 +167,12 @@ TEST_F(BarKeysFixture, InsertArmsThePadPressedNextAndInsertAgainCallsTheTakeOff)
     EXPECT_EQ(bar->Recorder.phase(), LoopRecorder::Phase::Armed);
     EXPECT_EQ(bar->Recorder.pad(), 0);
     EXPECT_EQ(bar->Deck.activeDeckPad(), -1) << "the press that arms plays nothing";
+    EXPECT_EQ(bar->PadNames[0]->take(), PadOverlay::Take::Armed);
+    EXPECT_EQ(bar->PadNames[1]->take(), PadOverlay::Take::None);
 
     tap(Qt::Key_Insert);
     EXPECT_EQ(bar->Recorder.phase(), LoopRecorder::Phase::Idle);
+    EXPECT_EQ(bar->PadNames[0]->take(), PadOverlay::Take::None);
     EXPECT_TRUE(QDir(folder->soundsFolder()).entryList({"Take*"}).isEmpty());
     click(0);
     EXPECT_EQ(bar->Deck.activeDeckPad(), 0) << "after the take, the pad plays as always";
