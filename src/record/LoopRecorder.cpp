@@ -237,6 +237,7 @@ bool LoopRecorder::arm(int pad, int bars)
     m_bars = request.bars;
     m_ended = false;
     m_lostInput = false;
+    m_generation = mixer.generation();
     m_lastShownBar = -1;
     setPhase(Phase::Armed);
     emit note(m_overdub             ? padText() + QStringLiteral(" overdubs from its loop's start")
@@ -317,10 +318,12 @@ void LoopRecorder::pollTake()
             takeWritten();
         return;
     }
-    if (progress.serial == m_serial)
+    // The sound started again (another output, a server back): the take's clock is gone.
+    const bool restarted = mixer.generation() != m_generation;
+    if (progress.serial == m_serial && !restarted)
         return; // the mixer has not taken the request yet
     using State = TakeRecorder::State;
-    const bool inputLost = m_input == nullptr || m_input->lost();
+    const bool inputLost = restarted || m_input == nullptr || m_input->lost();
     const bool diskFailed = m_writer->status().state == TakeWriter::State::Failed;
     if (inputLost || diskFailed) {
         // What was recorded up to here is kept as it is.

@@ -110,7 +110,8 @@ private:
     bool m_monitoring = false;
     bool m_ended = false; // the writer was told the take's length
     bool m_lostInput = false;
-    std::uint32_t m_serial = 0; // the recorder's serial of this take or measurement
+    std::uint32_t m_serial = 0;     // the recorder's serial of this take or measurement
+    std::uint64_t m_generation = 0; // the mixer's run the take is cut on
     std::int64_t m_lastShownBar = -1;
     std::optional<Undo> m_undo;
 };

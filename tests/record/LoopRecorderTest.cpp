@@ -223,6 +223,17 @@ TEST_F(LoopRecorderTest, WithoutATempoTheTakeSetsItAndALostInputKeepsWhatWasReco
     EXPECT_EQ(setting("Sample 2"), "") << "a partial take is kept, not played";
     ASSERT_FALSE(notes.isEmpty());
     EXPECT_TRUE(notes.back().at(0).toString().contains("Take 2.wav"));
+
+    // The sound starts again under a take (another output chosen): the same.
+    socket.lost = false;
+    ASSERT_TRUE(recorder->arm(2, 4));
+    play(3 * kBar);
+    engine->stop();
+    engine->start(kRate);
+    playUntilIdle();
+    EXPECT_GT(readTake("Take 3.wav").size(), static_cast<std::size_t>(kBar));
+    EXPECT_EQ(setting("Sample 3"), "");
+    EXPECT_TRUE(notes.back().at(0).toString().contains("Take 3.wav"));
 }
 
 TEST_F(LoopRecorderTest, NoInputOrNoFolderToWriteInArmsNothing)

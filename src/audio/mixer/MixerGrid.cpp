@@ -89,7 +89,9 @@ void Mixer::setClickInMix(bool on)
 
 void Mixer::resetTime()
 {
-    // Called where nothing renders (stop): the next start counts from zero without a tempo.
+    // Called where nothing renders (stop): the next start counts from zero without a tempo. A take
+    // cut on the old count ends here.
+    m_recorder.cancel();
     m_frame = 0;
     m_grid.stop();
     m_tempoBeat = 0.0;
