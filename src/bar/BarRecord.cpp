@@ -23,8 +23,7 @@ QString barsText(int bars)
 
 void Bar::recordPressed()
 {
-    if (Recorder.phase() == LoopRecorder::Phase::Armed ||
-        Recorder.phase() == LoopRecorder::Phase::Recording) {
+    if (Recorder.taking()) {
         Recorder.press();
         return;
     }
@@ -44,9 +43,7 @@ bool Bar::takePadPress(int index)
         Recorder.arm(pad, LoopRecorder::StoredBars(settings));
         return true;
     }
-    const bool taking = Recorder.phase() == LoopRecorder::Phase::Armed ||
-                        Recorder.phase() == LoopRecorder::Phase::Recording;
-    if (taking && Recorder.pad() == pad) {
+    if (Recorder.taking() && Recorder.pad() == pad) {
         Recorder.press();
         return true;
     }

@@ -123,11 +123,18 @@ void PadDeck::pressPad(int pad)
         return;
     }
 
+    startLoop(pad, path, settings, false);
+}
+
+void PadDeck::startLoop(int pad, const QString& path, const QByteArray& settings, bool onNextBar)
+{
     const SoundRender render = renderOf(pad, settings);
     DMC.SampleRender(render.cycleFrames, render.pitchScale);
     // A loop from silence starts the session's grid at its tempo.
     DMC.engine().mixer().setTempo(beatFrames());
+    DMC.StartOnNextBar(onNextBar);
     PlayFile(DMC, AudioPath(path), true);
+    DMC.StartOnNextBar(false);
     applyStoredGains(settings, pad);
     setActivePad(pad);
     PadPressFailed = 0;

@@ -136,6 +136,8 @@ public:
     int matchLoudness();
     // Every pad back to no gain of its own.
     void clearLoudnessMatch();
+    // The session tempo's beat in frames at the engine's rate; 0 without a tempo.
+    double beatFrames() const;
     // Hands the session's tempo and metronome to the engine, which forgets them when it starts.
     void applySessionToEngine();
     // Has every bound pad's render made ready as the settings file now says (also after a hand
@@ -171,6 +173,9 @@ private:
     void light(int pad, bool lit);
     // The shown index of a deck pad; -1 when its bank is not shown.
     static int shownIndex(int pad);
+    // Starts the pad's loop from silence (on the grid's next bar line with `onNextBar`), at the
+    // session's tempo and key, with its stored gains.
+    void startLoop(int pad, const QString& path, const QByteArray& settings, bool onNextBar);
     void pressAtLoopEnd(int pad, const QString& path, const QByteArray& settings,
                         std::optional<Mixer::SwitchAt> at = std::nullopt);
     // A press on a one-shot or a gate pad.
@@ -192,7 +197,6 @@ private:
     // How the pad's file is to be heard now: at the session tempo and in the session's key.
     SoundRender renderOf(int pad, const QByteArray& settings) const;
     static bool isPlain(const SoundRender& render);
-    double beatFrames() const;
     void tempoFound(int pad, const QString& fileName, const PadTempo& tempo);
     void sessionChanged();
     // The playing loop takes the render it should now play at the next bar line, once that is

@@ -17,13 +17,13 @@ void PadDeck::playRecordedTake(int pad)
     const QString path = SoundsFolder + name;
     if (name.isEmpty() || !FileExists(path))
         return;
-    const SoundRender render = renderOf(pad, settings);
     const bool playing = ActivePad != kNoPad && (DMC.SampleIsActive() || DMC.StreamIsActive());
     if (playing && pad == activeDeckPad()) {
         // An overdub: the pad's loop becomes its new take on the bar line, the pad lit on.
         if (pendingDeckPad() >= 0 && pendingDeckPad() != pad)
             light(pendingDeckPad(), false);
         setPendingPad(-1);
+        const SoundRender render = renderOf(pad, settings);
         DMC.SampleRender(render.cycleFrames, render.pitchScale);
         DMC.QueueAtLoopEnd(AudioPath(path), Mixer::SwitchAt::Bar);
         applyStoredGains(settings, pad);
@@ -38,13 +38,5 @@ void PadDeck::playRecordedTake(int pad)
         setLit(index, false);
     light(pad, true);
     silenceLoop();
-    DMC.SampleRender(render.cycleFrames, render.pitchScale);
-    DMC.engine().mixer().setTempo(beatFrames());
-    DMC.StartOnNextBar(true);
-    PlayFile(DMC, AudioPath(path), true);
-    DMC.StartOnNextBar(false);
-    applyStoredGains(settings, pad);
-    setActivePad(pad);
-    PadPressFailed = 0;
-    startedWithRender(pad, render, DMC.sampleIsRendered(), settings);
+    startLoop(pad, path, settings, true);
 }

@@ -33,6 +33,19 @@ double barFrames(double bpm, int rate)
     return bpm > 0.0 ? kBeatsPerBar * 60.0 / bpm * rate : 0.0;
 }
 
+// The tempo at which `bars` bars last `frames` frames.
+double tempoOfBars(int bars, std::int64_t frames, int rate)
+{
+    return bars * kBeatsPerBar * 60.0 * rate / static_cast<double>(frames);
+}
+
+// The same, as the settings file keeps a tempo (to 0.1 BPM) and within the tempos it takes.
+double storedTempoOfBars(int bars, std::int64_t frames, int rate)
+{
+    return std::clamp(std::round(tempoOfBars(bars, frames, rate) * 10.0) / 10.0,
+                      TempoSettings::kMinTempo, TempoSettings::kMaxTempo);
+}
+
 // The bars a take of `frames` frames lasts with no tempo to measure it by: as many as put its
 // tempo nearest the middle of the tempos bands play at.
 int barsForFreeTake(std::int64_t frames, int rate)
@@ -40,7 +53,7 @@ int barsForFreeTake(std::int64_t frames, int rate)
     int best = 1;
     double bestDistance = 1e300;
     for (const int bars : {1, 2, 4, 8, 16}) {
-        const double bpm = bars * kBeatsPerBar * 60.0 * rate / static_cast<double>(frames);
+        const double bpm = tempoOfBars(bars, frames, rate);
         const double distance = std::abs(std::log2(bpm / 110.0));
         if (distance < bestDistance) {
             best = bars;
@@ -229,7 +242,7 @@ bool LoopRecorder::arm(int pad, int bars)
         request.overFrames = static_cast<std::int64_t>(base->frames());
     }
     if (session.tempo > 0.0)
-        mixer.setTempo(60.0 / session.tempo * rate, kBeatsPerBar);
+        mixer.setTempo(m_deck.beatFrames(), kBeatsPerBar);
     m_serial = recorder.progress().serial;
     mixer.recordTake(request);
 
@@ -250,7 +263,7 @@ bool LoopRecorder::arm(int pad, int bars)
 void LoopRecorder::press()
 {
     Mixer& mixer = m_deck.DMC.engine().mixer();
-    if (m_phase != Phase::Armed && m_phase != Phase::Recording)
+    if (!taking())
         return;
     const TakeRecorder::Progress progress = mixer.recorder().progress();
     if (progress.serial == m_serial || progress.state == TakeRecorder::State::Waiting) {
@@ -270,24 +283,20 @@ void LoopRecorder::press()
     const int rate = mixer.sampleRate();
     const std::int64_t heard = std::max<std::int64_t>(mixer.framesRendered() - progress.start, 1);
     const int bars = m_bars > 0 ? m_bars : barsForFreeTake(heard, rate);
-    double bpm = bars * kBeatsPerBar * 60.0 * rate / static_cast<double>(heard);
-    bpm = std::clamp(std::round(bpm * 10.0) / 10.0, TempoSettings::kMinTempo,
-                     TempoSettings::kMaxTempo);
     m_bars = bars;
-    mixer.endTake(progress.start + std::llround(bars * barFrames(bpm, rate)));
+    mixer.endTake(progress.start +
+                  std::llround(bars * barFrames(storedTempoOfBars(bars, heard, rate), rate)));
 }
 
 void LoopRecorder::cancel()
 {
     if (m_phase == Phase::Idle)
         return;
-    Mixer& mixer = m_deck.DMC.engine().mixer();
+    m_deck.DMC.engine().mixer().cancelTake();
     if (m_phase == Phase::Measuring) {
-        mixer.cancelTake();
         setPhase(Phase::Idle);
         return;
     }
-    mixer.cancelTake();
     if (m_writer) {
         m_writer->stop();
         // A take called off before it began leaves no file behind.
@@ -309,15 +318,14 @@ void LoopRecorder::poll()
 
 void LoopRecorder::pollTake()
 {
-    Mixer& mixer = m_deck.DMC.engine().mixer();
-    const TakeRecorder::Progress progress = mixer.recorder().progress();
     if (m_phase == Phase::Finishing) {
-        const TakeWriter::Status status = m_writer->status();
-        if (status.state == TakeWriter::State::Finished ||
-            status.state == TakeWriter::State::Failed)
+        const TakeWriter::State state = m_writer->status().state;
+        if (state == TakeWriter::State::Finished || state == TakeWriter::State::Failed)
             takeWritten();
         return;
     }
+    Mixer& mixer = m_deck.DMC.engine().mixer();
+    const TakeRecorder::Progress progress = mixer.recorder().progress();
     // The sound started again (another output, a server back): the take's clock is gone.
     const bool restarted = mixer.generation() != m_generation;
     if (progress.serial == m_serial && !restarted)
@@ -376,9 +384,8 @@ void LoopRecorder::takeWritten()
     const TakeWriter::Status status = m_writer->status();
     const QString fileName = QString::fromStdString(m_writer->fileName());
     const std::int64_t frames = status.framesWritten;
-    const bool whole =
-        status.state == TakeWriter::State::Finished && !m_lostInput &&
-        m_deck.DMC.engine().mixer().recorder().progress().state == TakeRecorder::State::Done;
+    // Only a take the mixer ended reaches here with the input still heard and the disk willing.
+    const bool whole = status.state == TakeWriter::State::Finished && !m_lostInput;
     m_writer.reset();
     if (frames == 0) {
         QFile::remove(AppModul::SoundsFolder + fileName);
@@ -411,10 +418,7 @@ void LoopRecorder::bindTake(const QString& fileName, std::int64_t frames)
     double bpm = m_deck.Tempo.now().tempo;
     if (!(bpm > 0.0)) {
         // The first take sets the tempo its bars last at.
-        bpm = std::clamp(
-            std::round(m_bars * kBeatsPerBar * 60.0 * rate / static_cast<double>(frames) * 10.0) /
-                10.0,
-            TempoSettings::kMinTempo, TempoSettings::kMaxTempo);
+        bpm = storedTempoOfBars(m_bars, frames, rate);
         undo.sessionTempoSet = true;
     }
     const int bars = std::max(

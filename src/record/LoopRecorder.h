@@ -38,6 +38,8 @@ public:
     ~LoopRecorder() override;
 
     Phase phase() const { return m_phase; }
+    // A take is armed or recording: a press of its pad or of Record goes to it.
+    bool taking() const { return m_phase == Phase::Armed || m_phase == Phase::Recording; }
     // The deck pad armed or recording; -1 for none.
     int pad() const { return m_pad; }
     bool overdub() const { return m_overdub; }

@@ -183,7 +183,8 @@ public:
     // Offline render waits for stream read-ahead unless this is off (benchmarks wait themselves).
     void setOfflineStreamWait(bool wait) { m_offlineStreamWait = wait; }
     void waitForStreams(int frames);
-    // Voices the last rendered block mixed.
+    // Voices the last rendered block mixed; a take or monitoring under way counts as one, so a
+    // device that rests while nothing sounds goes on reading the input.
     int soundingVoices() const { return m_soundingVoices.load(std::memory_order_relaxed); }
     // Objects the audio thread could not hand back because the return queue was full.
     std::size_t lostRetired() const { return m_lostRetired.load(std::memory_order_relaxed); }
@@ -222,6 +223,7 @@ private:
         ClickSound* click = nullptr;      // Click
         SharedTimeline* timeline = nullptr; // Timeline
         TakeRequest take{};                 // Take
+        std::int64_t endBefore = -1;        // EndTake: the frame it ends before (-1: a bar line)
     };
 
     static Voice* playingSuccessorOf(Voice* voice);

@@ -24,7 +24,7 @@ void Mixer::endTake(std::int64_t at)
     if (!isRunning())
         return;
     Command command{Command::Type::EndTake, nullptr, nullptr, 0.0f, 0.0f};
-    command.take.overFrames = at;
+    command.endBefore = at;
     queue(command);
 }
 
@@ -51,19 +51,14 @@ void Mixer::applyTake(const Command& command)
     case Command::Type::EndTake:
         if (!m_recorder.open())
             return;
-        if (command.take.overFrames >= 0) {
-            m_recorder.endAt(command.take.overFrames);
-            return;
-        }
-        if (!m_grid.running()) {
+        if (command.endBefore >= 0) {
+            m_recorder.endAt(command.endBefore);
+        } else if (!m_grid.running()) {
             m_recorder.endAt(m_frame);
-            return;
-        }
-        {
+        } else {
             // The first bar line still to come that leaves the take at least a bar.
-            const TakeRecorder::Progress shown = m_recorder.progress();
             int bars = 0;
-            while (barLineAfter(bars) <= shown.start && bars < 1024)
+            while (barLineAfter(bars) <= m_recorder.start() && bars < 1024)
                 ++bars;
             m_recorder.endAt(barLineAfter(bars));
         }
@@ -102,8 +97,7 @@ void Mixer::beginTake(const TakeRequest& request)
                              request.roundTrip, request.target);
             return;
         }
-        m_recorder.begin(m_frame, TakeRecorder::kOpenEnd, 0, nullptr);
-        m_recorder.cancel();
+        m_recorder.refuse();
         return;
     }
     if (m_tempoBeat <= 0.0) {

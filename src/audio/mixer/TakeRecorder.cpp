@@ -65,6 +65,13 @@ void TakeRecorder::cancel()
     m_clickDue = false;
 }
 
+void TakeRecorder::refuse()
+{
+    ++m_serial;
+    m_target = nullptr;
+    publish(State::Cancelled);
+}
+
 void TakeRecorder::measure(std::int64_t timeoutFrames)
 {
     ++m_serial;

@@ -78,6 +78,10 @@ public:
     // The open take ends before `frame` (never before it began).
     void endAt(std::int64_t frame);
     void cancel();
+    // A take asked for that cannot be made (its loop stopped): shown as called off at once.
+    void refuse();
+    // The open take's first frame on the mixer's clock.
+    std::int64_t start() const { return m_start; }
     bool open() const { return m_state == State::Waiting || m_state == State::Recording; }
     // Sends the click at the next render's first frame; NoEcho when nothing came back within
     // `timeoutFrames`.
